@@ -1,0 +1,51 @@
+#pragma once
+
+// Small helpers shared by the core tests: a flag at rest, the start-up wave settings and
+// comparisons of whole surfaces.
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "geometry/flag.h"
+#include "geometry/wave.h"
+
+// Default-sized control net at rest, its evaluated surface and the mesh topology; no keys,
+// no offset. On the heap: the record is a few hundred kilobytes.
+inline std::unique_ptr<FlagGeometry> makeRestFlag() {
+    auto flag = std::make_unique<FlagGeometry>();
+    clearControlNet(flag->controlNet);
+    shapeControlNet(flag->controlNet, kDefaultPictureWidth, kDefaultPictureHeight, true);
+    evaluateSurface(flag->controlNet, flag->surfaceGrid);
+    buildQuadEdges(flag->quadEdges);
+    buildPolygonList(flag->polygonList);
+    flag->topologyBuilt = true;
+    return flag;
+}
+
+// The wave as the program starts: slider defaults and the first phase step (10 degrees).
+inline WaveState startWave() {
+    WaveState wave;
+    deriveWaveValues(wave);
+    wave.wavePhase = 10;
+    return wave;
+}
+
+// Largest difference of any coordinate of any vertex position.
+inline double maxPositionDifference(const SurfaceGrid& a, const SurfaceGrid& b) {
+    double worst = 0;
+    for (int i = 0; i < kGridSize; ++i)
+        for (int j = 0; j < kGridSize; ++j)
+            worst = std::max({worst, std::fabs(a[i][j].x - b[i][j].x),
+                              std::fabs(a[i][j].y - b[i][j].y), std::fabs(a[i][j].z - b[i][j].z)});
+    return worst;
+}
+
+// Largest coordinate magnitude: the scale for relative comparisons of whole surfaces.
+inline double maxCoordinate(const SurfaceGrid& grid) {
+    double worst = 0;
+    for (const auto& row : grid)
+        for (const MeshVertex& p : row)
+            worst = std::max({worst, std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
+    return worst;
+}
