@@ -1,0 +1,78 @@
+#include "line.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+namespace {
+// Ends farther out than this are first cut back to it, so the integer stepping below cannot
+// overflow; no 32-bit line device accepts coordinates that large anyway.
+constexpr double kMaxCoordinate = 1 << 26;
+
+// Liang-Barsky: cuts the segment to the square |x|, |y| <= kMaxCoordinate. False if none is left.
+bool cutToLimits(double& x0, double& y0, double& x1, double& y1) {
+    double t0 = 0, t1 = 1;
+    const double dx = x1 - x0, dy = y1 - y0;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x0 + kMaxCoordinate, kMaxCoordinate - x0, y0 + kMaxCoordinate,
+                         kMaxCoordinate - y0};
+    for (int k = 0; k < 4; ++k) {
+        if (p[k] == 0) {
+            if (q[k] < 0) return false;
+            continue;
+        }
+        const double t = q[k] / p[k];
+        if (p[k] < 0) t0 = std::max(t0, t);
+        else t1 = std::min(t1, t);
+    }
+    if (t0 > t1) return false;
+    const double ax = std::trunc(x0 + t0 * dx), ay = std::trunc(y0 + t0 * dy);
+    const double bx = std::trunc(x0 + t1 * dx), by = std::trunc(y0 + t1 * dy);
+    x0 = ax, y0 = ay, x1 = bx, y1 = by;
+    return true;
+}
+} // namespace
+
+void drawLine(FrameView view, double fx0, double fy0, double fx1, double fy1, std::uint32_t pixel) {
+    if (!std::isfinite(fx0) || !std::isfinite(fy0) || !std::isfinite(fx1) || !std::isfinite(fy1))
+        return;
+    if (std::max({std::fabs(fx0), std::fabs(fy0), std::fabs(fx1), std::fabs(fy1)}) >
+            kMaxCoordinate &&
+        !cutToLimits(fx0, fy0, fx1, fy1))
+        return;
+
+    const std::int64_t x0 = static_cast<std::int64_t>(fx0), y0 = static_cast<std::int64_t>(fy0);
+    const std::int64_t dx = static_cast<std::int64_t>(fx1) - x0;
+    const std::int64_t dy = static_cast<std::int64_t>(fy1) - y0;
+    const std::int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+    const bool xMajor = adx > ady;
+    // Which way exact ties round depends on the line's direction, as in GDI's Bresenham:
+    // x-major lines going up (or level), and y-major lines going left (or straight down),
+    // take a bias of 1.
+    const int bias = xMajor ? (dy <= 0) : (dx < 0 || (dx == 0 && dy > 0));
+    const std::int64_t length = xMajor ? adx : ady; // the end point is not set
+    const std::int64_t majorStart = xMajor ? x0 : y0, minorStart = xMajor ? y0 : x0;
+    const int majorStep = (xMajor ? dx : dy) < 0 ? -1 : 1;
+    const int minorStep = (xMajor ? dy : dx) < 0 ? -1 : 1;
+    const std::int64_t majorDelta = xMajor ? adx : ady, minorDelta = xMajor ? ady : adx;
+    const std::int64_t majorLimit = xMajor ? view.width : view.height;
+    const std::int64_t minorLimit = xMajor ? view.height : view.width;
+
+    // Steps k whose major coordinate lies inside the view.
+    std::int64_t kFirst = 0, kLast = length - 1;
+    if (majorStep > 0) {
+        kFirst = std::max(kFirst, -majorStart);
+        kLast = std::min(kLast, majorLimit - 1 - majorStart);
+    } else {
+        kFirst = std::max(kFirst, majorStart - (majorLimit - 1));
+        kLast = std::min(kLast, majorStart);
+    }
+    for (std::int64_t k = kFirst; k <= kLast; ++k) {
+        const std::int64_t n = (2 * k * minorDelta + majorDelta + bias - 1) / (2 * majorDelta);
+        const std::int64_t major = majorStart + k * majorStep;
+        const std::int64_t minor = minorStart + n * minorStep;
+        if (minor < 0 || minor >= minorLimit) continue;
+        if (xMajor) view.at(static_cast<int>(major), static_cast<int>(minor)) = pixel;
+        else view.at(static_cast<int>(minor), static_cast<int>(major)) = pixel;
+    }
+}
