@@ -6,8 +6,9 @@
 
 namespace {
 // Ends farther out than this are first cut back to it, so the integer stepping below cannot
-// overflow; no 32-bit line device accepts coordinates that large anyway.
-constexpr double kMaxCoordinate = 1 << 26;
+// overflow (2 * step * minor delta stays below 2^63). Lines within it are drawn exactly;
+// no 32-bit line device accepts coordinates beyond it anyway.
+constexpr double kMaxCoordinate = 1 << 30;
 
 // Liang-Barsky: cuts the segment to the square |x|, |y| <= kMaxCoordinate. False if none is left.
 bool cutToLimits(double& x0, double& y0, double& x1, double& y1) {
@@ -26,8 +27,15 @@ bool cutToLimits(double& x0, double& y0, double& x1, double& y1) {
         else t1 = std::min(t1, t);
     }
     if (t0 > t1) return false;
-    const double ax = std::trunc(x0 + t0 * dx), ay = std::trunc(y0 + t0 * dy);
-    const double bx = std::trunc(x0 + t1 * dx), by = std::trunc(y0 + t1 * dy);
+    // Rounding can land a cut end just beyond the limit; it must not pass it.
+    const auto cut = [](double v) {
+        return std::clamp(std::trunc(v), -kMaxCoordinate, kMaxCoordinate);
+    };
+    // An end inside the limits is kept as it is: x0 + 1 * dx need not give x1 back when the
+    // other end is far enough out for dx to lose the low digits.
+    const double ax = t0 > 0 ? cut(x0 + t0 * dx) : x0, ay = t0 > 0 ? cut(y0 + t0 * dy) : y0;
+    const double bx = t1 < 1 ? cut(x0 + t1 * dx) : x1, by = t1 < 1 ? cut(y0 + t1 * dy) : y1;
+    if (!std::isfinite(ax + ay + bx + by)) return false; // ends so far apart that dx overflows
     x0 = ax, y0 = ay, x1 = bx, y1 = by;
     return true;
 }
