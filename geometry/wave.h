@@ -1,0 +1,39 @@
+#pragma once
+
+#include "flag.h"
+
+// Wave settings (slider positions), the values derived from them and the animation phase.
+struct WaveState {
+    int wavePhase = 0;           // degrees, never wrapped
+    int animationDirection = 1;  // +1 forward, -1 backward
+    int wavePeriodSetting = 6;   // 2..10
+    int waveHeightSetting = 10;  // 0..20
+    int waveDirectionSetting = 120; // 0..waveDirectionSpan
+    static constexpr int waveDirectionSpan = 240;
+    int turbulenceSetting = 3;   // 0..6
+    int waveSpeedSetting = 10;   // 2..20
+    int turbulenceMode = 0;      // ripple form 0, 1 or 2
+
+    // Derived from the settings by deriveWaveValues.
+    double waveFrequency = 0;
+    double waveHeight = 0;
+    double waveDirection = 0;
+    double turbulence = 0;
+    double waveSpeed = 0;
+    int framesPerCycle = 0;
+};
+
+void deriveWaveValues(WaveState& wave);
+
+// The phase step of one tick or single step: the speed truncated to whole degrees.
+[[nodiscard]] inline int phaseStep(const WaveState& wave) { return static_cast<int>(wave.waveSpeed); }
+
+// Rebuilds surfaceGrid for the current frame: the wave on a copy of the rest net, the surface,
+// the ripple, the model offset and the replay of every rotation key.
+void recomputeFlag(FlagGeometry& flag, const WaveState& wave);
+
+// The ring-shaped ripple on the evaluated surface.
+void addRipple(SurfaceGrid& grid, const WaveState& wave);
+
+extern const double waveWeights[kNetSize][kNetSize];
+extern const double rippleWeights[kGridSize];

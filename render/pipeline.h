@@ -1,0 +1,19 @@
+#pragma once
+
+#include "geometry/flag.h"
+#include "frame.h"
+
+// The per-frame preparation of the flag's quads, run in every display mode.
+void prepareFaces(FlagGeometry& flag);          // face normals and projected corners
+void averageVertexNormals(FlagGeometry& flag);  // vertex normal = mean of its quads' normals
+void computeScreenPlanes(FlagGeometry& flag);   // plane of each projected quad
+
+// Screen placement of projected points: column originX + trunc(sx), row originY - trunc(sy).
+struct ScreenOrigin {
+    int x = kClientWidth / 2;
+    int y = kClientHeight / 2;
+};
+
+// Draws the quad's four edges as 1-pixel lines in the given pixel colour.
+void drawPolygonWire(const FlagGeometry& flag, const PolygonRecord& polygon, FrameView view,
+                     ScreenOrigin origin, std::uint32_t pixel);
