@@ -1,0 +1,84 @@
+# Sourced by the scripts: an X display (Xvfb) and the project's own Wine prefix.
+# xwine_start BUILD_DIR starts what is needed and exports DISPLAY and WINEPREFIX;
+# xwine_stop ends exactly what xwine_start started. Callers set a trap on EXIT.
+
+XWINE_XVFB_PID=""
+XWINE_OWN_DISPLAY=0
+
+xwine_prefix() {  # BUILD_DIR: makes the prefix once, with Japanese fonts as replacements
+  local build="$1"
+  export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ ! -f "$WINEPREFIX/.vexarond-ready-2" ]; then
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+    local reg
+    reg=$(mktemp --suffix=.reg)
+    cat > "$reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"MS UI Gothic"="IPAPGothic"
+"MS Shell Dlg"="IPAPGothic"
+"MS Shell Dlg 2"="IPAPGothic"
+"Tahoma"="IPAPGothic"
+"MS Gothic"="IPAGothic"
+"MS PGothic"="IPAPGothic"
+"ＭＳ Ｐゴシック"="IPAPGothic"
+"ＭＳ P ゴシック"="IPAPGothic"
+"MS P ｺﾞｼｯｸ"="IPAPGothic"
+"ＭＳ ゴシック"="IPAGothic"
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+REG
+    wine regedit "$reg" >/dev/null 2>&1
+    wineserver -w
+    rm -f "$reg"
+    touch "$WINEPREFIX/.vexarond-ready-2"
+  fi
+}
+
+xwine_display() {  # starts Xvfb on a free display unless XWINE_DISPLAY names one to use
+  if [ -n "${XWINE_DISPLAY:-}" ]; then
+    export DISPLAY="$XWINE_DISPLAY"
+    return
+  fi
+  local n=90
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  XWINE_XVFB_PID=$!
+  XWINE_OWN_DISPLAY=1
+  export DISPLAY=":$n"
+  local tries=0
+  until [ -e "/tmp/.X11-unix/X$n" ]; do
+    tries=$((tries + 1))
+    if [ $tries -gt 100 ] || ! kill -0 "$XWINE_XVFB_PID" 2>/dev/null; then
+      echo "Xvfb did not start on :$n" >&2
+      return 1
+    fi
+    sleep 0.1
+  done
+}
+
+xwine_start() {  # BUILD_DIR
+  xwine_prefix "$1"
+  xwine_display
+  wineserver -p  # one persistent server: each program under Wine then starts quickly
+  # Start Wine's background processes now, detached from any pipe: started by a test they
+  # would inherit its output pipe and keep a reader of it waiting after the test has ended.
+  wine wineboot </dev/null >/dev/null 2>&1 || true
+}
+
+xwine_stop() {
+  if [ -n "${WINEPREFIX:-}" ]; then wineserver -k 2>/dev/null || true; fi
+  if [ "$XWINE_OWN_DISPLAY" = 1 ] && [ -n "$XWINE_XVFB_PID" ]; then
+    kill "$XWINE_XVFB_PID" 2>/dev/null || true
+    wait "$XWINE_XVFB_PID" 2>/dev/null || true
+  fi
+  XWINE_XVFB_PID=""
+  XWINE_OWN_DISPLAY=0
+}
