@@ -1,0 +1,96 @@
+#include <windowsx.h>
+
+#include "commands.h"
+#include "geometry/rotation.h"
+#include "frame_cycle.h"
+#include "program.h"
+#include "scene_state.h"
+#include "toolwindows/tool_window.h"
+
+namespace {
+constexpr UINT kToolMenuItems[] = {IDM_ERASE_WINDOW, IDM_CONTROL_WINDOW, IDM_LIGHT_WINDOW,
+                                   IDM_WAVE_WINDOW};
+
+void onCreate(HWND window) {
+    SceneState& s = sceneState();
+    s.mainWindow = window;
+    createFrameBuffers(window);
+    s.core.wireColour = {255, 255, 255};
+    RECT client;
+    GetClientRect(window, &client);
+    createFlag(s.core, {client.right / 2, client.bottom / 2});
+    drawFrame();
+
+    openToolWindow(ToolWindow::Wave, ToolTitle::AtStart);
+    openToolWindow(ToolWindow::Light, ToolTitle::AtStart);
+    openToolWindow(ToolWindow::Control, ToolTitle::AtStart);
+    openToolWindow(ToolWindow::Erase, ToolTitle::AtStart);
+    HMENU menu = GetMenu(window);
+    for (UINT item : kToolMenuItems) EnableMenuItem(menu, item, MF_BYCOMMAND | MF_GRAYED);
+}
+
+void onClose(HWND window) {
+    SceneState& s = sceneState();
+    // The tool windows close first; each clears its own handle.
+    for (HWND tool : {s.waveWindow, s.lightWindow, s.controlWindow, s.eraseWindow})
+        if (tool) SendMessageW(tool, WM_CLOSE, 0, 0);
+    s.core.depthBuffer = {};
+    if (s.instanceEvent) {
+        CloseHandle(s.instanceEvent);
+        s.instanceEvent = nullptr;
+    }
+    for (HBRUSH& brush : s.toolBrushes) {
+        if (brush) DeleteObject(brush);
+        brush = nullptr;
+    }
+    if (s.captureStatusBar) {
+        DestroyWindow(s.captureStatusBar);
+        s.captureStatusBar = nullptr;
+    }
+    KillTimer(window, kAnimationTimer);
+    releaseFrameBuffers();
+    DestroyWindow(window);
+}
+
+void onGetMinMaxInfo(MINMAXINFO* info) {
+    SceneState& s = sceneState();
+    // The platform also clamps a window being created to this limit, which would cost the
+    // client area its last column and row; the limit therefore holds from creation on.
+    if (!s.mainWindow) return;
+    const RECT& r = s.maxTrackRect;
+    info->ptMaxTrackSize = {r.right - r.left, r.bottom - r.top};
+}
+
+void onKey(unsigned char key) {
+    (void)handleKey(sceneState().core.flag, key);
+    drawFrame();
+}
+
+void onRedrawRequest() {
+    SceneState& s = sceneState();
+    recomputeFlag(s.core.flag, s.core.wave);
+    drawFrame();
+}
+} // namespace
+
+// The main window keeps all captions in step: see relayCaptionState.
+LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE: onCreate(window); break;
+    case WM_DESTROY:
+        if (sceneState().mainWindow == window) sceneState().mainWindow = nullptr;
+        PostQuitMessage(0);
+        break;
+    case WM_PAINT: paintMainWindow(window); break;
+    case WM_CLOSE: onClose(window); break;
+    case WM_GETMINMAXINFO: onGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam)); break;
+    case WM_NCACTIVATE: relayCaptionState(window, wParam); break;
+    case WM_CHAR: onKey(static_cast<unsigned char>(wParam & 0xFF)); break;
+    case WM_COMMAND: dispatchCommand(LOWORD(wParam)); break;
+    case WM_TIMER: animationTick(); break;
+    case WM_REDRAW_REQUEST: onRedrawRequest(); break;
+    default: break;
+    }
+    // Every message, handled or not, also gets the default processing.
+    return DefWindowProcW(window, message, wParam, lParam);
+}

@@ -1,0 +1,50 @@
+// Command and control ids shared by the menu, the accelerators and the tool windows.
+// Resource names ("FIPROC", "MyMenu", "VEXRONICON", "IDB_OPENBITMAP") are strings, not ids.
+#pragma once
+
+// File menu
+#define IDM_SAVE_PICTURE 1910
+#define IDM_CAPTURE_SERIES 1920
+#define IDM_QUIT 1990
+
+// Display menu: flag colours 2208..2214 (index = id - 2208), picture, wireframe
+#define IDM_SURFACE_PINK 2208
+#define IDM_SURFACE_CYAN 2209
+#define IDM_SURFACE_YELLOW 2210
+#define IDM_SURFACE_BLUE 2211
+#define IDM_SURFACE_GREEN 2212
+#define IDM_SURFACE_RED 2213
+#define IDM_SURFACE_WHITE 2214
+#define IDM_CHOOSE_PICTURE 2215
+#define IDM_SHOW_PICTURE 2216
+#define IDM_WIREFRAME 2217
+
+// Display menu: backgrounds 2220..2227 (index = id - 2220)
+#define IDM_BACKGROUND_PINK 2220
+#define IDM_BACKGROUND_CYAN 2221
+#define IDM_BACKGROUND_YELLOW 2222
+#define IDM_BACKGROUND_BLUE 2223
+#define IDM_BACKGROUND_GREEN 2224
+#define IDM_BACKGROUND_RED 2225
+#define IDM_BACKGROUND_WHITE 2226
+#define IDM_BACKGROUND_BLACK 2227
+
+// Animation menu
+#define IDM_PLAY_BACKWARD 2310
+#define IDM_STOP 2311
+#define IDM_PLAY_FORWARD 2312
+#define IDM_STEP_BACKWARD 2313
+#define IDM_STEP_FORWARD 2314
+
+// Window menu
+#define IDM_WAVE_WINDOW 2410
+#define IDM_LIGHT_WINDOW 2420
+#define IDM_CONTROL_WINDOW 2430
+#define IDM_ERASE_WINDOW 2440
+
+// Control box radio buttons mirrored by the menu commands
+#define IDC_BACKGROUND_FIRST 12201
+#define IDC_BACKGROUND_LAST 12208
+#define IDC_SURFACE_FIRST 12211
+#define IDC_SURFACE_PICTURE 12218
+#define IDC_SURFACE_WIREFRAME 12219

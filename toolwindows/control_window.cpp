@@ -1,0 +1,26 @@
+#include "app/scene_state.h"
+#include "tool_window.h"
+
+namespace {
+constexpr ToolWindow kSelf = ToolWindow::Control;
+
+// Under the light window, left edges aligned; with the light window closed it stays where
+// it was created.
+void onCreate(HWND window) {
+    RECT light;
+    if (sceneState().lightWindow && GetWindowRect(sceneState().lightWindow, &light))
+        placeWindow(window, light.left, light.bottom);
+}
+} // namespace
+
+LRESULT CALLBACK controlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE: onCreate(window); break;
+    case WM_GETMINMAXINFO: onToolMinMaxInfo(kSelf, reinterpret_cast<MINMAXINFO*>(lParam)); break;
+    case WM_NCACTIVATE: relayCaptionState(window, wParam); break;
+    case WM_CHAR: relayCharToOwner(wParam); break;
+    case WM_CLOSE: closeToolWindow(kSelf, window); break;
+    default: break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}

@@ -1,0 +1,26 @@
+#include "app/scene_state.h"
+#include "tool_window.h"
+
+namespace {
+constexpr ToolWindow kSelf = ToolWindow::Erase;
+
+// Right of the wave window, top edges aligned; with the wave window closed it stays where
+// it was created.
+void onCreate(HWND window) {
+    RECT wave;
+    if (sceneState().waveWindow && GetWindowRect(sceneState().waveWindow, &wave))
+        placeWindow(window, wave.right, wave.top);
+}
+} // namespace
+
+// Unlike the other tool windows, the erase colour window does not pass keys on.
+LRESULT CALLBACK eraseWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE: onCreate(window); break;
+    case WM_GETMINMAXINFO: onToolMinMaxInfo(kSelf, reinterpret_cast<MINMAXINFO*>(lParam)); break;
+    case WM_NCACTIVATE: relayCaptionState(window, wParam); break;
+    case WM_CLOSE: closeToolWindow(kSelf, window); break;
+    default: break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
