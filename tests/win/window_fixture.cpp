@@ -1,0 +1,72 @@
+#include "window_fixture.h"
+
+void MainWindowTest::SetUp() {
+    resetSceneState();
+    instance = GetModuleHandleW(nullptr);
+    startupComputations();
+    ASSERT_TRUE(registerWindowClasses(instance));
+    main = createMainWindow(instance, SW_SHOWNOACTIVATE);
+    ASSERT_NE(main, nullptr);
+}
+
+void MainWindowTest::TearDown() {
+    if (IsWindow(main)) SendMessageW(main, WM_CLOSE, 0, 0);
+    // Drain everything, the quit message included, so the next case starts clean.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        if (msg.message != WM_QUIT) DispatchMessageW(&msg);
+    unregisterWindowClasses(instance);
+}
+
+bool MainWindowTest::pumpUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) processMessage(msg);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return true;
+}
+
+void MainWindowTest::pumpFor(DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    pumpUntil([&] { return GetTickCount() - start >= milliseconds; }, milliseconds + 1000);
+}
+
+std::vector<std::uint32_t> MainWindowTest::shownFrame() {
+    const FrameView& v = state().frameView[state().showIndex];
+    std::vector<std::uint32_t> pixels;
+    for (int row = 0; row < v.height; ++row)
+        for (int column = 0; column < v.width; ++column) pixels.push_back(v.at(column, row));
+    return pixels;
+}
+
+std::vector<std::uint32_t> MainWindowTest::clientPixels() {
+    RECT client;
+    GetClientRect(main, &client);
+    const int width = client.right, height = client.bottom;
+    HDC windowDC = GetDC(main);
+    HDC memory = CreateCompatibleDC(windowDC);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(windowDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, windowDC, 0, 0, SRCCOPY);
+    GdiFlush();
+    const auto* p = static_cast<const std::uint32_t*>(bits);
+    std::vector<std::uint32_t> pixels;
+    for (int k = 0; k < width * height; ++k) pixels.push_back(p[k] & 0xFFFFFF);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(main, windowDC);
+    return pixels;
+}
+
+RECT windowRect(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
