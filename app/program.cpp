@@ -133,8 +133,12 @@ HWND createMainWindow(HINSTANCE instance, int showCommand) {
 void processMessage(MSG& msg) {
     // Accelerators act on the main window whichever window has the focus.
     SceneState& s = sceneState();
-    if (s.mainWindow && s.accelerators && TranslateAcceleratorW(s.mainWindow, s.accelerators, &msg))
+    if (s.mainWindow && s.accelerators && TranslateAcceleratorW(s.mainWindow, s.accelerators, &msg)) {
+        // The default processing still sees the Alt+key, or else releasing Alt afterwards
+        // would open the menu bar as if Alt had been pressed alone.
+        if (msg.message == WM_SYSKEYDOWN) DefWindowProcW(msg.hwnd, msg.message, msg.wParam, msg.lParam);
         return;
+    }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
 }
