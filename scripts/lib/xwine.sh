@@ -5,10 +5,15 @@
 XWINE_XVFB_PID=""
 XWINE_OWN_DISPLAY=0
 
-xwine_prefix() {  # BUILD_DIR: makes the prefix once, with Japanese fonts as replacements
-  local build="$1"
-  export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  if [ ! -f "$WINEPREFIX/.vexarond-ready-2" ]; then
+# BUILD_DIR [user]: makes the prefix once, with Japanese fonts as replacements. The tests' prefix
+# leaves windows unmanaged: there is no window manager under Xvfb, and a managed window would
+# wait for one on every destroy. The user's prefix ("user") keeps windows managed.
+xwine_prefix() {
+  local build="$1" flavour="${2:-test}"
+  export WINEPREFIX="$build/wineprefix-$flavour" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  local managed=N
+  [ "$flavour" = user ] && managed=Y
+  if [ ! -f "$WINEPREFIX/.vexarond-ready" ]; then
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
@@ -30,15 +35,16 @@ REGEDIT4
 "ＭＳ ゴシック"="IPAGothic"
 
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
-"Managed"="N"
+"Managed"="MANAGED"
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
 REG
+    sed -i "s/MANAGED/$managed/" "$reg"
     wine regedit "$reg" >/dev/null 2>&1
     wineserver -w
     rm -f "$reg"
-    touch "$WINEPREFIX/.vexarond-ready-2"
+    touch "$WINEPREFIX/.vexarond-ready"
   fi
 }
 
