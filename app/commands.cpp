@@ -2,15 +2,79 @@
 
 #include "frame_cycle.h"
 #include "scene_state.h"
+#include "texts.h"
+#include "toolwindows/tool_window.h"
+
+namespace {
+constexpr std::size_t kMaxTitleLength = 511;
+
+// Mirrors a choice on the control box's radio buttons; skipped while the box is closed.
+void checkRadioButton(int first, int last, int checked) {
+    HWND box = sceneState().controlWindow;
+    if (!box) return;
+    for (int id = first; id <= last; ++id) CheckDlgButton(box, id, BST_UNCHECKED);
+    CheckDlgButton(box, checked, BST_CHECKED);
+}
+
+void displayCommand(int command) {
+    SceneState& s = sceneState();
+    if (s.captureRunning) return;
+    if (command >= IDM_SURFACE_PINK && command <= IDM_SURFACE_WHITE) {
+        const int index = command - IDM_SURFACE_PINK;
+        chooseSurfaceColour(s.core, index);
+        s.surfaceChoiceButton = IDC_SURFACE_FIRST + index;
+    } else if (command == IDM_SHOW_PICTURE) {
+        if (choosePicture(s.core)) s.surfaceChoiceButton = IDC_SURFACE_PICTURE;
+    } else if (command == IDM_WIREFRAME) {
+        chooseWireframe(s.core);
+        s.surfaceChoiceButton = IDC_SURFACE_WIREFRAME;
+    } else {
+        // Choosing a picture file comes with the picture files; until then it is as if the
+        // dialog had been cancelled.
+        recomputeFlag(s.core.flag, s.core.wave);
+    }
+    drawFrame();
+    checkRadioButton(IDC_SURFACE_FIRST, IDC_SURFACE_WIREFRAME, s.surfaceChoiceButton);
+}
+
+void backgroundCommand(int command) {
+    const int index = command - IDM_BACKGROUND_PINK;
+    chooseBackground(sceneState().core, index);
+    drawFrame();
+    checkRadioButton(IDC_BACKGROUND_FIRST, IDC_BACKGROUND_LAST, IDC_BACKGROUND_FIRST + index);
+}
+
+void windowMenuCommand(int command) {
+    switch (command) {
+    case IDM_WAVE_WINDOW: openToolWindow(ToolWindow::Wave, ToolTitle::FromMenu); break;
+    case IDM_LIGHT_WINDOW: openToolWindow(ToolWindow::Light, ToolTitle::FromMenu); break;
+    case IDM_CONTROL_WINDOW: openToolWindow(ToolWindow::Control, ToolTitle::FromMenu); break;
+    case IDM_ERASE_WINDOW: openToolWindow(ToolWindow::Erase, ToolTitle::FromMenu); break;
+    default: break;
+    }
+}
+} // namespace
+
+std::wstring windowTitleFor(const std::wstring& filePath) {
+    const std::size_t slash = filePath.rfind(L'\\');
+    const std::wstring name = slash == std::wstring::npos ? filePath : filePath.substr(slash + 1);
+    std::wstring title = std::wstring(kMainTitle) + L" [" + name + L"]";
+    if (title.size() > kMaxTitleLength) title.resize(kMaxTitleLength);
+    return title;
+}
+
+void setWindowTitle() {
+    SceneState& s = sceneState();
+    SetWindowTextW(s.mainWindow, windowTitleFor(s.filePath).c_str());
+}
 
 void dispatchCommand(int command) {
     SceneState& s = sceneState();
-    if (command >= IDM_PLAY_BACKWARD && command <= IDM_STEP_FORWARD) {
-        animationCommand(command);
-        return;
-    }
-    switch (command) {
-    case IDM_QUIT: SendMessageW(s.mainWindow, WM_CLOSE, 0, 0); break;
-    default: break;
-    }
+    if (command >= IDM_SURFACE_PINK && command <= IDM_WIREFRAME) displayCommand(command);
+    else if (command >= IDM_BACKGROUND_PINK && command <= IDM_BACKGROUND_BLACK)
+        backgroundCommand(command);
+    else if (command >= IDM_PLAY_BACKWARD && command <= IDM_STEP_FORWARD) animationCommand(command);
+    else if (command >= IDM_WAVE_WINDOW && command <= IDM_ERASE_WINDOW) windowMenuCommand(command);
+    else if (command == IDM_QUIT) SendMessageW(s.mainWindow, WM_CLOSE, 0, 0);
+    // Saving (1910) and the numbered capture (1920) arrive with the picture files.
 }

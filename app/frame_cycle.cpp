@@ -74,7 +74,7 @@ void paintMainWindow(HWND window) {
     HMENU menu = GetMenu(window);
     setMenuItem(menu, IDM_CAPTURE_SERIES, true);
     setMenuItem(menu, IDM_SAVE_PICTURE, true);
-    setMenuItem(menu, IDM_SHOW_PICTURE, s.pictureLoaded != 0);
+    setMenuItem(menu, IDM_SHOW_PICTURE, s.core.pictureLoaded);
 }
 
 void animationTick() {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "render/frame.h"
 #include "render/scene.h"
 #include "resources/resource.h"
@@ -27,7 +29,7 @@ struct SceneState {
     int showIndex = 1;
 
     int surfaceChoiceButton = IDC_SURFACE_WIREFRAME;
-    int pictureLoaded = 0;
+    std::wstring filePath; // the file last chosen in an open or save dialog
     int captureRunning = 0;
     HWND captureStatusBar = nullptr;
 

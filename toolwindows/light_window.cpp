@@ -5,8 +5,13 @@ namespace {
 constexpr ToolWindow kSelf = ToolWindow::Light;
 constexpr int kGap = 10;
 
-// Directly right of the main window, top edges aligned.
-void onCreate(HWND window) { placeWindow(window, sceneState().windowWidth + kGap, kGap); }
+void onCreate(HWND window) {
+    SceneState& s = sceneState();
+    // The light follows the dial's marker from the moment the window opens.
+    s.core.light.lightDirection = lightDirectionFromDial(kLightMarkerX, kLightMarkerY);
+    // Directly right of the main window, top edges aligned.
+    placeWindow(window, s.windowWidth + kGap, kGap);
+}
 } // namespace
 
 LRESULT CALLBACK lightWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
