@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "captured_frame.h"
+#include "file_output.h"
+
+// Bits per pixel of a saved BMP file, the values `bmpSaveDepth` takes.
+inline constexpr int kBmpDepth16 = 16;
+inline constexpr int kBmpDepth24 = 24;
+inline constexpr int kBmpDepth32 = 32;
+
+[[nodiscard]] constexpr bool isBmpDepth(int depth) {
+    return depth == kBmpDepth16 || depth == kBmpDepth24 || depth == kBmpDepth32;
+}
+
+// The complete BMP file for a frame: the 14-byte file header, the info header (40 bytes, or 56
+// with the colour masks at 32 bits) and the rows in the frame's order, bottom row first.
+//   16 bits: 5-5-5 words, each channel rounded to 5 bits; rows filled out to 4 bytes.
+//   24 bits: blue, green, red; rows filled out to 4 bytes.
+//   32 bits: the bytes 0, blue, green, red under bit-field masks, so that the texture reader,
+//            which turns every 4-byte pixel one byte round, reads back the captured colours.
+// Nothing when the depth is not 16, 24 or 32, when the frame is empty or its pixel block
+// disagrees with its size, or when the file would not fit the format's 32-bit size field.
+[[nodiscard]] std::optional<std::vector<std::uint8_t>> encodeBmp(const CapturedFrame& frame,
+                                                                 int depth);
+
+// Writes the frame as a BMP file of `depth` bits per pixel at `path`, replacing any file there
+// only once the new one is complete (see writeFileReplacing).
+[[nodiscard]] WriteResult writeBmpFile(const std::string& path, const CapturedFrame& frame,
+                                       int depth);
