@@ -1,0 +1,478 @@
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <array>
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <optional>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "imagefiles/bmp_writer.h"
+#include "imagefiles/captured_frame.h"
+#include "render/frame.h"
+
+static void PrintTo(const Colour& c, std::ostream* os) {
+    *os << "(red " << int{c.red} << ", green " << int{c.green} << ", blue " << int{c.blue} << ")";
+}
+
+namespace {
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+std::uint16_t read16(const Bytes& b, std::size_t at) {
+    return static_cast<std::uint16_t>(b.at(at) | b.at(at + 1) << 8);
+}
+std::uint32_t read32(const Bytes& b, std::size_t at) {
+    return read16(b, at) | std::uint32_t{read16(b, at + 2)} << 16;
+}
+
+Bytes slice(const Bytes& b, std::size_t at, std::size_t count) {
+    EXPECT_LE(at + count, b.size());
+    if (at + count > b.size()) return {};
+    return Bytes(b.begin() + at, b.begin() + at + count);
+}
+
+// A captured frame from colours given bottom row first. Every fourth byte is 0xAB, so a writer
+// that lets it into the file shows up.
+constexpr std::uint8_t kFourthByte = 0xAB;
+CapturedFrame makeFrame(int width, int height, const std::vector<Colour>& bottomUp) {
+    CapturedFrame frame{width, height, {}};
+    for (const Colour& c : bottomUp)
+        frame.pixels.insert(frame.pixels.end(), {c.blue, c.green, c.red, kFourthByte});
+    return frame;
+}
+
+CapturedFrame uniformFrame(int width, int height, Colour c) {
+    return makeFrame(width, height,
+                     std::vector<Colour>(static_cast<std::size_t>(width) * height, c));
+}
+
+Bytes encodeOrFail(const CapturedFrame& frame, int depth) {
+    std::optional<Bytes> bytes = encodeBmp(frame, depth);
+    EXPECT_TRUE(bytes.has_value()) << depth << " bits";
+    return bytes.value_or(Bytes{});
+}
+
+constexpr Colour kWhite{255, 255, 255};
+constexpr Colour kBlack{0, 0, 0};
+constexpr Colour kRed{255, 0, 0};
+constexpr Colour kGreen{0, 255, 0};
+constexpr Colour kBlue{0, 0, 255};
+
+// ---- capture -------------------------------------------------------------------------------
+
+TEST(CaptureFrame, TurnsRowsOverAndStoresBlueGreenRed) {
+    // 3 x 2 pixels in a view 4 pixels wide: the fourth column is not part of the frame.
+    constexpr std::uint32_t kOutside = 0xDEADBEEF;
+    std::array<std::uint32_t, 8> pixels = {
+        0x00112233, 0x00445566, 0x00778899, kOutside, // top row
+        0x00AABBCC, 0x00DDEEFF, 0x00010203, kOutside, // bottom row
+    };
+    const FrameView view{pixels.data(), 3, 2, 4};
+
+    const CapturedFrame frame = captureFrame(view);
+
+    EXPECT_EQ(frame.width, 3);
+    EXPECT_EQ(frame.height, 2);
+    const Bytes expected = {
+        0xCC, 0xBB, 0xAA, 0, 0xFF, 0xEE, 0xDD, 0, 0x03, 0x02, 0x01, 0, // bottom row first
+        0x33, 0x22, 0x11, 0, 0x66, 0x55, 0x44, 0, 0x99, 0x88, 0x77, 0,
+    };
+    EXPECT_EQ(frame.pixels, expected);
+}
+
+TEST(CaptureFrame, ScreenBottomRowIsTheFirstRowOfEveryFile) {
+    std::array<std::uint32_t, 4> pixels = {packPixel(kRed), packPixel(kRed), packPixel(kBlue),
+                                           packPixel(kBlue)};
+    const CapturedFrame frame = captureFrame(FrameView{pixels.data(), 2, 2, 2});
+
+    struct Case {
+        int depth;
+        std::size_t pixelOffset, rowBytes;
+        Bytes bluePixel, redPixel;
+    };
+    const Case cases[] = {
+        {16, 54, 4, {0x1F, 0x00}, {0x00, 0x7C}},
+        {24, 54, 8, {0xFF, 0x00, 0x00}, {0x00, 0x00, 0xFF}},
+        {32, 70, 8, {0x00, 0xFF, 0x00, 0x00}, {0x00, 0x00, 0x00, 0xFF}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.depth);
+        const Bytes file = encodeOrFail(frame, c.depth);
+        EXPECT_EQ(slice(file, c.pixelOffset, c.bluePixel.size()), c.bluePixel);
+        EXPECT_EQ(slice(file, c.pixelOffset + c.rowBytes, c.redPixel.size()), c.redPixel);
+    }
+}
+
+// ---- encoding ------------------------------------------------------------------------------
+
+// The 641 x 481 frame buffer, all white, at each depth.
+struct FullFrameCase {
+    int depth;
+    std::uint32_t fileSize, pixelOffset, headerSize, compression;
+    std::size_t rowBytes, pixelBytes;
+    Bytes whitePixel;
+};
+const FullFrameCase kFullFrameCases[] = {
+    {16, 14 + 40 + 1284 * 481, 54, 40, 0, 1284, 1282, {0xFF, 0x7F}},
+    {24, 14 + 40 + 1924 * 481, 54, 40, 0, 1924, 1923, {0xFF, 0xFF, 0xFF}},
+    {32, 14 + 56 + 4 * 641 * 481, 70, 56, 3, 2564, 2564, {0x00, 0xFF, 0xFF, 0xFF}},
+};
+
+TEST(BmpHeader, FieldsForEachDepth) {
+    const CapturedFrame frame = uniformFrame(641, 481, kWhite);
+    for (const FullFrameCase& c : kFullFrameCases) {
+        SCOPED_TRACE(c.depth);
+        const Bytes file = encodeOrFail(frame, c.depth);
+        ASSERT_EQ(file.size(), c.fileSize);
+
+        EXPECT_EQ(file[0], 'B');
+        EXPECT_EQ(file[1], 'M');
+        EXPECT_EQ(read32(file, 2), c.fileSize);
+        EXPECT_EQ(read16(file, 6), 0);
+        EXPECT_EQ(read16(file, 8), 0);
+        EXPECT_EQ(read32(file, 10), c.pixelOffset);
+
+        EXPECT_EQ(read32(file, 14), c.headerSize);
+        EXPECT_EQ(read32(file, 18), 641u);
+        EXPECT_EQ(read32(file, 22), 481u); // positive: bottom row first
+        EXPECT_EQ(read16(file, 26), 1);    // planes
+        EXPECT_EQ(read16(file, 28), c.depth);
+        EXPECT_EQ(read32(file, 30), c.compression);
+        for (std::size_t at : {34, 38, 42, 46, 50}) // image size, resolutions, colour counts
+            EXPECT_EQ(read32(file, at), 0u) << "offset " << at;
+        if (c.depth == 32) {
+            EXPECT_EQ(read32(file, 54), 0xFF000000u); // red
+            EXPECT_EQ(read32(file, 58), 0x00FF0000u); // green
+            EXPECT_EQ(read32(file, 62), 0x0000FF00u); // blue
+            EXPECT_EQ(read32(file, 66), 0x00000000u); // alpha
+        }
+    }
+}
+
+TEST(BmpRows, RowsAreFilledOutToFourBytesWithZeros) {
+    const CapturedFrame frame = uniformFrame(641, 481, kWhite);
+    for (const FullFrameCase& c : kFullFrameCases) {
+        SCOPED_TRACE(c.depth);
+        const Bytes file = encodeOrFail(frame, c.depth);
+        ASSERT_EQ(file.size(), c.pixelOffset + c.rowBytes * 481);
+        for (std::size_t row = 0; row < 481; ++row) {
+            const std::size_t start = c.pixelOffset + row * c.rowBytes;
+            for (std::size_t i = 0; i < c.rowBytes; ++i) {
+                const std::uint8_t expected =
+                    i < c.pixelBytes ? c.whitePixel[i % c.whitePixel.size()] : 0;
+                ASSERT_EQ(file[start + i], expected) << "row " << row << " byte " << i;
+            }
+        }
+    }
+}
+
+TEST(BmpPixels, SmallFrameAtEachDepth) {
+    // Odd width: 2 fill bytes a row at 16 bits, 3 at 24 bits, none at 32.
+    const CapturedFrame frame = makeFrame(3, 2,
+                                          {
+                                              kRed, kGreen, kBlue,               // bottom row
+                                              kWhite, kBlack, Colour{8, 16, 24}, // top row
+                                          });
+    struct Case {
+        int depth;
+        std::size_t pixelOffset;
+        Bytes rows;
+    };
+    const Case cases[] = {
+        // (8, 16, 24) rounds to the 5-bit values 1, 2, 3: word 0x0443.
+        {16,
+         54,
+         {0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0, 0, //
+          0xFF, 0x7F, 0x00, 0x00, 0x43, 0x04, 0, 0}},
+        {24, 54, {0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0, 0, 0, //
+                  0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x18, 0x10, 0x08, 0, 0, 0}},
+        // Pure red is stored as 00 00 00 FF.
+        {32, 70, {0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0x00, //
+                  0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x18, 0x10, 0x08}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.depth);
+        const Bytes file = encodeOrFail(frame, c.depth);
+        ASSERT_EQ(file.size(), c.pixelOffset + c.rows.size());
+        EXPECT_EQ(read32(file, 2), file.size());
+        EXPECT_EQ(slice(file, c.pixelOffset, c.rows.size()), c.rows);
+    }
+}
+
+TEST(BmpPixels, SixteenBitChannelSteps) {
+    // The last channel value of each 5-bit step: 0-4 -> 0, 5-12 -> 1, ..., 251-255 -> 31.
+    constexpr std::array<int, 32> kStepEnds = {
+        4,   12,  20,  28,  36,  45,  53,  61,  69,  77,  86,  94,  102, 110, 118, 127,
+        135, 143, 151, 159, 168, 176, 184, 192, 200, 209, 217, 225, 233, 241, 250, 255};
+    struct Case {
+        int channel, fiveBits;
+    };
+    std::vector<Case> cases = {{0, 0}};
+    for (int step = 0; step < 32; ++step) {
+        cases.push_back({kStepEnds[step], step});
+        if (step < 31) cases.push_back({kStepEnds[step] + 1, step + 1});
+    }
+
+    // One grey pixel a case, so each word holds the same 5-bit value three times:
+    // white gives 0x7FFF, (4, 4, 4) gives 0 and (5, 5, 5) gives 0x0421.
+    std::vector<Colour> greys;
+    for (const Case& c : cases) {
+        const auto v = static_cast<std::uint8_t>(c.channel);
+        greys.push_back({v, v, v});
+    }
+    const int width = static_cast<int>(cases.size());
+    const Bytes file = encodeOrFail(makeFrame(width, 1, greys), 16);
+    ASSERT_EQ(file.size(), 54u + (2 * width + 3) / 4 * 4);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const std::uint16_t expected = static_cast<std::uint16_t>(cases[i].fiveBits * 0x0421);
+        EXPECT_EQ(read16(file, 54 + 2 * i), expected) << "channel value " << cases[i].channel;
+    }
+}
+
+TEST(EncodeBmp, RefusesOtherDepthsAndFramesThatDisagreeWithTheirSize) {
+    const CapturedFrame good = uniformFrame(3, 2, kWhite);
+    for (int depth : {0, 1, 4, 8, 15, 17, 23, 25, 31, 33, 64, -24})
+        EXPECT_FALSE(encodeBmp(good, depth).has_value()) << depth << " bits";
+
+    CapturedFrame shortBlock = good;
+    shortBlock.pixels.pop_back();
+    CapturedFrame longBlock = good;
+    longBlock.pixels.insert(longBlock.pixels.end(), 4, 0);
+    CapturedFrame negativeHeight = good;
+    negativeHeight.height = -2;
+    const CapturedFrame empty;
+    for (const CapturedFrame* frame : std::initializer_list<const CapturedFrame*>{
+             &shortBlock, &longBlock, &negativeHeight, &empty})
+        for (int depth : {16, 24, 32})
+            EXPECT_FALSE(encodeBmp(*frame, depth).has_value())
+                << frame->width << " x " << frame->height << ", " << frame->pixels.size()
+                << " bytes, " << depth << " bits";
+}
+
+// ---- files ---------------------------------------------------------------------------------
+
+Bytes readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeText(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string readText(const fs::path& path) {
+    const Bytes b = readFile(path);
+    return std::string(b.begin(), b.end());
+}
+
+class BmpFile : public testing::Test {
+  protected:
+    void SetUp() override {
+        const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+        dir = fs::path(testing::TempDir()) /
+              ("vexarond-bmp-" + name + "-" + std::to_string(::getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+
+    std::set<std::string> entries() const {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir))
+            names.insert(entry.path().filename().string());
+        return names;
+    }
+
+    fs::path dir;
+};
+
+// Colours made of channel values whose 16-bit round trip is known: 0, 5, 100, 128 and 255 fall
+// in the steps 0, 1, 12, 16 and 31 and read back as 8 times that.
+constexpr std::array<std::uint8_t, 5> kSamples = {0, 5, 100, 128, 255};
+constexpr std::array<std::uint8_t, 5> kSamplesAfter16Bits = {0, 8, 96, 128, 248};
+
+Colour sampleColour(int column, int row, const std::array<std::uint8_t, 5>& values) {
+    return {values[(2 * column + row + 2) % 5], values[(column + 2 * row + 1) % 5],
+            values[(column + row) % 5]};
+}
+
+// Reads pixel (column, row-in-file-order) back by the file's own header fields, as a BMP reader
+// would: pixel offset, width, bit count, 4-byte rows; masks at 32 bits.
+Colour pixelFromFile(const Bytes& file, int column, int row) {
+    const std::uint32_t offset = read32(file, 10);
+    const std::uint32_t width = read32(file, 18);
+    const int bits = read16(file, 28);
+    const std::size_t rowBytes = (width * bits / 8 + 3) / 4 * 4;
+    const std::size_t at = offset + row * rowBytes + column * bits / 8;
+    switch (bits) {
+    case 16: {
+        const std::uint16_t w = read16(file, at);
+        return {static_cast<std::uint8_t>((w >> 10 & 31) * 8),
+                static_cast<std::uint8_t>((w >> 5 & 31) * 8),
+                static_cast<std::uint8_t>((w & 31) * 8)};
+    }
+    case 24: return {file.at(at + 2), file.at(at + 1), file.at(at)};
+    case 32: {
+        const std::uint32_t w = read32(file, at);
+        auto channel = [&](std::uint32_t mask) {
+            int shift = 0;
+            while (mask != 0 && (mask >> shift & 1) == 0)
+                ++shift;
+            return static_cast<std::uint8_t>((w & mask) >> shift);
+        };
+        return {channel(read32(file, 54)), channel(read32(file, 58)), channel(read32(file, 62))};
+    }
+    }
+    ADD_FAILURE() << "bit count " << bits;
+    return {};
+}
+
+TEST_F(BmpFile, WrittenFilesReadBackToTheCapturedColours) {
+    constexpr int kWidth = 5, kHeight = 3;
+    std::vector<Colour> colours;
+    for (int row = 0; row < kHeight; ++row)
+        for (int column = 0; column < kWidth; ++column)
+            colours.push_back(sampleColour(column, row, kSamples));
+    const CapturedFrame frame = makeFrame(kWidth, kHeight, colours);
+
+    for (int depth : {16, 24, 32}) {
+        SCOPED_TRACE(depth);
+        const fs::path path = dir / ("frame" + std::to_string(depth) + ".bmp");
+        const WriteResult result = writeBmpFile(path.string(), frame, depth);
+        ASSERT_TRUE(result.ok()) << result.message;
+        EXPECT_TRUE(result.message.empty());
+
+        const Bytes file = readFile(path);
+        EXPECT_EQ(file, encodeOrFail(frame, depth));
+        ASSERT_EQ(read32(file, 2), file.size());
+        for (int row = 0; row < kHeight; ++row)
+            for (int column = 0; column < kWidth; ++column)
+                EXPECT_EQ(pixelFromFile(file, column, row),
+                          sampleColour(column, row, depth == 16 ? kSamplesAfter16Bits : kSamples))
+                    << "column " << column << " row " << row;
+    }
+    // No temporary file stays behind.
+    EXPECT_EQ(entries(), (std::set<std::string>{"frame16.bmp", "frame24.bmp", "frame32.bmp"}));
+}
+
+TEST_F(BmpFile, ReplacesAnExistingFile) {
+    const fs::path path = dir / "frame.bmp";
+    writeText(path, "an older picture, longer than nothing");
+    const CapturedFrame frame = uniformFrame(3, 2, kRed);
+
+    const WriteResult result = writeBmpFile(path.string(), frame, 24);
+
+    ASSERT_TRUE(result.ok()) << result.message;
+    EXPECT_EQ(readFile(path), encodeOrFail(frame, 24));
+    EXPECT_EQ(entries(), std::set<std::string>{"frame.bmp"});
+}
+
+TEST_F(BmpFile, UnreachablePlaceFailsToCreateAndLeavesNothing) {
+    writeText(dir / "plain.txt", "not a folder");
+    const CapturedFrame frame = uniformFrame(3, 2, kWhite);
+    for (const char* relative : {"missing/frame.bmp", "plain.txt/frame.bmp"}) {
+        SCOPED_TRACE(relative);
+        const WriteResult result = writeBmpFile((dir / relative).string(), frame, 24);
+        EXPECT_EQ(result.error, WriteError::CannotCreate);
+        EXPECT_NE(result.message.find("cannot create"), std::string::npos) << result.message;
+    }
+    EXPECT_EQ(entries(), std::set<std::string>{"plain.txt"});
+    EXPECT_EQ(readText(dir / "plain.txt"), "not a folder");
+}
+
+TEST_F(BmpFile, TargetThatIsAFolderIsNotReplaced) {
+    fs::create_directory(dir / "frame.bmp");
+    writeText(dir / "frame.bmp" / "inside.txt", "kept");
+
+    const WriteResult result =
+        writeBmpFile((dir / "frame.bmp").string(), uniformFrame(3, 2, kWhite), 32);
+
+    EXPECT_EQ(result.error, WriteError::CannotReplace);
+    EXPECT_FALSE(result.message.empty());
+    EXPECT_EQ(entries(), std::set<std::string>{"frame.bmp"});
+    EXPECT_TRUE(fs::is_directory(dir / "frame.bmp"));
+    EXPECT_EQ(readText(dir / "frame.bmp" / "inside.txt"), "kept");
+}
+
+// Makes writes to regular files fail past `bytes`, as a full disk would, even for root; a write
+// past the limit then fails with EFBIG instead of raising SIGXFSZ.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+        active = getrlimit(RLIMIT_FSIZE, &saved) == 0;
+        if (active) {
+            rlimit limit = saved;
+            limit.rlim_cur = bytes;
+            active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+        }
+    }
+    ~FileSizeLimit() {
+        if (active) setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, savedHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+    bool active = false;
+
+  private:
+    rlimit saved{};
+    void (*savedHandler)(int) = SIG_DFL;
+};
+
+TEST_F(BmpFile, FailedWriteIsReportedAndKeepsTheExistingFile) {
+    const fs::path path = dir / "frame.bmp";
+    writeText(path, "the previous picture");
+    const CapturedFrame frame = uniformFrame(641, 481, kWhite);
+
+    WriteResult result;
+    bool limited = false;
+    {
+        const FileSizeLimit limit(4096);
+        limited = limit.active;
+        if (limited) result = writeBmpFile(path.string(), frame, 24);
+    }
+
+    ASSERT_TRUE(limited) << "could not limit the file size";
+    EXPECT_EQ(result.error, WriteError::CannotWrite);
+    EXPECT_NE(result.message.find("cannot write"), std::string::npos) << result.message;
+    EXPECT_EQ(readText(path), "the previous picture");
+    EXPECT_EQ(entries(), std::set<std::string>{"frame.bmp"});
+}
+
+TEST_F(BmpFile, UnsupportedDepthOrUnusableFrameIsRefusedBeforeAnyFileIsMade) {
+    const fs::path path = dir / "frame.bmp";
+    struct Case {
+        CapturedFrame frame;
+        int depth;
+        WriteError error;
+    };
+    const Case cases[] = {
+        {uniformFrame(3, 2, kWhite), 17, WriteError::UnsupportedDepth},
+        {uniformFrame(3, 2, kWhite), 8, WriteError::UnsupportedDepth},
+        {CapturedFrame{}, 24, WriteError::UnusableFrame},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.depth);
+        const WriteResult result = writeBmpFile(path.string(), c.frame, c.depth);
+        EXPECT_EQ(result.error, c.error);
+        EXPECT_FALSE(result.message.empty());
+    }
+    EXPECT_TRUE(entries().empty());
+}
+
+} // namespace
