@@ -1,0 +1,92 @@
+// Frame cost at the start-up view: the recompute alone and whole frames in each display mode.
+// The "allocations" counter counts heap allocations per frame; it must stay 0.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <new>
+
+#include "cli/render_options.h"
+#include "geometry/rotation.h"
+
+namespace {
+std::atomic<long> allocations{0};
+}
+
+void* operator new(std::size_t size) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+// A 350 x 260 picture with smooth colour ramps, as a loaded picture would be.
+TextureImage makePicture() {
+    TextureImage image;
+    image.width = 350;
+    image.height = 260;
+    image.pixels.resize(4u * image.width * image.height);
+    for (int row = 0; row < image.height; ++row)
+        for (int column = 0; column < image.width; ++column) {
+            std::uint8_t* p = image.pixels.data() + 4u * (row * image.width + column);
+            p[0] = static_cast<std::uint8_t>(row * 255 / image.height);
+            p[1] = static_cast<std::uint8_t>(column * 255 / image.width);
+            p[2] = static_cast<std::uint8_t>(255 - column * 255 / image.width);
+            p[3] = 0;
+        }
+    return image;
+}
+
+enum class Mode { Wireframe, Solid, Textured };
+
+std::unique_ptr<Scene> makeScene(Mode mode, int extraKeys) {
+    auto scene = std::make_unique<Scene>();
+    startScene(*scene);
+    scene->picture = makePicture();
+    scene->pictureLoaded = true;
+    if (mode == Mode::Solid) chooseSurfaceColour(*scene, 5);
+    if (mode == Mode::Textured) (void)choosePicture(*scene);
+    // Pairs of opposite keys leave the view as it was, so the frames stay comparable.
+    for (int k = 0; k < extraKeys; ++k) (void)handleKey(scene->flag, k % 2 ? 'Y' : 'y');
+    return scene;
+}
+
+void frame(benchmark::State& state, Mode mode, int extraKeys) {
+    auto scene = makeScene(mode, extraKeys);
+    FrameImage image;
+    const FrameView view = image.view();
+    long before = allocations.load();
+    for (auto _ : state) {
+        advanceAnimation(*scene);
+        drawSceneFrame(*scene, view);
+        benchmark::DoNotOptimize(image.pixels.data());
+    }
+    state.counters["allocations"] =
+        benchmark::Counter(static_cast<double>(allocations.load() - before),
+                           benchmark::Counter::kAvgIterations);
+}
+
+void BM_RecomputeFlag(benchmark::State& state) {
+    auto scene = makeScene(Mode::Wireframe, 0);
+    for (auto _ : state) {
+        recomputeFlag(scene->flag, scene->wave);
+        benchmark::DoNotOptimize(scene->flag.surfaceGrid[0][0].x);
+    }
+}
+void BM_FrameWireframe(benchmark::State& state) { frame(state, Mode::Wireframe, 0); }
+void BM_FrameSolid(benchmark::State& state) { frame(state, Mode::Solid, 0); }
+void BM_FrameTextured(benchmark::State& state) { frame(state, Mode::Textured, 0); }
+void BM_FrameTexturedAfter4096Keys(benchmark::State& state) {
+    frame(state, Mode::Textured, 4096);
+}
+} // namespace
+
+BENCHMARK(BM_RecomputeFlag)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FrameWireframe)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FrameSolid)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FrameTextured)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FrameTexturedAfter4096Keys)->Unit(benchmark::kMicrosecond);
+BENCHMARK_MAIN();

@@ -1,0 +1,220 @@
+#include "render_options.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <string_view>
+
+#include "geometry/rotation.h"
+
+const char kRenderUsage[] =
+    "usage: vexarond-render [ACTION]... OUTPUT.bmp\n"
+    "Draws the waving flag as the program shows it right after start-up, changed by the actions\n"
+    "in the order given, and writes the displayed 641 x 481 frame.\n"
+    "\n"
+    "  --period 2..10  --height 0..20  --direction 0..240  --turbulence 0..6  --speed 2..20\n"
+    "                                   wave slider positions\n"
+    "  --ripple 0|1|2                   ripple form\n"
+    "  --light X,Y,Z                    light direction (any length, z > 0)\n"
+    "  --surface 10..90  --intensity 1..15\n"
+    "                                   light window sliders\n"
+    "  --background pink|cyan|yellow|blue|green|red|white|black\n"
+    "  --flag pink|cyan|yellow|blue|green|red|white\n"
+    "                                   the flag lit in one colour\n"
+    "  --wireframe                      the flag as a wireframe\n"
+    "  --keys STRING                    characters typed into the main window\n"
+    "  --step N                         N single steps forward (negative: backward)\n"
+    "  --bmp-depth 16|24|32             output depth (default 24)\n"
+    "  --help                           this text\n";
+
+namespace {
+const char* const kColourNames[] = {"pink", "cyan", "yellow", "blue",
+                                    "green", "red", "white", "black"};
+
+bool parseInt(const std::string& text, long& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtol(text.c_str(), &end, 10);
+    return errno == 0 && *end == '\0' && !std::isspace(static_cast<unsigned char>(text[0]));
+}
+
+bool parseDouble(std::string_view text, double& value) {
+    const std::string s(text);
+    if (s.empty() || std::isspace(static_cast<unsigned char>(s[0]))) return false;
+    char* end = nullptr;
+    value = std::strtod(s.c_str(), &end);
+    return *end == '\0' && std::isfinite(value);
+}
+
+int colourIndex(const std::string& name, int count) {
+    for (int k = 0; k < count; ++k)
+        if (name == kColourNames[k]) return k;
+    return -1;
+}
+
+struct Parser {
+    const std::vector<std::string>& args;
+    std::size_t next = 0;
+    ParseResult result;
+
+    bool fail(std::string message) {
+        result.error = std::move(message);
+        return false;
+    }
+    bool value(const std::string& option, std::string& out) {
+        if (next >= args.size()) return fail(option + " needs a value");
+        out = args[next++];
+        return true;
+    }
+    bool intValue(const std::string& option, int minimum, int maximum, int& out) {
+        std::string text;
+        if (!value(option, text)) return false;
+        long v = 0;
+        if (!parseInt(text, v)) return fail(option + ": '" + text + "' is not a whole number");
+        if (v < minimum || v > maximum)
+            return fail(option + ": " + text + " is outside " + std::to_string(minimum) + ".." +
+                        std::to_string(maximum));
+        out = static_cast<int>(v);
+        return true;
+    }
+    void add(std::function<void(Scene&)> action) {
+        result.request.actions.push_back(std::move(action));
+    }
+
+    bool waveOption(const std::string& option, WaveSetting setting) {
+        const SettingRange range = waveSettingRange(setting);
+        int v = 0;
+        if (!intValue(option, range.minimum, range.maximum, v)) return false;
+        add([setting, v](Scene& s) { setWaveSetting(s, setting, v); });
+        return true;
+    }
+
+    bool option(const std::string& a) {
+        if (a == "--period") return waveOption(a, WaveSetting::Period);
+        if (a == "--height") return waveOption(a, WaveSetting::Height);
+        if (a == "--direction") return waveOption(a, WaveSetting::Direction);
+        if (a == "--turbulence") return waveOption(a, WaveSetting::Turbulence);
+        if (a == "--speed") return waveOption(a, WaveSetting::Speed);
+        int v = 0;
+        if (a == "--ripple") {
+            if (!intValue(a, 0, 2, v)) return false;
+            add([v](Scene& s) { setRippleForm(s, v); });
+            return true;
+        }
+        if (a == "--surface") {
+            if (!intValue(a, 10, 90, v)) return false;
+            add([v](Scene& s) { setSurfaceSlider(s, v); });
+            return true;
+        }
+        if (a == "--intensity") {
+            if (!intValue(a, 1, 15, v)) return false;
+            add([v](Scene& s) { setIntensitySlider(s, v); });
+            return true;
+        }
+        if (a == "--light") return lightOption(a);
+        if (a == "--background" || a == "--flag") {
+            std::string name;
+            if (!value(a, name)) return false;
+            const bool background = a == "--background";
+            const int k = colourIndex(name, background ? kBackgroundCount : kSurfaceColourCount);
+            if (k < 0) return fail(a + ": unknown colour '" + name + "'");
+            if (background) add([k](Scene& s) { chooseBackground(s, k); });
+            else add([k](Scene& s) { chooseSurfaceColour(s, k); });
+            return true;
+        }
+        if (a == "--wireframe") {
+            add([](Scene& s) { chooseWireframe(s); });
+            return true;
+        }
+        if (a == "--keys") {
+            std::string keys;
+            if (!value(a, keys)) return false;
+            add([keys](Scene& s) {
+                for (unsigned char key : keys) (void)handleKey(s.flag, key);
+            });
+            return true;
+        }
+        if (a == "--step") {
+            if (!intValue(a, -1000000, 1000000, v)) return false;
+            add([v](Scene& s) {
+                const int direction = v < 0 ? -1 : 1;
+                for (int k = 0; k < std::abs(v); ++k) stepAnimation(s, direction);
+            });
+            return true;
+        }
+        if (a == "--bmp-depth") {
+            std::string text;
+            if (!value(a, text)) return false;
+            if (text != "16" && text != "24" && text != "32")
+                return fail("--bmp-depth: " + text + " is not 16, 24 or 32");
+            result.request.bmpDepth = std::stoi(text);
+            return true;
+        }
+        return fail("unknown action '" + a + "'");
+    }
+
+    bool lightOption(const std::string& a) {
+        std::string text;
+        if (!value(a, text)) return false;
+        double c[3];
+        std::string_view rest = text;
+        for (int k = 0; k < 3; ++k) {
+            const std::size_t comma = k < 2 ? rest.find(',') : std::string_view::npos;
+            if (k < 2 && comma == std::string_view::npos) return fail(a + ": expected X,Y,Z");
+            if (!parseDouble(rest.substr(0, comma), c[k])) return fail(a + ": expected X,Y,Z");
+            rest = k < 2 ? rest.substr(comma + 1) : std::string_view{};
+        }
+        if (!(c[2] > 0)) return fail(a + ": z must be greater than 0");
+        const Vec3 direction{c[0], c[1], c[2]};
+        add([direction](Scene& s) { setLightDirection(s, direction); });
+        return true;
+    }
+};
+
+bool endsWithBmp(const std::string& name) {
+    if (name.size() < 5) return false;
+    std::string tail = name.substr(name.size() - 4);
+    for (char& ch : tail) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return tail == ".bmp";
+}
+} // namespace
+
+ParseResult parseRenderArguments(const std::vector<std::string>& arguments) {
+    Parser p{arguments, 0, {}};
+    while (p.next < arguments.size()) {
+        const std::string& a = arguments[p.next++];
+        if (a == "--help" || a == "-h") {
+            p.result.request.help = true;
+            p.result.ok = true;
+            return p.result;
+        }
+        if (a.rfind("--", 0) == 0) {
+            if (!p.option(a)) return p.result;
+            continue;
+        }
+        if (p.next != arguments.size()) {
+            p.fail("unexpected argument '" + a + "' (the output file comes last)");
+            return p.result;
+        }
+        p.result.request.output = a;
+    }
+    if (p.result.request.output.empty()) {
+        p.fail("missing output file name (OUTPUT.bmp)");
+        return p.result;
+    }
+    if (!endsWithBmp(p.result.request.output)) {
+        p.fail("the output file name must end in .bmp: '" + p.result.request.output + "'");
+        return p.result;
+    }
+    p.result.ok = true;
+    return p.result;
+}
+
+void startScene(Scene& scene) {
+    initialiseScene(scene);
+    createFlag(scene, {kClientWidth / 2, kClientHeight / 2});
+    // The light window sets the light from its dial's marker when it opens at start-up.
+    scene.light.lightDirection = lightDirectionFromDial(kLightMarkerX, kLightMarkerY);
+}
