@@ -15,6 +15,49 @@ FrameLight frameLight(const LightState& light) {
             light.brightness};
 }
 
+void samplePictureSpan(const TextureImage& image, int width, int height, const double* u,
+                       const double* v, int count, double* red, double* green, double* blue) {
+    constexpr int kChunk = 64; // fixed-size scratch: no allocation per span
+    for (int start = 0; start < count; start += kChunk) {
+        const int n = std::min(kChunk, count - start);
+        int ix[kChunk], iy[kChunk];
+        double w00[kChunk], w10[kChunk], w01[kChunk], w11[kChunk];
+        for (int k = 0; k < n; ++k) {
+            const double x = (width - 1) * u[start + k], y = (height - 1) * v[start + k];
+            ix[k] = static_cast<int>(x);
+            iy[k] = static_cast<int>(y);
+            const double fx = x - ix[k], fy = y - iy[k];
+            w00[k] = (1 - fx) * (1 - fy), w10[k] = fx * (1 - fy);
+            w01[k] = (1 - fx) * fy, w11[k] = fx * fy;
+        }
+        std::uint32_t c00[kChunk], c10[kChunk], c01[kChunk], c11[kChunk];
+        for (int k = 0; k < n; ++k) {
+            const int ix1 = ix[k] == width - 1 ? ix[k] : ix[k] + 1;
+            const int iy1 = iy[k] == height - 1 ? iy[k] : iy[k] + 1;
+            std::memcpy(&c00[k], image.pixel(ix[k], height - 1 - iy[k]), 4);
+            std::memcpy(&c10[k], image.pixel(ix1, height - 1 - iy[k]), 4);
+            std::memcpy(&c01[k], image.pixel(ix[k], height - 1 - iy1), 4);
+            std::memcpy(&c11[k], image.pixel(ix1, height - 1 - iy1), 4);
+        }
+        // Byte b of each pixel (little-endian: blue 0, green 1, red 2), blended as samplePicture
+        // blends it.
+        auto blend = [&](int byte, double* out) {
+            const int shift = 8 * byte;
+            for (int k = 0; k < n; ++k) {
+                const double value = w10[k] * static_cast<int>((c10[k] >> shift) & 255) +
+                                     w00[k] * static_cast<int>((c00[k] >> shift) & 255) +
+                                     w11[k] * static_cast<int>((c11[k] >> shift) & 255) +
+                                     w01[k] * static_cast<int>((c01[k] >> shift) & 255) + 0.5;
+                const int truncated = static_cast<int>(value);
+                out[start + k] = truncated < 0 ? 0 : truncated > 255 ? 255 : truncated;
+            }
+        };
+        blend(2, red);
+        blend(1, green);
+        blend(0, blue);
+    }
+}
+
 Vec3 lightDirectionFromDial(int x, int y) {
     constexpr double kCentre = 80, kRadius = 65;
     const double a = (x - kCentre) / kRadius;

@@ -78,6 +78,11 @@ struct Sample {
     return {out[2], out[1], out[0], out[3]};
 }
 
+// samplePicture for many points at once, giving the same red, green and blue: in passes that
+// the compiler can vectorise. Every array holds `count` values.
+void samplePictureSpan(const TextureImage& image, int width, int height, const double* u,
+                       const double* v, int count, double* red, double* green, double* blue);
+
 // The light window's dial: a client point inside its circle (centre 80, 80, radius 65) as a
 // unit direction toward the viewer's side.
 [[nodiscard]] Vec3 lightDirectionFromDial(int x, int y);
