@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The headless renderer as a user runs it: reference frames, exit codes, and files left alone.
+# Usage: render_cli_test.sh VEXAROND_RENDER REFERENCE_DIR SCRATCH_DIR [RUNNER]
+set -u
+render="$1" references="$2" scratch="$3" runner="${4:-}"
+rm -rf "$scratch" && mkdir -p "$scratch"
+passed=0 failed=0
+pass() { passed=$((passed + 1)); }
+fail() { failed=$((failed + 1)); echo "FAILED: $*"; }
+run() { $runner "$render" "$@"; }
+
+# Frames for a few action sequences equal the stored frames, pixel for pixel.
+while read -r name actions; do
+  case "$name" in ''|'#'*) continue ;; esac
+  # shellcheck disable=SC2086
+  if run $actions "$scratch/$name.bmp" && zcat "$references/$name.bmp.gz" | cmp -s - "$scratch/$name.bmp"; then
+    pass
+  else
+    fail "frame '$name' ($actions) differs from $references/$name.bmp.gz"
+  fi
+done < "$references/frames.txt"
+
+# Bad input: exit 2, one line on stderr, no output file.
+bad_inputs=(
+  "--bogus"
+  "--period 11"
+  "--light 1,2,0"
+  "--flag purple"
+  "--bmp-depth 8"
+  "--step"
+)
+for args in "${bad_inputs[@]}"; do
+  rm -f "$scratch/bad.bmp"
+  # shellcheck disable=SC2086
+  run $args "$scratch/bad.bmp" 2>"$scratch/err.txt"
+  rc=$?
+  lines=$(wc -l < "$scratch/err.txt")
+  if [ $rc -eq 2 ] && [ "$lines" -eq 1 ] && [ ! -e "$scratch/bad.bmp" ]; then pass
+  else fail "'$args' gave exit $rc, $lines stderr lines, file left: $([ -e "$scratch/bad.bmp" ] && echo yes || echo no)"; fi
+done
+run 2>/dev/null; [ $? -eq 2 ] && pass || fail "no output name should exit 2"
+run "$scratch/out.png" 2>/dev/null; [ $? -eq 2 ] && [ ! -e "$scratch/out.png" ] && pass || fail "a .png output should be refused"
+
+# A failed run leaves an existing file exactly as it was.
+printf 'earlier picture' > "$scratch/keep.bmp"
+run --period 99 "$scratch/keep.bmp" 2>/dev/null
+[ "$(cat "$scratch/keep.bmp")" = "earlier picture" ] && pass || fail "bad input damaged an existing file"
+
+# Unwritable output: exit 1, nothing left behind.
+run "$scratch/missing/dir/out.bmp" 2>"$scratch/err.txt"
+rc=$?
+[ $rc -eq 1 ] && [ -s "$scratch/err.txt" ] && [ ! -e "$scratch/missing" ] && pass || fail "unwritable output gave exit $rc"
+mkdir -p "$scratch/adir.bmp"
+run "$scratch/adir.bmp" 2>/dev/null
+rc=$?
+[ $rc -eq 1 ] && [ -d "$scratch/adir.bmp" ] && [ -z "$(ls "$scratch/adir.bmp")" ] && pass || fail "a directory as output gave exit $rc"
+leftovers=$(find "$scratch" -name '*.tmp*' | wc -l)
+[ "$leftovers" -eq 0 ] && pass || fail "temporary files left behind: $leftovers"
+
+# Help, and the three output depths.
+run --help > "$scratch/help.txt"; rc=$?
+[ $rc -eq 0 ] && grep -q -- '--bmp-depth' "$scratch/help.txt" && pass || fail "--help"
+for depth in 16 24 32; do
+  run --flag green --bmp-depth $depth "$scratch/d$depth.bmp"
+  size=$(stat -c %s "$scratch/d$depth.bmp" 2>/dev/null || echo 0)
+  case $depth in 16) want=$((14 + 40 + 1284 * 481)) ;; 24) want=$((14 + 40 + 1924 * 481)) ;; 32) want=$((14 + 56 + 4 * 641 * 481)) ;; esac
+  [ "$size" -eq "$want" ] && pass || fail "--bmp-depth $depth wrote $size bytes, not $want"
+done
+
+echo "$passed passed, $failed failed"
+[ $failed -eq 0 ]
