@@ -65,128 +65,86 @@ void findSpanEnds(const FlagGeometry& flag, const PolygonRecord& polygon, int y,
     }
 }
 
-namespace {
-// A quad's pixels that passed the depth test, shaded together: long loops without branches
-// let the compiler work on several pixels at once, and each pixel gets exactly the arithmetic
-// it would get alone. Pixels of one quad never overlap, so batching them changes nothing.
-struct PixelBatch {
-    static constexpr int kCapacity = 1024;
-    static constexpr int kMaxRows = kClientHeight;
-    int count = 0;
-    int rows = 0;
-    std::uint32_t* pixelRow[kMaxRows]; // per row of the batch: its pixels in the frame
-    // Per pixel: where it is, and its span's ends (copied, so the loops read them in order).
-    int column[kCapacity];
-    int row[kCapacity];
-    double offset[kCapacity]; // |x - left.x|
-    double width[kCapacity];  // |right.x - left.x|
-    double leftNx[kCapacity], leftNy[kCapacity], leftNz[kCapacity], leftU[kCapacity],
-        leftV[kCapacity];
-    double rightNx[kCapacity], rightNy[kCapacity], rightNz[kCapacity], rightU[kCapacity],
-        rightV[kCapacity];
-    double position[kCapacity];
-    double nx[kCapacity], ny[kCapacity], nz[kCapacity];
-    double intensity[kCapacity];
-    double u[kCapacity], v[kCapacity];
-    double red[kCapacity], green[kCapacity], blue[kCapacity];
-    bool drawn[kCapacity];
-};
-
-// The program draws on one thread; the batch is reused, never allocated per frame.
-PixelBatch& pixelBatch() {
-    thread_local PixelBatch batch;
-    return batch;
-}
-
-void shadeBatch(PixelBatch& b, const PolygonRecord& polygon, const FillContext& context) {
-    const int n = b.count;
-    // A one-pixel span takes its left end's attributes.
-    for (int k = 0; k < n; ++k) b.position[k] = b.width[k] == 0 ? 0 : b.offset[k] / b.width[k];
-    for (int k = 0; k < n; ++k) {
-        const double s = b.position[k];
-        b.nx[k] = (1 - s) * b.leftNx[k] + s * b.rightNx[k];
-        b.ny[k] = (1 - s) * b.leftNy[k] + s * b.rightNy[k];
-        b.nz[k] = (1 - s) * b.leftNz[k] + s * b.rightNz[k];
-    }
-    for (int k = 0; k < n; ++k) b.intensity[k] = shadePixel({b.nx[k], b.ny[k], b.nz[k]}, context.light);
-
-    if (!context.textured) {
-        std::fill(b.red, b.red + n, static_cast<double>(polygon.red));
-        std::fill(b.green, b.green + n, static_cast<double>(polygon.green));
-        std::fill(b.blue, b.blue + n, static_cast<double>(polygon.blue));
-        std::fill(b.drawn, b.drawn + n, true);
-    } else {
-        for (int k = 0; k < n; ++k) {
-            const double s = b.position[k];
-            b.u[k] = (1 - s) * b.leftU[k] + s * b.rightU[k];
-            b.v[k] = (1 - s) * b.leftV[k] + s * b.rightV[k];
-        }
-        samplePictureSpan(*context.picture, context.pictureWidth, context.pictureHeight, b.u, b.v,
-                          n, b.red, b.green, b.blue);
-        const bool erasing = context.erase && context.erase->eraseEnabled;
-        for (int k = 0; k < n; ++k)
-            b.drawn[k] = !(erasing && isErased(*context.erase, b.red[k], b.green[k], b.blue[k]));
-    }
-
-    for (int k = 0; k < n; ++k) {
-        const double i = b.intensity[k];
-        b.red[k] = channel(b.red[k] * i / 15);
-        b.green[k] = channel(b.green[k] * i / 15);
-        b.blue[k] = channel(b.blue[k] * i / 15);
-    }
-    for (int k = 0; k < n; ++k)
-        if (b.drawn[k])
-            b.pixelRow[b.row[k]][b.column[k]] = packPixel(
-                {static_cast<std::uint8_t>(b.red[k]), static_cast<std::uint8_t>(b.green[k]),
-                 static_cast<std::uint8_t>(b.blue[k])});
-    b.count = 0;
-    b.rows = 0;
-}
-
-// Depth-tests row y's span and adds the pixels that pass to the batch (shading it first when
-// it is full). The depth is stored at once, also for pixels the erase test drops later.
-void addSpan(PixelBatch& b, const PolygonRecord& polygon, const SpanEnd& left,
-             const SpanEnd& right, int y, const FillContext& context) {
+void fillSpan(const PolygonRecord& polygon, const SpanEnd& left, const SpanEnd& right, int y,
+              const FillContext& context) {
     const int ox = context.origin.x, oy = context.origin.y;
     // Only columns -originX < x <= originX are drawn; the rest of the span costs nothing.
     const int first = static_cast<int>(std::max(left.x, static_cast<double>(-ox + 1)));
     const int last = static_cast<int>(std::min(right.x, static_cast<double>(ox)));
     if (first > last) return;
-    const int length = last - first + 1;
-    if (b.count + length > PixelBatch::kCapacity || b.rows == PixelBatch::kMaxRows)
-        shadeBatch(b, polygon, context);
-
-    const int r = b.rows++;
-    b.pixelRow[r] = &context.view.at(0, oy - y) + ox;
-    const double width = std::fabs(right.x - left.x);
     std::int32_t* depthRow = context.depth + static_cast<std::ptrdiff_t>(oy - y) * kDepthRowCells + ox;
+    std::uint32_t* pixelRow = &context.view.at(0, oy - y) + ox;
 
-    double depth[kClientWidth];
+    // The span is done in passes over small arrays, with the same arithmetic per pixel as a
+    // single pass; the passes without branches let the compiler work on several pixels at once.
+    constexpr int kMaxSpan = kClientWidth;
+    double value[kMaxSpan];
+    int columns[kMaxSpan];
+    double position[kMaxSpan];
+    double intensity[kMaxSpan];
+    double red[kMaxSpan], green[kMaxSpan], blue[kMaxSpan];
+    bool drawn[kMaxSpan];
+
+    // 1. Depth test; the depth is stored at once, also for pixels the erase test drops later.
+    const int spanLength = last - first + 1;
     const Vec3& plane = polygon.screenNormal;
-    for (int k = 0; k < length; ++k)
-        depth[k] = -(plane.x * (first + k) + plane.y * y + polygon.screenPlaneOffset) / plane.z;
-    for (int k = 0; k < length; ++k) {
-        const std::int32_t z = depthOf(depth[k]);
+    for (int k = 0; k < spanLength; ++k)
+        value[k] = -(plane.x * (first + k) + plane.y * y + polygon.screenPlaneOffset) / plane.z;
+    int count = 0;
+    for (int k = 0; k < spanLength; ++k) {
+        const std::int32_t z = depthOf(value[k]);
         std::int32_t& cell = depthRow[first + k];
         if (z <= cell) continue;
         cell = z;
-        const int i = b.count++;
-        b.column[i] = first + k;
-        b.row[i] = r;
-        b.offset[i] = std::fabs(first + k - left.x);
-        b.width[i] = width;
-        b.leftNx[i] = left.normal.x, b.leftNy[i] = left.normal.y, b.leftNz[i] = left.normal.z;
-        b.rightNx[i] = right.normal.x, b.rightNy[i] = right.normal.y, b.rightNz[i] = right.normal.z;
-        b.leftU[i] = left.u, b.leftV[i] = left.v, b.rightU[i] = right.u, b.rightV[i] = right.v;
+        columns[count++] = first + k;
     }
-}
-} // namespace
+    if (count == 0) return;
 
-void fillSpan(const PolygonRecord& polygon, const SpanEnd& left, const SpanEnd& right, int y,
-              const FillContext& context) {
-    PixelBatch& batch = pixelBatch();
-    addSpan(batch, polygon, left, right, y, context);
-    shadeBatch(batch, polygon, context);
+    // 2. Position in the span and the light intensity of the interpolated normal.
+    const double width = std::fabs(right.x - left.x);
+    if (width == 0) std::fill(position, position + count, 0.0); // one pixel: the left end
+    else
+        for (int k = 0; k < count; ++k) position[k] = std::fabs(columns[k] - left.x) / width;
+    for (int k = 0; k < count; ++k) {
+        const double s = position[k];
+        intensity[k] = shadePixel({(1 - s) * left.normal.x + s * right.normal.x,
+                                   (1 - s) * left.normal.y + s * right.normal.y,
+                                   (1 - s) * left.normal.z + s * right.normal.z},
+                                  context.light);
+    }
+
+    // 3. Base colour: the polygon's, or the picture's with the erase test.
+    if (!context.textured) {
+        std::fill(red, red + count, static_cast<double>(polygon.red));
+        std::fill(green, green + count, static_cast<double>(polygon.green));
+        std::fill(blue, blue + count, static_cast<double>(polygon.blue));
+        std::fill(drawn, drawn + count, true);
+    } else {
+        double u[kMaxSpan], v[kMaxSpan];
+        for (int k = 0; k < count; ++k) {
+            const double s = position[k];
+            u[k] = (1 - s) * left.u + s * right.u;
+            v[k] = (1 - s) * left.v + s * right.v;
+        }
+        samplePictureSpan(*context.picture, context.pictureWidth, context.pictureHeight, u, v,
+                          count, red, green, blue);
+        const bool erasing = context.erase && context.erase->eraseEnabled;
+        for (int k = 0; k < count; ++k)
+            drawn[k] = !(erasing && isErased(*context.erase, red[k], green[k], blue[k]));
+    }
+
+    // 4. Each channel scaled by the intensity, then the pixels.
+    for (int k = 0; k < count; ++k) {
+        const double i = intensity[k];
+        red[k] = channel(red[k] * i / 15);
+        green[k] = channel(green[k] * i / 15);
+        blue[k] = channel(blue[k] * i / 15);
+    }
+    for (int k = 0; k < count; ++k)
+        if (drawn[k])
+            pixelRow[columns[k]] =
+                packPixel({static_cast<std::uint8_t>(red[k]), static_cast<std::uint8_t>(green[k]),
+                           static_cast<std::uint8_t>(blue[k])});
 }
 
 void fillPolygon(const FlagGeometry& flag, const PolygonRecord& polygon,
@@ -204,11 +162,9 @@ void fillPolygon(const FlagGeometry& flag, const PolygonRecord& polygon,
     const double first = std::max(low, static_cast<double>(-oy + 1));
     const double last = std::min(high, static_cast<double>(oy));
     if (!(first <= last)) return;
-    PixelBatch& batch = pixelBatch();
     SpanEnd left, right;
     for (int y = static_cast<int>(first); y <= static_cast<int>(last); ++y) {
         findSpanEnds(flag, polygon, y, left, right);
-        addSpan(batch, polygon, left, right, y, context);
+        fillSpan(polygon, left, right, y, context);
     }
-    shadeBatch(batch, polygon, context);
 }

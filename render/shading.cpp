@@ -49,7 +49,7 @@ void samplePictureSpan(const TextureImage& image, int width, int height, const d
                                      w11[k] * static_cast<int>((c11[k] >> shift) & 255) +
                                      w01[k] * static_cast<int>((c01[k] >> shift) & 255) + 0.5;
                 const int truncated = static_cast<int>(value);
-                out[start + k] = truncated < 0 ? 0 : truncated > 255 ? 255 : truncated;
+                out[start + k] = std::min(std::max(truncated, 0), 255);
             }
         };
         blend(2, red);
