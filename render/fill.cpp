@@ -69,6 +69,7 @@ void fillSpan(const PolygonRecord& polygon, const SpanEnd& left, const SpanEnd& 
               const FillContext& context) {
     const int ox = context.origin.x, oy = context.origin.y;
     // Only columns -originX < x <= originX are drawn; the rest of the span costs nothing.
+    if (!(left.x <= ox && right.x > -ox)) return;
     const int first = static_cast<int>(std::max(left.x, static_cast<double>(-ox + 1)));
     const int last = static_cast<int>(std::min(right.x, static_cast<double>(ox)));
     if (first > last) return;
