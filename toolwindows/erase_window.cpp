@@ -13,14 +13,10 @@ void onCreate(HWND window) {
 }
 } // namespace
 
-// Unlike the other tool windows, the erase colour window does not pass keys on.
 LRESULT CALLBACK eraseWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE: onCreate(window); break;
-    case WM_GETMINMAXINFO: onToolMinMaxInfo(kSelf, reinterpret_cast<MINMAXINFO*>(lParam)); break;
-    case WM_NCACTIVATE: relayCaptionState(window, wParam); break;
-    case WM_CLOSE: closeToolWindow(kSelf, window); break;
-    default: break;
+    default: handleCommonToolMessage(kSelf, window, message, wParam, lParam); break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }

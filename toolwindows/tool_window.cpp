@@ -39,14 +39,24 @@ void relayCaptionState(HWND from, WPARAM active) {
     s.captionSyncBusy = 0;
 }
 
-void onToolMinMaxInfo(ToolWindow window, MINMAXINFO* info) {
-    const SIZE size = toolWindowKind(window).fixedSize;
-    info->ptMinTrackSize = {size.cx, size.cy};
-    info->ptMaxTrackSize = {size.cx, size.cy};
-}
-
-void relayCharToOwner(WPARAM character) {
-    SendMessageW(sceneState().mainWindow, WM_CHAR, character, 0);
+void handleCommonToolMessage(ToolWindow window, HWND hwnd, UINT message, WPARAM wParam,
+                             LPARAM lParam) {
+    switch (message) {
+    case WM_GETMINMAXINFO: {
+        const SIZE size = toolWindowKind(window).fixedSize;
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        info->ptMinTrackSize = {size.cx, size.cy};
+        info->ptMaxTrackSize = {size.cx, size.cy};
+        break;
+    }
+    case WM_NCACTIVATE: relayCaptionState(hwnd, wParam); break;
+    case WM_CHAR:
+        // The rotation and move keys work while a tool window has the focus.
+        if (window != ToolWindow::Erase) SendMessageW(sceneState().mainWindow, WM_CHAR, wParam, 0);
+        break;
+    case WM_CLOSE: closeToolWindow(window, hwnd); break;
+    default: break;
+    }
 }
 
 void closeToolWindow(ToolWindow window, HWND hwnd) {

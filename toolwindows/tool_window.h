@@ -30,9 +30,11 @@ HWND openToolWindow(ToolWindow window, ToolTitle title);
 // show active or inactive together.
 void relayCaptionState(HWND from, WPARAM active);
 
-// The behaviour every tool window shares. Returns true if the message was one of them.
-void onToolMinMaxInfo(ToolWindow window, MINMAXINFO* info);
-void relayCharToOwner(WPARAM character);
+// The messages every tool window handles alike: the fixed size, the caption relay, keys passed
+// on to the main window (not by the erase colour window), and the closing steps. A window's own
+// procedure handles its other messages and passes these here.
+void handleCommonToolMessage(ToolWindow window, HWND hwnd, UINT message, WPARAM wParam,
+                             LPARAM lParam);
 // Common closing steps: clear the handle, enable the menu item again, destroy the window.
 void closeToolWindow(ToolWindow window, HWND hwnd);
 // Moves a window in screen coordinates without resizing it.
