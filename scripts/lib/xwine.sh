@@ -46,6 +46,11 @@ REG
     rm -f "$reg"
     touch "$WINEPREFIX/.vexarond-ready"
   fi
+  # Caption buttons are drawn with Marlett, which Wine does not find in Debian's font folder.
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  if [ ! -f "$fonts/marlett.ttf" ] && [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+    mkdir -p "$fonts" && cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+  fi
 }
 
 xwine_display() {  # starts Xvfb on a free display unless XWINE_DISPLAY names one to use
