@@ -31,13 +31,17 @@ void samplePictureSpan(const TextureImage& image, int width, int height, const d
             w01[k] = (1 - fx) * fy, w11[k] = fx * fy;
         }
         std::uint32_t c00[kChunk], c10[kChunk], c01[kChunk], c11[kChunk];
+        const std::size_t rowBytes = 4 * static_cast<std::size_t>(width);
         for (int k = 0; k < n; ++k) {
-            const int ix1 = ix[k] == width - 1 ? ix[k] : ix[k] + 1;
-            const int iy1 = iy[k] == height - 1 ? iy[k] : iy[k] + 1;
-            std::memcpy(&c00[k], image.pixel(ix[k], height - 1 - iy[k]), 4);
-            std::memcpy(&c10[k], image.pixel(ix1, height - 1 - iy[k]), 4);
-            std::memcpy(&c01[k], image.pixel(ix[k], height - 1 - iy1), 4);
-            std::memcpy(&c11[k], image.pixel(ix1, height - 1 - iy1), 4);
+            // Picture rows count from the top; the image stores the bottom row first.
+            const std::uint8_t* upper = image.pixels.data() + (height - 1 - iy[k]) * rowBytes;
+            const std::uint8_t* lower = iy[k] == height - 1 ? upper : upper - rowBytes;
+            const std::size_t left = 4 * static_cast<std::size_t>(ix[k]);
+            const std::size_t right = ix[k] == width - 1 ? left : left + 4;
+            std::memcpy(&c00[k], upper + left, 4);
+            std::memcpy(&c10[k], upper + right, 4);
+            std::memcpy(&c01[k], lower + left, 4);
+            std::memcpy(&c11[k], lower + right, 4);
         }
         // Byte b of each pixel (little-endian: blue 0, green 1, red 2), blended as samplePicture
         // blends it.
