@@ -67,8 +67,10 @@ void paintMainWindow(HWND window) {
     SceneState& s = sceneState();
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
+    // The whole frame buffer: it covers the client area, and reading past it is not defined.
+    const FrameView& shown = s.frameView[s.showIndex];
     if (s.frameDC[s.showIndex])
-        BitBlt(dc, 0, 0, s.windowWidth, s.windowHeight, s.frameDC[s.showIndex], 0, 0, SRCCOPY);
+        BitBlt(dc, 0, 0, shown.width, shown.height, s.frameDC[s.showIndex], 0, 0, SRCCOPY);
     EndPaint(window, &ps);
 
     HMENU menu = GetMenu(window);
