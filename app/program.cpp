@@ -1,6 +1,7 @@
 #include "program.h"
 
 #include <memory>
+#include <new>
 
 #include "scene_state.h"
 #include "texts.h"
@@ -151,7 +152,13 @@ int runMessageLoop() {
 }
 
 int runProgram(HINSTANCE instance, int showCommand) {
-    startupComputations();
+    // The depth buffer and the scene are the only allocations, all made here at start-up.
+    try {
+        startupComputations();
+    } catch (const std::bad_alloc&) {
+        MessageBoxW(nullptr, kOutOfMemoryText, kErrorCaption, MB_OK);
+        return 0;
+    }
     if (!runSplash(instance, showCommand)) return 0;
     if (!registerWindowClasses(instance)) return 0;
     if (!createMainWindow(instance, showCommand)) return 0;

@@ -13,3 +13,6 @@ inline constexpr wchar_t kMenuName[] = L"FIPROC";
 inline constexpr wchar_t kAcceleratorsName[] = L"MyMenu";
 inline constexpr wchar_t kIconName[] = L"VEXRONICON";
 inline constexpr wchar_t kSplashBitmapName[] = L"IDB_OPENBITMAP";
+
+inline constexpr wchar_t kErrorCaption[] = L"Error";
+inline constexpr wchar_t kOutOfMemoryText[] = L"メモリーが足りません。";
