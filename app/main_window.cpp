@@ -1,5 +1,3 @@
-#include <windowsx.h>
-
 #include "commands.h"
 #include "geometry/rotation.h"
 #include "frame_cycle.h"
