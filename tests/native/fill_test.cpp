@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "picture_test_support.h"
 #include "render/fill.h"
 #include "render/frame.h"
 #include "render/scene.h"
@@ -41,22 +42,6 @@ PointSet rectangle(int left, int bottom, int right, int top) {
     return set;
 }
 
-// A picture given top row first, as it is seen; stored bottom row first like a loaded one.
-TextureImage pictureFromTopRows(int width, int height, const std::vector<Colour>& topDown) {
-    TextureImage image;
-    image.width = width;
-    image.height = height;
-    image.pixels.resize(static_cast<std::size_t>(width) * height * 4);
-    for (int row = 0; row < height; ++row) {
-        for (int column = 0; column < width; ++column) {
-            const Colour& c = topDown[static_cast<std::size_t>(row) * width + column];
-            std::uint8_t* p = image.pixels.data() +
-                              (static_cast<std::size_t>(height - 1 - row) * width + column) * 4;
-            p[0] = c.blue, p[1] = c.green, p[2] = c.red, p[3] = 0;
-        }
-    }
-    return image;
-}
 
 // The erase window keeps these three values in step with the erase colour.
 void setEraseColour(EraseState& erase, Colour c) {
@@ -340,7 +325,7 @@ TEST_F(FillTest, OnePixelSpanUsesTheLeftEnd) {
 
     // Textured, the left end's u, v pick the picture's top-left pixel.
     const TextureImage picture =
-        pictureFromTopRows(2, 2, {{240, 120, 60}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
+        pictureFromTopRows(2, 2, std::vector<Colour>{{240, 120, 60}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
     context.textured = true;
     context.picture = &picture;
     context.pictureWidth = context.pictureHeight = 2;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "picture_test_support.h"
 #include "render/scene.h"
 #include "render/shading.h"
 
@@ -34,26 +35,8 @@ double length(Vec3 v) {
     return std::sqrt(dot(v, v));
 }
 
-struct Bytes {
-    std::uint8_t blue, green, red, fourth;
-};
+using Bytes = PictureBytes;
 
-// A picture given top row first, as it is seen; stored bottom row first like a loaded one.
-TextureImage pictureFromTopRows(int width, int height, const std::vector<Bytes>& topDown) {
-    TextureImage image;
-    image.width = width;
-    image.height = height;
-    image.pixels.resize(static_cast<std::size_t>(width) * height * 4);
-    for (int row = 0; row < height; ++row) {
-        for (int column = 0; column < width; ++column) {
-            const Bytes& b = topDown[static_cast<std::size_t>(row) * width + column];
-            std::uint8_t* p = image.pixels.data() +
-                              (static_cast<std::size_t>(height - 1 - row) * width + column) * 4;
-            p[0] = b.blue, p[1] = b.green, p[2] = b.red, p[3] = b.fourth;
-        }
-    }
-    return image;
-}
 
 void expectSample(const Sample& s, const Bytes& expected) {
     EXPECT_EQ(s.red, expected.red);
