@@ -53,31 +53,56 @@ REG
   fi
 }
 
-xwine_display() {  # starts Xvfb on a free display unless XWINE_DISPLAY names one to use
+# Starts Xvfb on a display it picks itself unless XWINE_DISPLAY names one to use. Xvfb writes
+# the display's number to the -displayfd file once it accepts clients, so nothing has to guess a
+# free number (and race another Xvfb for it) or poll for the socket.
+xwine_display() {
   if [ -n "${XWINE_DISPLAY:-}" ]; then
     export DISPLAY="$XWINE_DISPLAY"
     return
   fi
-  local n=90
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  local numfile errlog n="" tries=0
+  numfile=$(mktemp) && errlog=$(mktemp) || { echo "xwine: no temporary file for Xvfb" >&2; return 1; }
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numfile" </dev/null >/dev/null 2>"$errlog" &
   XWINE_XVFB_PID=$!
   XWINE_OWN_DISPLAY=1
-  export DISPLAY=":$n"
-  local tries=0
-  until [ -e "/tmp/.X11-unix/X$n" ]; do
+  # The number ends with a newline; `read` succeeds only on a whole line.
+  until read -r n <"$numfile" && [[ $n =~ ^[0-9]+$ ]]; do
     tries=$((tries + 1))
-    if [ $tries -gt 100 ] || ! kill -0 "$XWINE_XVFB_PID" 2>/dev/null; then
-      echo "Xvfb did not start on :$n" >&2
+    if ! kill -0 "$XWINE_XVFB_PID" 2>/dev/null; then
+      echo "xwine: Xvfb exited before it opened a display:" >&2
+      tail -20 "$errlog" >&2
+      wait "$XWINE_XVFB_PID" 2>/dev/null
+      XWINE_XVFB_PID="" XWINE_OWN_DISPLAY=0
+      rm -f "$numfile" "$errlog"
+      return 1
+    fi
+    if [ $tries -ge 100 ]; then
+      echo "xwine: Xvfb (pid $XWINE_XVFB_PID) named no display within 10 s; stopping it" >&2
+      tail -20 "$errlog" >&2
+      xwine_stop_display
+      rm -f "$numfile" "$errlog"
       return 1
     fi
     sleep 0.1
   done
+  rm -f "$numfile" "$errlog"
+  export DISPLAY=":$n"
+}
+
+# Ends the Xvfb that xwine_display started, by its pid, and nothing else.
+xwine_stop_display() {
+  if [ "$XWINE_OWN_DISPLAY" = 1 ] && [ -n "$XWINE_XVFB_PID" ]; then
+    kill "$XWINE_XVFB_PID" 2>/dev/null || true
+    wait "$XWINE_XVFB_PID" 2>/dev/null || true
+  fi
+  XWINE_XVFB_PID=""
+  XWINE_OWN_DISPLAY=0
 }
 
 xwine_start() {  # BUILD_DIR
   xwine_prefix "$1"
-  xwine_display
+  xwine_display || return 1
   wineserver -p  # one persistent server: each program under Wine then starts quickly
   # Start Wine's background processes now, detached from any pipe: started by a test they
   # would inherit its output pipe and keep a reader of it waiting after the test has ended.
@@ -86,10 +111,5 @@ xwine_start() {  # BUILD_DIR
 
 xwine_stop() {
   if [ -n "${WINEPREFIX:-}" ]; then wineserver -k 2>/dev/null || true; fi
-  if [ "$XWINE_OWN_DISPLAY" = 1 ] && [ -n "$XWINE_XVFB_PID" ]; then
-    kill "$XWINE_XVFB_PID" 2>/dev/null || true
-    wait "$XWINE_XVFB_PID" 2>/dev/null || true
-  fi
-  XWINE_XVFB_PID=""
-  XWINE_OWN_DISPLAY=0
+  xwine_stop_display
 }
