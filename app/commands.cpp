@@ -5,6 +5,14 @@
 #include "texts.h"
 #include "toolwindows/tool_window.h"
 
+// The menu's colour commands and the control box's buttons follow the scene's colour order.
+static_assert(IDM_SURFACE_WHITE - IDM_SURFACE_PINK + 1 == kSurfaceColourCount);
+static_assert(IDM_SURFACE_RED - IDM_SURFACE_PINK == kRed);
+static_assert(IDM_BACKGROUND_BLACK - IDM_BACKGROUND_PINK + 1 == kBackgroundCount);
+static_assert(IDM_BACKGROUND_BLACK - IDM_BACKGROUND_PINK == kBlack);
+static_assert(IDC_SURFACE_PICTURE - IDC_SURFACE_FIRST == kSurfaceColourCount);
+static_assert(IDC_BACKGROUND_LAST - IDC_BACKGROUND_FIRST + 1 == kBackgroundCount);
+
 namespace {
 constexpr std::size_t kMaxTitleLength = 511;
 

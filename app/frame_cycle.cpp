@@ -10,7 +10,7 @@ void setMenuItem(HMENU menu, UINT id, bool enabled) {
 
 bool createFrameBuffers(HWND window) {
     SceneState& s = sceneState();
-    HDC windowDC = GetDC(window);
+    const WindowDC windowDC(window);
     RECT client;
     GetClientRect(window, &client);
     const int width = client.right + 1, height = client.bottom + 1;
@@ -24,31 +24,27 @@ bool createFrameBuffers(HWND window) {
     bool ok = true;
     for (int k = 0; k < 2; ++k) {
         void* bits = nullptr;
-        s.frameDC[k] = CreateCompatibleDC(windowDC);
-        s.frameBitmap[k] = CreateDIBSection(windowDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        s.frameDC[k] = MemoryDC(windowDC.get());
+        s.frameBitmap[k].reset(
+            CreateDIBSection(windowDC.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
         if (!s.frameDC[k] || !s.frameBitmap[k]) {
             ok = false;
             continue;
         }
-        s.frameOldBitmap[k] = SelectObject(s.frameDC[k], s.frameBitmap[k]);
+        s.frameSelection[k] = SelectedObject(s.frameDC[k].get(), s.frameBitmap[k].get());
         s.frameView[k] = {static_cast<std::uint32_t*>(bits), width, height, width};
         fillFrame(s.frameView[k], s.core.background);
     }
-    ReleaseDC(window, windowDC);
     return ok;
 }
 
 void releaseFrameBuffers() {
     SceneState& s = sceneState();
     for (int k = 0; k < 2; ++k) {
-        if (s.frameDC[k]) {
-            SelectObject(s.frameDC[k], s.frameOldBitmap[k]);
-            DeleteDC(s.frameDC[k]);
-        }
-        if (s.frameBitmap[k]) DeleteObject(s.frameBitmap[k]);
-        s.frameDC[k] = nullptr;
-        s.frameBitmap[k] = nullptr;
         s.frameView[k] = {};
+        s.frameSelection[k].reset(); // the bitmap out of the DC before either is deleted
+        s.frameBitmap[k].reset();
+        s.frameDC[k].reset();
     }
 }
 
@@ -57,26 +53,27 @@ void drawFrame() {
     if (!s.frameView[s.drawIndex].pixels) return;
     GdiFlush(); // GDI must be done with the bitmap before its memory is written directly
     drawSceneFrame(s.core, s.frameView[s.drawIndex]);
-    s.drawIndex = 1 - s.drawIndex;
-    s.showIndex = 1 - s.showIndex;
+    s.drawIndex = s.showIndex();
     InvalidateRect(s.mainWindow, nullptr, FALSE);
     UpdateWindow(s.mainWindow);
 }
 
 void paintMainWindow(HWND window) {
     SceneState& s = sceneState();
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(window, &ps);
-    // The whole frame buffer: it covers the client area, and reading past it is not defined.
-    const FrameView& shown = s.frameView[s.showIndex];
-    if (s.frameDC[s.showIndex])
-        BitBlt(dc, 0, 0, shown.width, shown.height, s.frameDC[s.showIndex], 0, 0, SRCCOPY);
-    EndPaint(window, &ps);
+    {
+        const PaintDC dc(window);
+        // The whole frame buffer: it covers the client area, and reading past it is not defined.
+        const int shownIndex = s.showIndex();
+        const FrameView& shown = s.frameView[shownIndex];
+        if (s.frameDC[shownIndex])
+            BitBlt(dc.get(), 0, 0, shown.width, shown.height, s.frameDC[shownIndex].get(), 0, 0,
+                   SRCCOPY);
+    }
 
     HMENU menu = GetMenu(window);
     setMenuItem(menu, IDM_CAPTURE_SERIES, true);
     setMenuItem(menu, IDM_SAVE_PICTURE, true);
-    setMenuItem(menu, IDM_SHOW_PICTURE, s.core.pictureLoaded);
+    setMenuItem(menu, IDM_SHOW_PICTURE, s.core.pictureLoaded());
 }
 
 void animationTick() {

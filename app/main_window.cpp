@@ -13,10 +13,9 @@ void onCreate(HWND window) {
     SceneState& s = sceneState();
     s.mainWindow = window;
     createFrameBuffers(window);
-    s.core.wireColour = {255, 255, 255};
     RECT client;
     GetClientRect(window, &client);
-    createFlag(s.core, {client.right / 2, client.bottom / 2});
+    setScreenOrigin(s.core, {client.right / 2, client.bottom / 2});
     drawFrame();
 
     openToolWindow(ToolWindow::Wave, ToolTitle::AtStart);
@@ -27,6 +26,8 @@ void onCreate(HWND window) {
     for (UINT item : kToolMenuItems) EnableMenuItem(menu, item, MF_BYCOMMAND | MF_GRAYED);
 }
 
+// The main window's WM_CLOSE (close box or Ctrl+Q): the tool windows, then everything the
+// window owns, then the window itself; WM_DESTROY ends the loop.
 void onClose(HWND window) {
     SceneState& s = sceneState();
     // The tool windows close first; each clears its own handle.
@@ -37,10 +38,7 @@ void onClose(HWND window) {
         CloseHandle(s.instanceEvent);
         s.instanceEvent = nullptr;
     }
-    for (HBRUSH& brush : s.toolBrushes) {
-        if (brush) DeleteObject(brush);
-        brush = nullptr;
-    }
+    for (Brush& brush : s.toolBrushes) brush.reset();
     if (s.captureStatusBar) {
         DestroyWindow(s.captureStatusBar);
         s.captureStatusBar = nullptr;
@@ -60,7 +58,7 @@ void onGetMinMaxInfo(MINMAXINFO* info) {
 }
 
 void onKey(unsigned char key) {
-    (void)handleKey(sceneState().core.flag, key);
+    (void)handleKey(sceneState().core.flag, key); // any other character draws the same frame
     drawFrame();
 }
 
@@ -89,6 +87,9 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_REDRAW_REQUEST: onRedrawRequest(); break;
     default: break;
     }
-    // Every message, handled or not, also gets the default processing.
+    // Every message, handled or not, then gets the default processing: the handlers only add
+    // to it, so WM_NCACTIVATE still draws this window's caption after relaying it. The trap is
+    // WM_CLOSE, whose default is DestroyWindow: onClose cleans up and destroys the window
+    // itself, and the default's second DestroyWindow then fails harmlessly on the dead handle.
     return DefWindowProcW(window, message, wParam, lParam);
 }

@@ -1,6 +1,7 @@
 #include "program.h"
 
-#include <memory>
+#include <commctrl.h>
+
 #include <new>
 
 #include "scene_state.h"
@@ -8,14 +9,9 @@
 #include "toolwindows/tool_window.h"
 
 namespace {
-std::unique_ptr<SceneState> theState = std::make_unique<SceneState>();
-
 constexpr COLORREF kToolBackground = RGB(224, 224, 224);
 constexpr int kMainX = 10, kMainY = 10;
 } // namespace
-
-SceneState& sceneState() { return *theState; }
-void resetSceneState() { theState = std::make_unique<SceneState>(); }
 
 void startupComputations() {
     SceneState& s = sceneState();
@@ -25,10 +21,7 @@ void startupComputations() {
     s.windowHeight = outer.bottom - outer.top;
     s.maxTrackRect = {0, 0, s.windowWidth - 1, s.windowHeight - 1};
     s.drawIndex = 0;
-    s.showIndex = 1;
-    s.core.pictureWidth = kDefaultPictureWidth;
-    s.core.pictureHeight = kDefaultPictureHeight;
-    initialiseScene(s.core);
+    startScene(s.core);
 }
 
 static void centreOnDesktop(HWND window) {
@@ -101,9 +94,9 @@ bool registerWindowClasses(HINSTANCE instance) {
     c.lpszMenuName = nullptr;
     for (int k = 0; k < kToolWindowCount; ++k) {
         const ToolWindowKind& kind = toolWindowKind(static_cast<ToolWindow>(k));
-        s.toolBrushes[k] = CreateSolidBrush(kToolBackground);
+        s.toolBrushes[k].reset(CreateSolidBrush(kToolBackground));
         c.lpfnWndProc = kind.procedure;
-        c.hbrBackground = s.toolBrushes[k];
+        c.hbrBackground = s.toolBrushes[k].get();
         c.lpszClassName = kind.className;
         if (!RegisterClassW(&c)) return false;
     }
@@ -159,6 +152,9 @@ int runProgram(HINSTANCE instance, int showCommand) {
         MessageBoxW(nullptr, kOutOfMemoryText, kErrorCaption, MB_OK);
         return 0;
     }
+    // The capture's status and progress bars are common controls.
+    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
     if (!runSplash(instance, showCommand)) return 0;
     if (!registerWindowClasses(instance)) return 0;
     if (!createMainWindow(instance, showCommand)) return 0;

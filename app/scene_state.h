@@ -4,41 +4,31 @@
 
 #include <string>
 
+#include "gdi.h"
 #include "render/frame.h"
-#include "render/scene.h"
-#include "resources/resource.h"
+#include "shared_state.h"
 
-// The one record of the program's shared state: the portable scene plus the window handles.
-struct SceneState {
-    Scene core;
-
-    HINSTANCE programInstance = nullptr;
-    HWND mainWindow = nullptr;
-    int windowWidth = 0;  // outer size of a main window with a 640 x 480 client area
-    int windowHeight = 0;
+// The one record of the program's shared state: the part the tool windows share, plus what
+// only the main window uses.
+struct SceneState : SharedState {
     RECT maxTrackRect{};
     HACCEL accelerators = nullptr;
     HANDLE instanceEvent = nullptr;
 
-    // Double buffer: two memory DCs, each holding a top-down 32-bit DIB section.
-    HDC frameDC[2] = {};
-    HBITMAP frameBitmap[2] = {};
-    HGDIOBJ frameOldBitmap[2] = {};
+    // Double buffer: two memory DCs, each holding a top-down 32-bit DIB section. The frame is
+    // drawn into frameView[drawIndex] and the other one is on the screen.
+    MemoryDC frameDC[2];
+    Bitmap frameBitmap[2];
+    SelectedObject frameSelection[2]; // declared after the DC and bitmap: undone before them
     FrameView frameView[2] = {};
     int drawIndex = 0;
-    int showIndex = 1;
+    [[nodiscard]] int showIndex() const { return 1 - drawIndex; }
 
-    int surfaceChoiceButton = IDC_SURFACE_WIREFRAME;
     std::wstring filePath; // the file last chosen in an open or save dialog
     int captureRunning = 0;
     HWND captureStatusBar = nullptr;
 
-    HWND waveWindow = nullptr;
-    HWND lightWindow = nullptr;
-    HWND controlWindow = nullptr;
-    HWND eraseWindow = nullptr;
-    HBRUSH toolBrushes[4] = {};
-    int captionSyncBusy = 0;
+    Brush toolBrushes[4];
 };
 
 SceneState& sceneState();
@@ -46,7 +36,5 @@ SceneState& sceneState();
 // Starts a fresh record, as at process start (the program does this once; tests per case).
 void resetSceneState();
 
-inline constexpr UINT WM_REDRAW_REQUEST = WM_USER + 1; // recompute the flag and draw a frame
-inline constexpr UINT WM_ENABLE_PICTURE_CHOICE = WM_USER + 2;
 inline constexpr UINT_PTR kAnimationTimer = 10001;
 inline constexpr UINT kAnimationInterval = 25; // milliseconds

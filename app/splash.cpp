@@ -1,22 +1,17 @@
+#include "gdi.h"
 #include "program.h"
 #include "scene_state.h"
 #include "texts.h"
 
 static void paintSplash(HWND window) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(window, &ps);
-    HBITMAP picture = LoadBitmapW(sceneState().programInstance, kSplashBitmapName);
-    if (picture) {
-        BITMAP info;
-        GetObjectW(picture, sizeof info, &info);
-        HDC memory = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(memory, picture);
-        BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
-        SelectObject(memory, old);
-        DeleteDC(memory);
-        DeleteObject(picture);
-    }
-    EndPaint(window, &ps);
+    const PaintDC dc(window);
+    const Bitmap picture(LoadBitmapW(sceneState().programInstance, kSplashBitmapName));
+    if (!picture) return;
+    BITMAP info;
+    GetObjectW(picture.get(), sizeof info, &info);
+    const MemoryDC memory(dc.get());
+    const SelectedObject selected(memory.get(), picture.get());
+    BitBlt(dc.get(), 0, 0, info.bmWidth, info.bmHeight, memory.get(), 0, 0, SRCCOPY);
 }
 
 LRESULT CALLBACK splashWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

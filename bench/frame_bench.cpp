@@ -7,8 +7,8 @@
 #include <memory>
 #include <new>
 
-#include "cli/render_options.h"
 #include "geometry/rotation.h"
+#include "scene/scene.h"
 
 namespace {
 std::atomic<long> allocations{0};
@@ -45,10 +45,8 @@ enum class Mode { Wireframe, Solid, Textured };
 std::unique_ptr<Scene> makeScene(Mode mode, int extraKeys) {
     auto scene = std::make_unique<Scene>();
     startScene(*scene);
-    scene->picture = makePicture();
-    scene->pictureLoaded = true;
-    if (mode == Mode::Solid) chooseSurfaceColour(*scene, 5);
-    if (mode == Mode::Textured) (void)choosePicture(*scene);
+    if (mode == Mode::Solid) chooseSurfaceColour(*scene, kRed);
+    if (mode == Mode::Textured) putPicture(*scene, makePicture());
     // Pairs of opposite keys leave the view as it was, so the frames stay comparable.
     for (int k = 0; k < extraKeys; ++k) (void)handleKey(scene->flag, k % 2 ? 'Y' : 'y');
     return scene;

@@ -29,8 +29,7 @@ const char kRenderUsage[] =
     "  --help                           this text\n";
 
 namespace {
-const char* const kColourNames[] = {"pink", "cyan", "yellow", "blue",
-                                    "green", "red", "white", "black"};
+constexpr SettingRange kStepRange{-1000000, 1000000};
 
 bool parseInt(const std::string& text, long& value) {
     if (text.empty()) return false;
@@ -50,7 +49,7 @@ bool parseDouble(std::string_view text, double& value) {
 
 int colourIndex(const std::string& name, int count) {
     for (int k = 0; k < count; ++k)
-        if (name == kColourNames[k]) return k;
+        if (name == colourNames[k]) return k;
     return -1;
 }
 
@@ -68,14 +67,14 @@ struct Parser {
         out = args[next++];
         return true;
     }
-    bool intValue(const std::string& option, int minimum, int maximum, int& out) {
+    bool intValue(const std::string& option, SettingRange range, int& out) {
         std::string text;
         if (!value(option, text)) return false;
         long v = 0;
         if (!parseInt(text, v)) return fail(option + ": '" + text + "' is not a whole number");
-        if (v < minimum || v > maximum)
-            return fail(option + ": " + text + " is outside " + std::to_string(minimum) + ".." +
-                        std::to_string(maximum));
+        if (v < range.minimum || v > range.maximum)
+            return fail(option + ": " + text + " is outside " + std::to_string(range.minimum) +
+                        ".." + std::to_string(range.maximum));
         out = static_cast<int>(v);
         return true;
     }
@@ -84,9 +83,8 @@ struct Parser {
     }
 
     bool waveOption(const std::string& option, WaveSetting setting) {
-        const SettingRange range = waveSettingRange(setting);
         int v = 0;
-        if (!intValue(option, range.minimum, range.maximum, v)) return false;
+        if (!intValue(option, waveSettingRange(setting), v)) return false;
         add([setting, v](Scene& s) { setWaveSetting(s, setting, v); });
         return true;
     }
@@ -99,17 +97,17 @@ struct Parser {
         if (a == "--speed") return waveOption(a, WaveSetting::Speed);
         int v = 0;
         if (a == "--ripple") {
-            if (!intValue(a, 0, 2, v)) return false;
+            if (!intValue(a, kRippleFormRange, v)) return false;
             add([v](Scene& s) { setRippleForm(s, v); });
             return true;
         }
         if (a == "--surface") {
-            if (!intValue(a, 10, 90, v)) return false;
+            if (!intValue(a, kSurfaceSliderRange, v)) return false;
             add([v](Scene& s) { setSurfaceSlider(s, v); });
             return true;
         }
         if (a == "--intensity") {
-            if (!intValue(a, 1, 15, v)) return false;
+            if (!intValue(a, kIntensitySliderRange, v)) return false;
             add([v](Scene& s) { setIntensitySlider(s, v); });
             return true;
         }
@@ -137,11 +135,9 @@ struct Parser {
             return true;
         }
         if (a == "--step") {
-            if (!intValue(a, -1000000, 1000000, v)) return false;
-            add([v](Scene& s) {
-                const int direction = v < 0 ? -1 : 1;
-                for (int k = 0; k < std::abs(v); ++k) stepAnimation(s, direction);
-            });
+            if (!intValue(a, kStepRange, v)) return false;
+            // Only the written frame is seen: N steps are one phase move and one recompute.
+            if (v != 0) add([v](Scene& s) { stepAnimation(s, v < 0 ? -1 : 1, std::abs(v)); });
             return true;
         }
         if (a == "--bmp-depth") {
@@ -212,9 +208,3 @@ ParseResult parseRenderArguments(const std::vector<std::string>& arguments) {
     return p.result;
 }
 
-void startScene(Scene& scene) {
-    initialiseScene(scene);
-    createFlag(scene, {kClientWidth / 2, kClientHeight / 2});
-    // The light window sets the light from its dial's marker when it opens at start-up.
-    scene.light.lightDirection = lightDirectionFromDial(kLightMarkerX, kLightMarkerY);
-}

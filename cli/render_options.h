@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "render/scene.h"
+#include "scene/scene.h"
 
 // What the headless renderer was asked to do: actions applied in order to the start-up scene,
 // then the displayed frame written to `output`.
@@ -24,6 +24,3 @@ struct ParseResult {
 [[nodiscard]] ParseResult parseRenderArguments(const std::vector<std::string>& arguments);
 
 extern const char kRenderUsage[];
-
-// The scene exactly as the program shows it right after start-up.
-void startScene(Scene& scene);

@@ -79,19 +79,19 @@ constexpr KeyAction kKeyTable[] = {
 };
 } // namespace
 
-int handleKey(FlagGeometry& flag, unsigned char key) {
+KeyResult handleKey(FlagGeometry& flag, unsigned char key) {
     for (const KeyAction& a : kKeyTable) {
         if (static_cast<unsigned char>(a.key) != key) continue;
         if (!a.rotation) {
             translate(flag, a.dx, a.dy, a.dz);
-            return kKeyHandled;
+            return KeyResult::Handled;
         }
         const Transform4 r = rotationAbout(a.axis, a.degrees);
         rotateAboutOffset(flag.surfaceGrid, r, flag.modelOffset);
         flag.keyRotation = multiply(flag.keyRotation, r);
         // A full log keeps its first keys as the record; keyRotation holds them all.
         if (flag.keyCount < kKeyLogSize) flag.keyLog[flag.keyCount++] = a.key;
-        return kKeyHandled;
+        return KeyResult::Handled;
     }
-    return kKeyIgnored;
+    return KeyResult::Ignored;
 }

@@ -16,9 +16,8 @@ void rotateX(FlagGeometry& flag, int degrees);
 void rotateY(FlagGeometry& flag, int degrees);
 void rotateZ(FlagGeometry& flag, int degrees);
 
-inline constexpr int kKeyHandled = 0;
-inline constexpr int kKeyIgnored = -2;
+enum class KeyResult { Handled = 0, Ignored = -2 };
 
 // A character typed into the main window: rotation keys X Y Z x y z (logged and replayed on
-// every recompute), moves H h L l J j K k B b F f. Returns kKeyHandled or kKeyIgnored.
-int handleKey(FlagGeometry& flag, unsigned char key);
+// every recompute), moves H h L l J j K k B b F f; any other character is ignored.
+KeyResult handleKey(FlagGeometry& flag, unsigned char key);

@@ -25,6 +25,12 @@ void deriveWaveValues(WaveState& wave) {
     wave.framesPerCycle = static_cast<int>(360 / wave.waveFrequency / wave.waveSpeed + 0.5);
 }
 
+void movePhase(WaveState& wave, std::int64_t degrees) {
+    std::int64_t phase = wave.wavePhase + degrees;
+    if (phase > kPhaseWrapLimit || phase < -kPhaseWrapLimit) phase %= kPhaseWrap;
+    wave.wavePhase = static_cast<int>(phase);
+}
+
 void addRipple(SurfaceGrid& grid, const WaveState& wave) {
     // The ring spreads from x = -180, z = 0, just beyond the hoist at mid-height.
     static constexpr double kRingCentreX = -180;

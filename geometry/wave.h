@@ -1,10 +1,12 @@
 #pragma once
 
+#include <cstdint>
+
 #include "flag.h"
 
 // Wave settings (slider positions), the values derived from them and the animation phase.
 struct WaveState {
-    int wavePhase = 0;           // degrees, never wrapped
+    int wavePhase = 0;           // degrees; see movePhase
     int animationDirection = 1;  // +1 forward, -1 backward
     int wavePeriodSetting = 6;   // 2..10
     int waveHeightSetting = 10;  // 0..20
@@ -24,6 +26,15 @@ struct WaveState {
 };
 
 void deriveWaveValues(WaveState& wave);
+
+// Moves the phase by `degrees`. Nothing is wrapped while the phase stays within
+// kPhaseWrapLimit, so every frame there is exactly the unwrapped one. Beyond it the phase is
+// brought back by a whole multiple of kPhaseWrap before the int could overflow: 3600 degrees
+// are a whole number of wave and ripple periods for every period setting (3600 x setting / 10
+// = 360 x setting), so the flag's shape is the same up to rounding.
+inline constexpr int kPhaseWrap = 3600;
+inline constexpr int kPhaseWrapLimit = 1 << 30;
+void movePhase(WaveState& wave, std::int64_t degrees);
 
 // The phase step of one tick or single step: the speed truncated to whole degrees.
 [[nodiscard]] inline int phaseStep(const WaveState& wave) { return static_cast<int>(wave.waveSpeed); }

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "render/frame.h"
+#include "pixels.h"
 
 // A copy of the displayed frame, held while one file is written. The pixels are laid out as a
 // bottom-up 32-bit DIB: 4 bytes a pixel (blue, green, red, fourth byte), rows of width * 4 bytes,

@@ -24,6 +24,15 @@ std::int32_t depthOf(double z) {
 }
 } // namespace
 
+void setEraseColour(EraseState& erase, Colour colour) {
+    erase.eraseColour[0] = colour.red;
+    erase.eraseColour[1] = colour.green;
+    erase.eraseColour[2] = colour.blue;
+    erase.eraseLuma = 0.3 * colour.red + 0.59 * colour.green + 0.11 * colour.blue;
+    erase.eraseRedDiff = colour.red - erase.eraseLuma;
+    erase.eraseBlueDiff = colour.blue - erase.eraseLuma;
+}
+
 bool isErased(const EraseState& erase, double red, double green, double blue) {
     const double luma = 0.3 * red + 0.59 * green + 0.11 * blue;
     const double dl = erase.eraseLuma - luma;
@@ -115,7 +124,7 @@ void fillSpan(const PolygonRecord& polygon, const SpanEnd& left, const SpanEnd& 
     }
 
     // 3. Base colour: the polygon's, or the picture's with the erase test.
-    if (!context.textured) {
+    if (context.picture == nullptr) {
         std::fill(red, red + count, static_cast<double>(polygon.red));
         std::fill(green, green + count, static_cast<double>(polygon.green));
         std::fill(blue, blue + count, static_cast<double>(polygon.blue));
@@ -127,8 +136,7 @@ void fillSpan(const PolygonRecord& polygon, const SpanEnd& left, const SpanEnd& 
             u[k] = (1 - s) * left.u + s * right.u;
             v[k] = (1 - s) * left.v + s * right.v;
         }
-        samplePictureSpan(*context.picture, context.pictureWidth, context.pictureHeight, u, v,
-                          count, red, green, blue);
+        samplePictureSpan(*context.picture, u, v, count, red, green, blue);
         const bool erasing = context.erase && context.erase->eraseEnabled;
         for (int k = 0; k < count; ++k)
             drawn[k] = !(erasing && isErased(*context.erase, red[k], green[k], blue[k]));

@@ -15,6 +15,9 @@ struct EraseState {
     double eraseBlueDiff = 0;
 };
 
+// Sets the erase colour and the three values the erase test compares with.
+void setEraseColour(EraseState& erase, Colour colour);
+
 // True when a sampled colour is near enough to the erase colour to be left out.
 [[nodiscard]] bool isErased(const EraseState& erase, double red, double green, double blue);
 
@@ -23,11 +26,8 @@ struct FillContext {
     FrameView view;
     std::int32_t* depth = nullptr; // kDepthCellCount cells
     ScreenOrigin origin;
-    bool textured = false;         // display the picture instead of the polygon's colour
     FrameLight light;
-    const TextureImage* picture = nullptr;
-    int pictureWidth = 0;
-    int pictureHeight = 0;
+    const TextureImage* picture = nullptr; // set: the picture instead of the polygon's colour
     const EraseState* erase = nullptr;
 };
 

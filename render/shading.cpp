@@ -2,9 +2,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 Vec3 unit(Vec3 v) {
+    const double squares = v.x * v.x + v.y * v.y + v.z * v.z;
+    if (!(squares >= std::numeric_limits<double>::min() && std::isfinite(squares))) {
+        // The squares overflow or lose precision below the normal range: scale by a power of
+        // two first, which is exact, so the direction is the same as for any other length.
+        const double largest = std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
+        if (!(largest > 0) || !std::isfinite(largest)) return {};
+        const int exponent = std::ilogb(largest);
+        v = {std::scalbn(v.x, -exponent), std::scalbn(v.y, -exponent), std::scalbn(v.z, -exponent)};
+    }
     const double length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
     return {v.x / length, v.y / length, v.z / length};
 }
@@ -15,8 +25,9 @@ FrameLight frameLight(const LightState& light) {
             light.brightness};
 }
 
-void samplePictureSpan(const TextureImage& image, int width, int height, const double* u,
-                       const double* v, int count, double* red, double* green, double* blue) {
+void samplePictureSpan(const TextureImage& image, const double* u, const double* v, int count,
+                       double* red, double* green, double* blue) {
+    const int width = image.width, height = image.height;
     constexpr int kChunk = 64; // fixed-size scratch: no allocation per span
     for (int start = 0; start < count; start += kChunk) {
         const int n = std::min(kChunk, count - start);

@@ -55,8 +55,8 @@ struct Sample {
 
 // Bilinear sample of the picture at texture coordinates u, v in [0, 1]; (0, 0) is the top-left
 // pixel, (1, 1) the bottom-right one. Inline for the fill's pixel loop.
-[[nodiscard]] inline Sample samplePicture(const TextureImage& image, int width, int height,
-                                          double u, double v) {
+[[nodiscard]] inline Sample samplePicture(const TextureImage& image, double u, double v) {
+    const int width = image.width, height = image.height;
     const double x = (width - 1) * u, y = (height - 1) * v;
     const int ix = static_cast<int>(x), iy = static_cast<int>(y);
     const double fx = x - ix, fy = y - iy;
@@ -80,8 +80,8 @@ struct Sample {
 
 // samplePicture for many points at once, giving the same red, green and blue: in passes that
 // the compiler can vectorise. Every array holds `count` values.
-void samplePictureSpan(const TextureImage& image, int width, int height, const double* u,
-                       const double* v, int count, double* red, double* green, double* blue);
+void samplePictureSpan(const TextureImage& image, const double* u, const double* v, int count,
+                       double* red, double* green, double* blue);
 
 // The light window's dial: a client point inside its circle (centre 80, 80, radius 65) as a
 // unit direction toward the viewer's side.

@@ -1,4 +1,4 @@
-#include "app/scene_state.h"
+#include "app/shared_state.h"
 #include "tool_window.h"
 
 namespace {
@@ -8,7 +8,7 @@ constexpr ToolWindow kSelf = ToolWindow::Control;
 // it was created.
 void onCreate(HWND window) {
     RECT light;
-    if (sceneState().lightWindow && GetWindowRect(sceneState().lightWindow, &light))
+    if (sharedState().lightWindow && GetWindowRect(sharedState().lightWindow, &light))
         placeWindow(window, light.left, light.bottom);
 }
 } // namespace

@@ -1,4 +1,4 @@
-#include "app/scene_state.h"
+#include "app/shared_state.h"
 #include "tool_window.h"
 
 namespace {
@@ -8,7 +8,7 @@ constexpr ToolWindow kSelf = ToolWindow::Erase;
 // it was created.
 void onCreate(HWND window) {
     RECT wave;
-    if (sceneState().waveWindow && GetWindowRect(sceneState().waveWindow, &wave))
+    if (sharedState().waveWindow && GetWindowRect(sharedState().waveWindow, &wave))
         placeWindow(window, wave.right, wave.top);
 }
 } // namespace

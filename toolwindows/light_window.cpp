@@ -1,4 +1,4 @@
-#include "app/scene_state.h"
+#include "app/shared_state.h"
 #include "tool_window.h"
 
 namespace {
@@ -6,7 +6,7 @@ constexpr ToolWindow kSelf = ToolWindow::Light;
 constexpr int kGap = 10;
 
 void onCreate(HWND window) {
-    SceneState& s = sceneState();
+    SharedState& s = sharedState();
     // The light follows the dial's marker from the moment the window opens.
     s.core.light.lightDirection = lightDirectionFromDial(kLightMarkerX, kLightMarkerY);
     // Directly right of the main window, top edges aligned.

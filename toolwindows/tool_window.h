@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-struct SceneState;
+struct SharedState;
 
 enum class ToolWindow { Wave, Light, Control, Erase };
 inline constexpr int kToolWindowCount = 4;
@@ -18,7 +18,7 @@ struct ToolWindowKind {
     int x, y, width, height;      // where it is created, before it places itself
     SIZE fixedSize;               // minimum and maximum tracking size
     UINT menuItem;                // its Window menu item
-    HWND SceneState::*handle;     // its handle field in the scene state
+    HWND SharedState::*handle;    // its handle field in the shared state
 };
 
 const ToolWindowKind& toolWindowKind(ToolWindow window);

@@ -1,4 +1,4 @@
-#include "app/scene_state.h"
+#include "app/shared_state.h"
 #include "tool_window.h"
 
 namespace {
@@ -6,7 +6,7 @@ constexpr ToolWindow kSelf = ToolWindow::Wave;
 constexpr int kGap = 10;
 
 // Directly below the main window, left edges aligned (the main window stands at (10, 10)).
-void onCreate(HWND window) { placeWindow(window, kGap, sceneState().windowHeight + kGap); }
+void onCreate(HWND window) { placeWindow(window, kGap, sharedState().windowHeight + kGap); }
 } // namespace
 
 LRESULT CALLBACK waveWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

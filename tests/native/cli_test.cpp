@@ -75,7 +75,7 @@ TEST(RenderArguments, StartsFromTheStartUpScene) {
     auto scene = apply(r.request);
     EXPECT_EQ(scene->flag.keyCount, 15);
     EXPECT_EQ(scene->wave.wavePhase, 10);
-    EXPECT_EQ(scene->displayMode, kDisplayWireframe);
+    EXPECT_EQ(scene->displayMode, DisplayMode::Wireframe);
     EXPECT_NEAR(scene->light.lightDirection.x, -0.538462, 1e-6);
     EXPECT_NEAR(scene->light.lightDirection.y, 0.538462, 1e-6);
     EXPECT_NEAR(scene->light.lightDirection.z, 0.648165, 1e-6);
@@ -85,7 +85,7 @@ TEST(RenderArguments, ActionsApplyInOrderLikeTheUsersActions) {
     auto scene = apply(parse({"--flag", "red", "--speed", "20", "--step", "2", "--step", "-1",
                               "--keys", "yh", "--background", "white", "--period", "2", "o.bmp"})
                            .request);
-    EXPECT_EQ(scene->displayMode, kDisplaySolid);
+    EXPECT_EQ(scene->displayMode, DisplayMode::Solid);
     EXPECT_EQ(scene->flag.polygonList[0].red, 255);
     EXPECT_EQ(scene->flag.polygonList[0].green, 0);
     // Steps use the speed in force when they are taken: 10 + 2 * 20 - 20.

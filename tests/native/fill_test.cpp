@@ -14,7 +14,7 @@
 #include "picture_test_support.h"
 #include "render/fill.h"
 #include "render/frame.h"
-#include "render/scene.h"
+#include "scene/scene.h"
 #include "render/shading.h"
 
 namespace {
@@ -42,14 +42,6 @@ PointSet rectangle(int left, int bottom, int right, int top) {
     return set;
 }
 
-
-// The erase window keeps these three values in step with the erase colour.
-void setEraseColour(EraseState& erase, Colour c) {
-    erase.eraseColour[0] = c.red, erase.eraseColour[1] = c.green, erase.eraseColour[2] = c.blue;
-    erase.eraseLuma = 0.3 * c.red + 0.59 * c.green + 0.11 * c.blue;
-    erase.eraseRedDiff = c.red - erase.eraseLuma;
-    erase.eraseBlueDiff = c.blue - erase.eraseLuma;
-}
 
 // True when some intensity I >= 2 turns base into pixel by trunc(C * I / 15) per channel.
 bool isScaledFrom(Colour pixel, Colour base) {
@@ -326,9 +318,7 @@ TEST_F(FillTest, OnePixelSpanUsesTheLeftEnd) {
     // Textured, the left end's u, v pick the picture's top-left pixel.
     const TextureImage picture =
         pictureFromTopRows(2, 2, std::vector<Colour>{{240, 120, 60}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
-    context.textured = true;
     context.picture = &picture;
-    context.pictureWidth = context.pictureHeight = 2;
     left.u = left.v = 0;
     right.u = right.v = 1;
     fillSpan(quad(), left, right, 8, context);
@@ -362,9 +352,7 @@ TEST_F(FillTest, AttributesRunAcrossTheSpan) {
             topDown.push_back({static_cast<std::uint8_t>(30 * column + 15),
                                static_cast<std::uint8_t>(30 * row + 15), 60});
     const TextureImage picture = pictureFromTopRows(5, 5, topDown);
-    context.textured = true;
     context.picture = &picture;
-    context.pictureWidth = context.pictureHeight = 5;
     LightState ambientOnly;
     ambientOnly.specularWeight = ambientOnly.diffuseWeight = ambientOnly.brightness = 0;
     context.light = frameLight(ambientOnly);
@@ -393,10 +381,7 @@ TEST_F(FillTest, TexturedQuadShowsTheBilinearSampleAtEveryPixel) {
                            static_cast<std::uint8_t>(seed >> 8)});
     }
     const TextureImage picture = pictureFromTopRows(4, 3, topDown);
-    context.textured = true;
     context.picture = &picture;
-    context.pictureWidth = 4;
-    context.pictureHeight = 3;
     LightState light;
     light.lightDirection = {0, 0, 1};
     light.specularWeight = 0.5;
@@ -417,7 +402,7 @@ TEST_F(FillTest, TexturedQuadShowsTheBilinearSampleAtEveryPixel) {
         for (int x = -100; x <= 100; ++x) {
             const double s = std::fabs(x + 100.0) / 200;
             const double u = (1 - s) * 0 + s * 1, v = (1 - s) * vLeft + s * vRight;
-            const Sample sample = samplePicture(picture, 4, 3, u, v);
+            const Sample sample = samplePicture(picture, u, v);
             auto scaled = [](int c) {
                 return static_cast<std::uint8_t>(std::min(255, c * 17 / 15));
             };
@@ -630,9 +615,7 @@ TEST_F(FillTest, ErasedPixelsStillHideWhatIsDrawnBehindThemLater) {
     erase.eraseTolerance = 10;
     setEraseColour(erase, pictureColour);
     FillContext textured = context;
-    textured.textured = true;
     textured.picture = &picture;
-    textured.pictureWidth = textured.pictureHeight = 1;
 
     // Earlier and behind: shows through the erased quad.
     placeRectangle(-10, -5, 0, 5);
@@ -753,9 +736,7 @@ TEST_F(FillTest, EraseSettingsInTheFill) {
         SCOPED_TRACE(c.name);
         resetBuffers();
         const TextureImage picture = pictureFromTopRows(1, 1, {c.pictureColour});
-        context.textured = c.textured;
-        context.picture = &picture;
-        context.pictureWidth = context.pictureHeight = 1;
+        context.picture = c.textured ? &picture : nullptr;
         erase.eraseEnabled = c.enabled;
         erase.eraseTolerance = c.tolerance;
         setEraseColour(erase, c.eraseColour);
@@ -778,8 +759,7 @@ TEST_F(FillTest, EraseSettingsInTheFill) {
 class SceneFillTest : public testing::Test {
   protected:
     void SetUp() override {
-        initialiseScene(*scene);
-        createFlag(*scene, ScreenOrigin{320, 240});
+        startScene(*scene);
         chooseBackground(*scene, 3); // blue
     }
     Colour pixel(int column, int row) const {
@@ -803,7 +783,7 @@ class SceneFillTest : public testing::Test {
 
 TEST_F(SceneFillTest, RedFlagOnBlue) {
     chooseSurfaceColour(*scene, 5); // red
-    ASSERT_EQ(scene->displayMode, kDisplaySolid);
+    ASSERT_EQ(scene->displayMode, DisplayMode::Solid);
     drawSceneFrame(*scene, frame->view());
 
     double left = 1e9, right = -1e9, bottom = 1e9, top = -1e9, nearest = -1e9, farthest = 1e9;
@@ -887,10 +867,7 @@ TEST_F(SceneFillTest, TexturedFlagSamplesThePicture) {
         for (int column = 0; column < 4; ++column)
             topDown.push_back(row < 2 ? (column < 2 ? topLeft : topRight)
                                       : (column < 2 ? bottomLeft : bottomRight));
-    scene->picture = pictureFromTopRows(4, 4, topDown);
-    scene->pictureWidth = scene->pictureHeight = 4; // as loading the picture sets them
-    scene->pictureLoaded = true;
-    scene->displayMode = kDisplayPicture;
+    putPicture(*scene, pictureFromTopRows(4, 4, topDown));
     drawSceneFrame(*scene, frame->view());
 
     // Vertex [i][j] has u = 0.04 j, v = 0.04 i; a quarter of the way into the corner quad.
@@ -916,14 +893,11 @@ TEST_F(SceneFillTest, TexturedFlagSamplesThePicture) {
 
 TEST_F(SceneFillTest, UniformPictureInTheEraseColourLeavesOnlyTheBackground) {
     const Colour only{90, 160, 210};
-    scene->picture = pictureFromTopRows(4, 3, std::vector<Colour>(12, only));
-    scene->pictureWidth = 4, scene->pictureHeight = 3;
-    scene->pictureLoaded = true;
-    scene->displayMode = kDisplayPicture;
-    setEraseColour(scene->erase, only);
-    scene->erase.eraseTolerance = 10;
+    putPicture(*scene, pictureFromTopRows(4, 3, std::vector<Colour>(12, only)));
+    setEraseColour(*scene, only);
+    setEraseTolerance(*scene, 10);
 
-    scene->erase.eraseEnabled = false;
+    setErasing(*scene, false);
     drawSceneFrame(*scene, frame->view());
     std::vector<bool> flagPixel(frame->pixels.size());
     int shown = 0;
@@ -933,7 +907,7 @@ TEST_F(SceneFillTest, UniformPictureInTheEraseColourLeavesOnlyTheBackground) {
     }
     ASSERT_GT(shown, 30000);
 
-    scene->erase.eraseEnabled = true;
+    setErasing(*scene, true);
     drawSceneFrame(*scene, frame->view());
     for (int row = 0; row < kFrameHeight; ++row) {
         for (int column = 0; column < kFrameWidth; ++column) {

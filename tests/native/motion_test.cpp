@@ -282,7 +282,7 @@ TEST_F(KeyTest, RotationKeysTurnThreeDegreesAboutTheirAxis) {
     for (const Case& k : cases) {
         SCOPED_TRACE(testing::Message() << "key " << k.key);
         auto turned = std::make_unique<FlagGeometry>(*flag);
-        EXPECT_EQ(handleKey(*turned, static_cast<unsigned char>(k.key)), kKeyHandled);
+        EXPECT_EQ(handleKey(*turned, static_cast<unsigned char>(k.key)), KeyResult::Handled);
         EXPECT_EQ(turned->keyCount, 1);
         EXPECT_EQ(turned->keyLog[0], k.key);
         const double c = cosDegrees(k.degrees), s = sinDegrees(k.degrees);
@@ -317,7 +317,7 @@ TEST_F(KeyTest, MoveKeysShiftTheFlagAndTheOffset) {
     for (const Case& k : cases) {
         SCOPED_TRACE(testing::Message() << "key " << k.key);
         auto moved = std::make_unique<FlagGeometry>(*flag);
-        EXPECT_EQ(handleKey(*moved, static_cast<unsigned char>(k.key)), kKeyHandled);
+        EXPECT_EQ(handleKey(*moved, static_cast<unsigned char>(k.key)), KeyResult::Handled);
         EXPECT_EQ(moved->modelOffset.x, k.dx);
         EXPECT_EQ(moved->modelOffset.y, k.dy);
         EXPECT_EQ(moved->modelOffset.z, k.dz);
@@ -345,9 +345,9 @@ TEST_F(KeyTest, OppositeRotationKeysCancel) {
         auto turned = std::make_unique<FlagGeometry>(*flag);
         (void)handleKey(*turned, 'k'); // off the origin, so the centre of rotation matters
         const SurfaceGrid before = turned->surfaceGrid;
-        EXPECT_EQ(handleKey(*turned, static_cast<unsigned char>(pair[0])), kKeyHandled);
+        EXPECT_EQ(handleKey(*turned, static_cast<unsigned char>(pair[0])), KeyResult::Handled);
         EXPECT_GT(maxPositionDifference(turned->surfaceGrid, before), 1);
-        EXPECT_EQ(handleKey(*turned, static_cast<unsigned char>(pair[1])), kKeyHandled);
+        EXPECT_EQ(handleKey(*turned, static_cast<unsigned char>(pair[1])), KeyResult::Handled);
         EXPECT_LT(maxPositionDifference(turned->surfaceGrid, before), 1e-9);
         EXPECT_EQ(turned->keyCount, 2);
         EXPECT_EQ(turned->keyLog[0], pair[0]);
@@ -361,8 +361,8 @@ TEST_F(KeyTest, FiveFineMovesEqualOneCoarseMove) {
     auto fine = std::make_unique<FlagGeometry>(*flag);
     auto coarse = std::make_unique<FlagGeometry>(*flag);
     for (int k = 0; k < 5; ++k)
-        EXPECT_EQ(handleKey(*fine, 'H'), kKeyHandled);
-    EXPECT_EQ(handleKey(*coarse, 'h'), kKeyHandled);
+        EXPECT_EQ(handleKey(*fine, 'H'), KeyResult::Handled);
+    EXPECT_EQ(handleKey(*coarse, 'h'), KeyResult::Handled);
     EXPECT_LT(maxPositionDifference(fine->surfaceGrid, coarse->surfaceGrid), 1e-12);
     EXPECT_EQ(fine->modelOffset.x, -5);
     EXPECT_EQ(coarse->modelOffset.x, -5);
@@ -377,8 +377,8 @@ TEST_F(KeyTest, RotationAfterAMoveTurnsAboutTheMovedAxis) {
     flag->surfaceGrid[0][0].x = 0, flag->surfaceGrid[0][0].y = 0, flag->surfaceGrid[0][0].z = 7;
     flag->surfaceGrid[0][1].x = -5, flag->surfaceGrid[0][1].y = 0, flag->surfaceGrid[0][1].z = 0;
     const SurfaceGrid start = flag->surfaceGrid;
-    ASSERT_EQ(handleKey(*flag, 'l'), kKeyHandled);
-    ASSERT_EQ(handleKey(*flag, 'z'), kKeyHandled);
+    ASSERT_EQ(handleKey(*flag, 'l'), KeyResult::Handled);
+    ASSERT_EQ(handleKey(*flag, 'z'), KeyResult::Handled);
     EXPECT_EQ(flag->modelOffset.x, 5);
 
     const MeshVertex& onAxis = flag->surfaceGrid[0][0];
@@ -438,7 +438,7 @@ TEST_F(KeyTest, OtherCharactersAreIgnored) {
                                   '+', '\r', 0,   27,  0x80, 0xD8, 0xF8, 255};
     for (unsigned char key : keys) {
         SCOPED_TRACE(testing::Message() << "character " << int{key});
-        EXPECT_EQ(handleKey(*flag, key), kKeyIgnored);
+        EXPECT_EQ(handleKey(*flag, key), KeyResult::Ignored);
         EXPECT_EQ(maxPositionDifference(flag->surfaceGrid, before->surfaceGrid), 0);
         EXPECT_EQ(flag->modelOffset.x, before->modelOffset.x);
         EXPECT_EQ(flag->keyCount, before->keyCount);
@@ -500,7 +500,7 @@ TEST_F(KeyTest, ReplayOfTheWholeLogMatchesKeyByKeyRotation) {
         recomputeFlag(*typed, wave);
         const std::string keys = mixedKeys(400, seed);
         for (char key : keys)
-            ASSERT_EQ(handleKey(*typed, static_cast<unsigned char>(key)), kKeyHandled);
+            ASSERT_EQ(handleKey(*typed, static_cast<unsigned char>(key)), KeyResult::Handled);
         const SurfaceGrid shown = typed->surfaceGrid;
         ASSERT_GT(typed->keyCount, 100);
         ASSERT_GT(std::fabs(typed->modelOffset.x) + std::fabs(typed->modelOffset.y) +
@@ -526,7 +526,7 @@ TEST_F(KeyTest, ReplayOfTheWholeLogMatchesKeyByKeyRotation) {
 
 TEST_F(KeyTest, RotationKeysKeepWorkingWithAFullLog) {
     for (int k = 0; k < kKeyLogSize; ++k)
-        ASSERT_EQ(handleKey(*flag, 'x'), kKeyHandled);
+        ASSERT_EQ(handleKey(*flag, 'x'), KeyResult::Handled);
     EXPECT_EQ(flag->keyCount, kKeyLogSize);
     // 4096 * 3 = 12288 degrees, which is 48 degrees past 34 full turns.
     auto expected = std::make_unique<FlagGeometry>(*flag);
@@ -538,7 +538,7 @@ TEST_F(KeyTest, RotationKeysKeepWorkingWithAFullLog) {
 
     // One more key past the end of the log still turns the flag, now and after a recompute.
     const SurfaceGrid before = flag->surfaceGrid;
-    EXPECT_EQ(handleKey(*flag, 'y'), kKeyHandled);
+    EXPECT_EQ(handleKey(*flag, 'y'), KeyResult::Handled);
     EXPECT_EQ(flag->keyCount, kKeyLogSize);
     EXPECT_EQ(flag->keyLog[kKeyLogSize - 1], 'x');
     EXPECT_GT(maxPositionDifference(flag->surfaceGrid, before), 1);
@@ -548,7 +548,7 @@ TEST_F(KeyTest, RotationKeysKeepWorkingWithAFullLog) {
     EXPECT_LT(maxPositionDifference(flag->surfaceGrid, expected->surfaceGrid), 1e-9 * scale);
 
     // And it can be undone like any other key.
-    EXPECT_EQ(handleKey(*flag, 'Y'), kKeyHandled);
+    EXPECT_EQ(handleKey(*flag, 'Y'), KeyResult::Handled);
     recomputeFlag(*flag, wave);
     EXPECT_LT(maxPositionDifference(flag->surfaceGrid, before), 1e-9 * scale);
     EXPECT_EQ(flag->keyCount, kKeyLogSize);

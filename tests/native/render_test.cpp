@@ -14,7 +14,7 @@
 #include "render/frame.h"
 #include "render/line.h"
 #include "render/pipeline.h"
-#include "render/scene.h"
+#include "scene/scene.h"
 
 namespace {
 using Pixel = std::pair<int, int>; // column, row
@@ -464,8 +464,7 @@ TEST_F(PipelineTest, WireQuadTruncatesTowardZeroAndClosesItsLoop) {
 class SceneTest : public testing::Test {
   protected:
     void SetUp() override {
-        initialiseScene(*scene);
-        createFlag(*scene, ScreenOrigin{320, 240});
+        startScene(*scene);
     }
     std::unique_ptr<Scene> scene = std::make_unique<Scene>();
     std::unique_ptr<FrameImage> frame = std::make_unique<FrameImage>();
@@ -479,7 +478,7 @@ TEST_F(SceneTest, StartState) {
     EXPECT_EQ(flag.keyLog[15], 0);
     EXPECT_EQ(scene->wave.wavePhase, 10);
     EXPECT_EQ(scene->wave.framesPerCycle, 60);
-    EXPECT_EQ(scene->displayMode, kDisplayWireframe);
+    EXPECT_EQ(scene->displayMode, DisplayMode::Wireframe);
     EXPECT_EQ(scene->origin.x, 320);
     EXPECT_EQ(scene->origin.y, 240);
     EXPECT_EQ(flag.modelOffset.x, 0);
@@ -559,8 +558,7 @@ TEST_F(SceneTest, SingleStepsMoveThePhaseBySpeed) {
     EXPECT_EQ(maxPositionDifference(scene->flag.surfaceGrid, reference->surfaceGrid), 0);
 
     auto back = std::make_unique<Scene>();
-    initialiseScene(*back);
-    createFlag(*back, ScreenOrigin{320, 240});
+    startScene(*back);
     const SurfaceGrid atTen = back->flag.surfaceGrid;
     stepAnimation(*back, -1);
     EXPECT_EQ(back->wave.wavePhase, 0);
@@ -580,7 +578,7 @@ TEST_F(SceneTest, FlagMovedThroughTheViewerDrawsOnlyQuadsInFrontOfIt) {
     bool sawStraddle = false;
     for (int target : {150, 190, 200, 201, 205, 210, 220, 240, 300}) {
         for (; forward < target; ++forward)
-            ASSERT_EQ(handleKey(scene->flag, 'f'), kKeyHandled);
+            ASSERT_EQ(handleKey(scene->flag, 'f'), KeyResult::Handled);
         for (int recompute = 0; recompute < 2; ++recompute) {
             SCOPED_TRACE(testing::Message()
                          << target << " forward moves" << (recompute ? ", recomputed" : ""));

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "picture_test_support.h"
-#include "render/scene.h"
+#include "scene/scene.h"
 #include "render/shading.h"
 
 namespace {
@@ -182,16 +182,16 @@ TEST(FrameLightTest, UnitLightAndWeights) {
 class LightSettingsTest : public testing::Test {
   protected:
     void SetUp() override {
-        initialiseScene(*scene);
-        createFlag(*scene, ScreenOrigin{320, 240});
+        startScene(*scene);
     }
     std::unique_ptr<Scene> scene = std::make_unique<Scene>();
 };
 
 TEST_F(LightSettingsTest, StartValues) {
-    EXPECT_EQ(scene->light.lightDirection.x, -0.5385);
-    EXPECT_EQ(scene->light.lightDirection.y, 0.5385);
-    EXPECT_EQ(scene->light.lightDirection.z, 0.6482);
+    // The light window's marker at (45, 45): a = -35/65, b = 35/65, c = sqrt(1 - a^2 - b^2).
+    EXPECT_NEAR(scene->light.lightDirection.x, -35.0 / 65, 1e-12);
+    EXPECT_NEAR(scene->light.lightDirection.y, 35.0 / 65, 1e-12);
+    EXPECT_NEAR(scene->light.lightDirection.z, std::sqrt(1 - 2 * (35.0 / 65) * (35.0 / 65)), 1e-12);
     EXPECT_EQ(scene->light.specularWeight, 0.5);
     EXPECT_EQ(scene->light.diffuseWeight, 0.125);
     EXPECT_EQ(scene->light.brightness, 0.3);
@@ -283,7 +283,7 @@ TEST(SamplePicture, CornersOfThePicture) {
         {0, 0, topLeft}, {1, 0, topRight}, {0, 1, bottomLeft}, {1, 1, bottomRight}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "u " << c.u << " v " << c.v);
-        expectSample(samplePicture(image, 2, 2, c.u, c.v), c.expected);
+        expectSample(samplePicture(image, c.u, c.v), c.expected);
     }
 }
 
@@ -300,7 +300,7 @@ TEST(SamplePicture, GridPointsOfALargerPictureHitSinglePixels) {
     for (int row = 0; row < 3; ++row) {
         for (int column = 0; column < 5; ++column) {
             SCOPED_TRACE(testing::Message() << "column " << column << " row " << row);
-            expectSample(samplePicture(image, 5, 3, column / 4.0, row / 2.0),
+            expectSample(samplePicture(image, column / 4.0, row / 2.0),
                          topDown[row * 5 + column]);
         }
     }
@@ -312,12 +312,12 @@ TEST(SamplePicture, CentreIsTheRoundedMeanOfEachByte) {
     const TextureImage image = pictureFromTopRows(
         2, 2, {{0, 10, 0, 255}, {0, 20, 1, 255}, {0, 30, 1, 255}, {1, 41, 1, 254}});
     // blue 1/4 -> 0, green 101/4 -> 25, red 3/4 -> 1, fourth 1019/4 = 254.75 -> 255.
-    expectSample(samplePicture(image, 2, 2, 0.5, 0.5), {0, 25, 1, 255});
+    expectSample(samplePicture(image, 0.5, 0.5), {0, 25, 1, 255});
 
     const TextureImage halves = pictureFromTopRows(
         2, 2, {{0, 0, 9, 200}, {1, 0, 10, 200}, {0, 1, 10, 201}, {1, 1, 11, 201}});
     // blue 2/4 = 0.5 -> 1, green 0.5 -> 1, red 40/4 -> 10, fourth 802/4 = 200.5 -> 201.
-    expectSample(samplePicture(halves, 2, 2, 0.5, 0.5), {1, 1, 10, 201});
+    expectSample(samplePicture(halves, 0.5, 0.5), {1, 1, 10, 201});
 }
 
 TEST(SamplePicture, WeightsFollowTheDistanceToEachNeighbour) {
@@ -328,12 +328,12 @@ TEST(SamplePicture, WeightsFollowTheDistanceToEachNeighbour) {
         2, 2, {{160, 0, 0, 16}, {0, 160, 0, 32}, {0, 0, 160, 64}, {0, 0, 0, 128}});
     // blue 160 * 3/16 = 30, green 160 / 16 = 10, red 160 * 9/16 = 90,
     // fourth (3 * 16 + 32 + 9 * 64 + 3 * 128) / 16 = 65.
-    expectSample(samplePicture(image, 2, 2, 0.25, 0.75), {30, 10, 90, 65});
+    expectSample(samplePicture(image, 0.25, 0.75), {30, 10, 90, 65});
 
     // Along one row only: 2 x 1, u = 0.3 -> 70% of the left and 30% of the right pixel.
     const TextureImage row = pictureFromTopRows(2, 1, {{0, 100, 200, 10}, {100, 0, 0, 20}});
     // blue 30, green 70, red 140, fourth 13 (7 + 6 + 0.5 -> 13).
-    expectSample(samplePicture(row, 2, 1, 0.3, 0.7), {30, 70, 140, 13});
+    expectSample(samplePicture(row, 0.3, 0.7), {30, 70, 140, 13});
 }
 
 TEST(SamplePicture, SinglePixelPictureIsTheSameEverywhere) {
@@ -342,7 +342,7 @@ TEST(SamplePicture, SinglePixelPictureIsTheSameEverywhere) {
     const double coordinates[][2] = {{0, 0}, {1, 1}, {0.5, 0.5}, {0.999, 0.001}, {0.3, 0.9}};
     for (const auto& uv : coordinates) {
         SCOPED_TRACE(testing::Message() << "u " << uv[0] << " v " << uv[1]);
-        expectSample(samplePicture(image, 1, 1, uv[0], uv[1]), only);
+        expectSample(samplePicture(image, uv[0], uv[1]), only);
     }
 }
 
@@ -352,5 +352,5 @@ TEST(SamplePicture, FullBytesStayFull) {
         pictureFromTopRows(3, 2, std::vector<Bytes>(6, Bytes{255, 255, 255, 255}));
     for (double u : {0.0, 0.17, 0.5, 0.83, 1.0})
         for (double v : {0.0, 0.4, 1.0})
-            expectSample(samplePicture(image, 3, 2, u, v), {255, 255, 255, 255});
+            expectSample(samplePicture(image, u, v), {255, 255, 255, 255});
 }

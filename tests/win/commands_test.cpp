@@ -49,7 +49,7 @@ TEST_F(CommandsTest, SolidColoursShowTheLitFlagAndCheckTheirButton) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command);
         command(c.command);
-        EXPECT_EQ(state().core.displayMode, kDisplaySolid);
+        EXPECT_EQ(state().core.displayMode, DisplayMode::Solid);
         EXPECT_EQ(state().surfaceChoiceButton, c.button);
         EXPECT_EQ(checkedButtons(), std::vector<int>{c.button});
         const PolygonRecord& last = state().core.flag.polygonList[kQuadCount - 1];
@@ -75,7 +75,7 @@ TEST_F(CommandsTest, SolidColoursShowTheLitFlagAndCheckTheirButton) {
         EXPECT_GT(flagPixels, 30000);
     }
     command(IDM_WIREFRAME);
-    EXPECT_EQ(state().core.displayMode, kDisplayWireframe);
+    EXPECT_EQ(state().core.displayMode, DisplayMode::Wireframe);
     EXPECT_EQ(checkedButtons(), std::vector<int>{IDC_SURFACE_WIREFRAME});
     EXPECT_EQ(coloursOf(shownFrame()), (std::set<std::uint32_t>{0, 0xFFFFFF}));
 }
@@ -102,7 +102,7 @@ TEST_F(CommandsTest, BackgroundsPickAWireColourThatStandsOut) {
 TEST_F(CommandsTest, PictureItemStaysGrayAndDoesNothingWithoutAPicture) {
     command(IDM_SURFACE_GREEN);
     command(IDM_SHOW_PICTURE);
-    EXPECT_EQ(state().core.displayMode, kDisplaySolid);
+    EXPECT_EQ(state().core.displayMode, DisplayMode::Solid);
     EXPECT_EQ(state().surfaceChoiceButton, 12215);
     EXPECT_EQ(checkedButtons(), std::vector<int>{12215});
     EXPECT_TRUE(GetMenuState(GetMenu(main), IDM_SHOW_PICTURE, MF_BYCOMMAND) & MF_GRAYED);
@@ -111,7 +111,7 @@ TEST_F(CommandsTest, PictureItemStaysGrayAndDoesNothingWithoutAPicture) {
 TEST_F(CommandsTest, DisplayCommandsWaitForACaptureButBackgroundsDoNot) {
     state().captureRunning = 1;
     command(IDM_SURFACE_RED);
-    EXPECT_EQ(state().core.displayMode, kDisplayWireframe);
+    EXPECT_EQ(state().core.displayMode, DisplayMode::Wireframe);
     command(IDM_STEP_FORWARD);
     EXPECT_EQ(state().core.wave.wavePhase, 10);
     command(IDM_BACKGROUND_WHITE);

@@ -17,7 +17,7 @@ TEST_F(FrameCycleTest, SingleStepsMoveThePhaseAndRedraw) {
     command(IDM_STEP_BACKWARD);
     EXPECT_EQ(state().core.wave.wavePhase, -10);
     EXPECT_EQ(state().core.wave.animationDirection, -1);
-    EXPECT_EQ(state().showIndex, 1 - state().drawIndex);
+    EXPECT_EQ(state().showIndex(), 1 - state().drawIndex);
 }
 
 TEST_F(FrameCycleTest, NothingMovesUntilPlayIsChosen) {

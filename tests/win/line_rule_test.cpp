@@ -4,28 +4,25 @@
 #include <cstdint>
 #include <random>
 
+#include "app/gdi.h"
 #include "render/frame.h"
 #include "render/line.h"
 
 namespace {
 // A top-down 32-bit DIB section with a memory DC, as the program's frame buffers are made.
 struct Canvas {
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ old = nullptr;
+    MemoryDC memory{nullptr};
+    Bitmap bitmap;
+    SelectedObject selected;
+    HDC dc = memory.get();
     FrameView view;
     Canvas() {
         BITMAPINFO info{};
         info.bmiHeader = {sizeof info.bmiHeader, kFrameWidth, -kFrameHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
         void* bits = nullptr;
-        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        old = SelectObject(dc, bitmap);
+        bitmap.reset(CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        selected = SelectedObject(dc, bitmap.get());
         view = {static_cast<std::uint32_t*>(bits), kFrameWidth, kFrameHeight, kFrameWidth};
-    }
-    ~Canvas() {
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
     }
     void clear() {
         GdiFlush();
@@ -38,8 +35,8 @@ struct Canvas {
 // platform's LineTo with a 1-pixel pen, end point left out, however far outside the ends lie.
 TEST(LineRule, SameAsThePlatformsLineTo) {
     Canvas gdi, ours;
-    HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 255, 255));
-    HGDIOBJ oldPen = SelectObject(gdi.dc, pen);
+    const Pen pen(CreatePen(PS_SOLID, 1, RGB(255, 255, 255)));
+    const SelectedObject penSelected(gdi.dc, pen.get());
     std::mt19937 random(20261210);
     std::uniform_int_distribution<int> inside(-40, 680);
     std::uniform_int_distribution<int> outside(-30000, 30000);
@@ -61,6 +58,4 @@ TEST(LineRule, SameAsThePlatformsLineTo) {
                     << "line (" << x0 << ", " << y0 << ") to (" << x1 << ", " << y1
                     << ") at pixel " << column << ", " << row;
     }
-    SelectObject(gdi.dc, oldPen);
-    DeleteObject(pen);
 }

@@ -24,7 +24,7 @@ using StartupTest = MainWindowTest;
 
 TEST_F(StartupTest, StartsWithTheFixedInitialState) {
     const Scene& core = state().core;
-    EXPECT_EQ(core.displayMode, kDisplayWireframe);
+    EXPECT_EQ(core.displayMode, DisplayMode::Wireframe);
     EXPECT_EQ(core.flag.keyCount, 15);
     EXPECT_EQ(std::string(core.flag.keyLog.data(), 15), std::string(15, 'x'));
     EXPECT_EQ(core.wave.wavePhase, 10);
@@ -38,7 +38,7 @@ TEST_F(StartupTest, StartsWithTheFixedInitialState) {
     EXPECT_EQ(core.background, (Colour{0, 0, 0}));
     // One frame has been drawn: the buffers have swapped once.
     EXPECT_EQ(state().drawIndex, 1);
-    EXPECT_EQ(state().showIndex, 0);
+    EXPECT_EQ(state().showIndex(), 0);
     EXPECT_EQ(GetWindowTextLengthW(main), 17);
     EXPECT_EQ(windowText(main), L"Vexarond4.1.6Jwin");
 }

@@ -35,7 +35,7 @@ void MainWindowTest::pumpFor(DWORD milliseconds) {
 }
 
 std::vector<std::uint32_t> MainWindowTest::shownFrame() {
-    const FrameView& v = state().frameView[state().showIndex];
+    const FrameView& v = state().frameView[state().showIndex()];
     std::vector<std::uint32_t> pixels;
     for (int row = 0; row < v.height; ++row)
         for (int column = 0; column < v.width; ++column) pixels.push_back(v.at(column, row));
@@ -46,22 +46,18 @@ std::vector<std::uint32_t> MainWindowTest::clientPixels() {
     RECT client;
     GetClientRect(main, &client);
     const int width = client.right, height = client.bottom;
-    HDC windowDC = GetDC(main);
-    HDC memory = CreateCompatibleDC(windowDC);
+    const WindowDC windowDC(main);
+    const MemoryDC memory(windowDC.get());
     BITMAPINFO info{};
     info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(windowDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, windowDC, 0, 0, SRCCOPY);
+    const Bitmap bitmap(CreateDIBSection(windowDC.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const SelectedObject selected(memory.get(), bitmap.get());
+    BitBlt(memory.get(), 0, 0, width, height, windowDC.get(), 0, 0, SRCCOPY);
     GdiFlush();
     const auto* p = static_cast<const std::uint32_t*>(bits);
     std::vector<std::uint32_t> pixels;
     for (int k = 0; k < width * height; ++k) pixels.push_back(p[k] & 0xFFFFFF);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(main, windowDC);
     return pixels;
 }
 

@@ -6,8 +6,15 @@
 
 namespace {
 constexpr int kStartTiltKeys = 15; // fifteen "x" keys: 45 degrees about X
-}
 
+void reshapeFlag(Scene& scene) {
+    shapeControlNet(scene.flag.controlNet, scene.pictureWidth(), scene.pictureHeight(),
+                    scene.fitFlagToPicture);
+}
+} // namespace
+
+const char* const colourNames[kBackgroundCount] = {"pink",  "cyan", "yellow", "blue",
+                                                   "green", "red",  "white",  "black"};
 const Colour surfaceColours[kSurfaceColourCount] = {
     {255, 0, 255}, {0, 255, 255}, {255, 255, 0}, {0, 0, 255},
     {0, 255, 0},   {255, 0, 0},   {255, 255, 255},
@@ -21,26 +28,28 @@ const Colour lineColours[kBackgroundCount] = {
     {255, 0, 255}, {0, 255, 255}, {0, 0, 0},   {255, 255, 255},
 };
 
-void initialiseScene(Scene& scene) {
+void startScene(Scene& scene) {
     clearDepth(scene.depthBuffer);
     deriveWaveValues(scene.wave);
-    clearControlNet(scene.flag.controlNet);
-    shapeControlNet(scene.flag.controlNet, scene.pictureWidth, scene.pictureHeight,
-                    scene.fitFlagToPicture);
-}
-
-void createFlag(Scene& scene, ScreenOrigin origin) {
     FlagGeometry& flag = scene.flag;
+    clearControlNet(flag.controlNet);
+    reshapeFlag(scene);
     evaluateSurface(flag.controlNet, flag.surfaceGrid);
     flag.modelOffset = {};
     buildQuadEdges(flag.quadEdges);
     buildPolygonList(flag.polygonList);
     flag.topologyBuilt = true;
+    setScreenOrigin(scene, {kClientWidth / 2, kClientHeight / 2});
+    for (int k = 0; k < kStartTiltKeys; ++k) (void)handleKey(flag, 'x');
+    movePhase(scene.wave, phaseStep(scene.wave));
+    recomputeFlag(flag, scene.wave);
+    // The light window sets the light from its dial's marker when it opens at start-up.
+    scene.light.lightDirection = lightDirectionFromDial(kLightMarkerX, kLightMarkerY);
+}
+
+void setScreenOrigin(Scene& scene, ScreenOrigin origin) {
     // The depth buffer has room for a 640 x 480 client area and no more.
     scene.origin = {std::min(origin.x, kClientWidth / 2), std::min(origin.y, kClientHeight / 2)};
-    for (int k = 0; k < kStartTiltKeys; ++k) (void)handleKey(flag, 'x');
-    scene.wave.wavePhase += phaseStep(scene.wave);
-    recomputeFlag(flag, scene.wave);
 }
 
 void renderFrame(Scene& scene, FrameView view) {
@@ -48,7 +57,7 @@ void renderFrame(Scene& scene, FrameView view) {
     prepareFaces(flag);
     averageVertexNormals(flag);
     computeScreenPlanes(flag);
-    if (scene.displayMode == kDisplayWireframe) {
+    if (scene.displayMode == DisplayMode::Wireframe) {
         const std::uint32_t wirePixel = packPixel(scene.wireColour);
         for (const PolygonRecord& polygon : flag.polygonList) {
             if (polygon.edges == kNone) break;
@@ -60,12 +69,9 @@ void renderFrame(Scene& scene, FrameView view) {
     context.view = view;
     context.depth = scene.depthBuffer.data();
     context.origin = scene.origin;
-    context.textured = scene.displayMode == kDisplayPicture && scene.pictureLoaded &&
-                       !scene.picture.pixels.empty();
     context.light = frameLight(scene.light);
-    context.picture = &scene.picture;
-    context.pictureWidth = scene.picture.width;
-    context.pictureHeight = scene.picture.height;
+    if (scene.displayMode == DisplayMode::Picture && scene.pictureLoaded())
+        context.picture = &scene.picture;
     context.erase = &scene.erase;
     for (const PolygonRecord& polygon : flag.polygonList) {
         if (polygon.edges == kNone) break;
@@ -84,24 +90,46 @@ void setSurfaceColour(FlagGeometry& flag, int index) {
 
 void chooseSurfaceColour(Scene& scene, int index) {
     setSurfaceColour(scene.flag, index);
-    scene.displayMode = kDisplaySolid;
+    scene.displayMode = DisplayMode::Solid;
     recomputeFlag(scene.flag, scene.wave);
 }
 
 void chooseWireframe(Scene& scene) {
-    scene.displayMode = kDisplayWireframe;
+    scene.displayMode = DisplayMode::Wireframe;
     recomputeFlag(scene.flag, scene.wave);
 }
 
 bool choosePicture(Scene& scene) {
-    const bool shown = scene.pictureLoaded;
+    const bool shown = scene.pictureLoaded();
     if (shown) {
-        scene.displayMode = kDisplayPicture;
-        shapeControlNet(scene.flag.controlNet, scene.pictureWidth, scene.pictureHeight,
-                        scene.fitFlagToPicture);
+        scene.displayMode = DisplayMode::Picture;
+        reshapeFlag(scene);
     }
     recomputeFlag(scene.flag, scene.wave);
     return shown;
+}
+
+void putPicture(Scene& scene, TextureImage picture) {
+    if (picture.width <= 0 || picture.height <= 0 ||
+        picture.pixels.size() != 4 * static_cast<std::size_t>(picture.width) * picture.height)
+        return; // not a whole picture: the scene keeps what it has
+    scene.picture = std::move(picture);
+    (void)choosePicture(scene);
+}
+
+void setFitFlagToPicture(Scene& scene, bool fit) {
+    scene.fitFlagToPicture = fit;
+    reshapeFlag(scene);
+    recomputeFlag(scene.flag, scene.wave);
+}
+
+void setEraseColour(Scene& scene, Colour colour) { setEraseColour(scene.erase, colour); }
+
+void setErasing(Scene& scene, bool enabled) { scene.erase.eraseEnabled = enabled; }
+
+void setEraseTolerance(Scene& scene, int tolerance) {
+    scene.erase.eraseTolerance =
+        std::clamp(tolerance, kEraseToleranceRange.minimum, kEraseToleranceRange.maximum);
 }
 
 void chooseBackground(Scene& scene, int index) {
@@ -137,7 +165,7 @@ void setWaveSetting(Scene& scene, WaveSetting setting, int value) {
 }
 
 void setRippleForm(Scene& scene, int form) {
-    scene.wave.turbulenceMode = form;
+    scene.wave.turbulenceMode = std::clamp(form, kRippleFormRange.minimum, kRippleFormRange.maximum);
     recomputeFlag(scene.flag, scene.wave);
 }
 
@@ -147,14 +175,14 @@ void setLightDirection(Scene& scene, Vec3 direction) {
 }
 
 void setSurfaceSlider(Scene& scene, int position) {
-    position = std::clamp(position, 10, 90);
+    position = std::clamp(position, kSurfaceSliderRange.minimum, kSurfaceSliderRange.maximum);
     scene.light.specularWeight = position / 100.0;
     scene.light.diffuseWeight = (1 - scene.light.specularWeight) * 0.25;
     recomputeFlag(scene.flag, scene.wave);
 }
 
 void setIntensitySlider(Scene& scene, int position) {
-    position = std::clamp(position, 1, 15);
+    position = std::clamp(position, kIntensitySliderRange.minimum, kIntensitySliderRange.maximum);
     scene.light.brightness = position / 10.0;
     recomputeFlag(scene.flag, scene.wave);
 }
@@ -165,13 +193,13 @@ void drawSceneFrame(Scene& scene, FrameView view) {
     renderFrame(scene, view);
 }
 
-void stepAnimation(Scene& scene, int direction) {
+void stepAnimation(Scene& scene, int direction, int count) {
     scene.wave.animationDirection = direction;
-    scene.wave.wavePhase += phaseStep(scene.wave) * direction;
+    movePhase(scene.wave, static_cast<std::int64_t>(phaseStep(scene.wave)) * direction * count);
     recomputeFlag(scene.flag, scene.wave);
 }
 
 void advanceAnimation(Scene& scene) {
-    scene.wave.wavePhase += phaseStep(scene.wave) * scene.wave.animationDirection;
+    movePhase(scene.wave, phaseStep(scene.wave) * scene.wave.animationDirection);
     recomputeFlag(scene.flag, scene.wave);
 }

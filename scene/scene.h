@@ -1,0 +1,119 @@
+#pragma once
+
+#include <cstdint>
+
+#include "geometry/flag.h"
+#include "geometry/wave.h"
+#include "imagefiles/texture_image.h"
+#include "render/fill.h"
+#include "render/frame.h"
+#include "render/pipeline.h"
+#include "render/shading.h"
+
+enum class DisplayMode { Wireframe = 0, Solid = 1, Picture = 2 };
+
+// Everything the flag's frames depend on, without any window: the window program and the
+// headless renderer drive the same record through the same operations below, and nothing
+// else writes its fields.
+struct Scene {
+    FlagGeometry flag;
+    WaveState wave;
+    DisplayMode displayMode = DisplayMode::Wireframe;
+    Colour wireColour{255, 255, 255};
+    Colour background{0, 0, 0};
+    ScreenOrigin origin;
+    DepthBuffer depthBuffer;
+    LightState light;
+    EraseState erase;
+    bool fitFlagToPicture = true;
+    // Empty until the first picture is put in; a failed load never touches it.
+    TextureImage picture;
+
+    [[nodiscard]] bool pictureLoaded() const { return !picture.pixels.empty(); }
+    // The flag's proportions come from the picture, or from the default flag before one.
+    [[nodiscard]] int pictureWidth() const {
+        return pictureLoaded() ? picture.width : kDefaultPictureWidth;
+    }
+    [[nodiscard]] int pictureHeight() const {
+        return pictureLoaded() ? picture.height : kDefaultPictureHeight;
+    }
+};
+
+// The colours of the display menu, in its order: the first seven are the flag colours, all
+// eight the backgrounds. The English names are the headless renderer's.
+enum ColourChoice { kPink, kCyan, kYellow, kBlue, kGreen, kRed, kWhite, kBlack };
+inline constexpr int kSurfaceColourCount = kWhite + 1;
+inline constexpr int kBackgroundCount = kBlack + 1;
+extern const char* const colourNames[kBackgroundCount];
+extern const Colour surfaceColours[kSurfaceColourCount];
+extern const Colour backgroundColours[kBackgroundCount];
+// The wireframe colour that stands out from each background.
+extern const Colour lineColours[kBackgroundCount];
+
+// The range of a slider or choice, both ends included.
+struct SettingRange {
+    int minimum, maximum;
+    [[nodiscard]] constexpr bool contains(int value) const {
+        return value >= minimum && value <= maximum;
+    }
+};
+
+// The scene exactly as the program shows it right after start-up: derived wave values, the
+// cleared depth buffer, the shaped control net, the surface and topology, the fifteen start-up
+// "x" keys (45 degrees about X), the first phase step, and the light set from the light
+// window's dial marker.
+void startScene(Scene& scene);
+
+// Where model x = 0, y = 0 lands: half the client area, never more than the depth buffer holds.
+void setScreenOrigin(Scene& scene, ScreenOrigin origin);
+
+// Clears the frame to the background and the depth buffer, then renders the surface.
+void drawSceneFrame(Scene& scene, FrameView view);
+// renderFrame: the three preparation passes, then each quad by the display mode's drawer.
+void renderFrame(Scene& scene, FrameView view);
+
+// `count` single steps forward (+1) or backward (-1): sets the direction, moves the phase by
+// the speed for each, and recomputes once (the surface depends on the phase alone).
+void stepAnimation(Scene& scene, int direction, int count = 1);
+// One animation tick, also the step between two frames of a numbered capture: moves the phase
+// in the current direction and recomputes.
+void advanceAnimation(Scene& scene);
+
+// Writes a flag colour into every polygon record; nothing before the list is built.
+void setSurfaceColour(FlagGeometry& flag, int index);
+
+// Display choices, each followed by a recompute of the flag.
+void chooseSurfaceColour(Scene& scene, int index); // the flag lit in one colour
+void chooseWireframe(Scene& scene);
+// The flag textured with the picture; false (and only a recompute) while no picture is loaded.
+bool choosePicture(Scene& scene);
+// Background and the matching wireframe colour; the flag is not recomputed.
+void chooseBackground(Scene& scene, int index);
+
+// A picture that was read completely replaces the scene's picture; the flag takes its
+// proportions (while fitting is on) and shows it, textured.
+void putPicture(Scene& scene, TextureImage picture);
+// The control box's aspect switch: the flag follows the picture's proportions or keeps the
+// default shape; reshapes and recomputes.
+void setFitFlagToPicture(Scene& scene, bool fit);
+
+// The erase colour window: the colour (with its derived values), the switch and the tolerance.
+void setEraseColour(Scene& scene, Colour colour);
+void setErasing(Scene& scene, bool enabled);
+void setEraseTolerance(Scene& scene, int tolerance); // clamped to kEraseToleranceRange
+
+// The wave window's sliders and ripple choice: set, derive, recompute.
+enum class WaveSetting { Period, Height, Direction, Turbulence, Speed };
+[[nodiscard]] SettingRange waveSettingRange(WaveSetting setting);
+void setWaveSetting(Scene& scene, WaveSetting setting, int value); // value clamped to its range
+inline constexpr SettingRange kRippleFormRange{0, 2};
+void setRippleForm(Scene& scene, int form); // clamped
+
+// The light window: direction (any length, z > 0), surface and intensity sliders (clamped).
+inline constexpr SettingRange kSurfaceSliderRange{10, 90};
+inline constexpr SettingRange kIntensitySliderRange{1, 15};
+inline constexpr SettingRange kEraseToleranceRange{0, 200};
+void setLightDirection(Scene& scene, Vec3 direction);
+void setSurfaceSlider(Scene& scene, int position);
+void setIntensitySlider(Scene& scene, int position);
+inline constexpr int kLightMarkerX = 45, kLightMarkerY = 45; // the dial's marker at start-up
