@@ -4,6 +4,8 @@
 #include <limits>
 #include <new>
 
+#include "byte_sink.h"
+
 namespace {
 
 constexpr std::uint32_t kFileHeaderSize = 14;
@@ -31,22 +33,6 @@ constexpr std::uint16_t fiveBitChannel(std::uint8_t c) {
     return static_cast<std::uint16_t>((c + 4) * 5 / 41);
 }
 
-// Appends little-endian fields to a byte block.
-struct ByteSink {
-    std::vector<std::uint8_t>& bytes;
-
-    void put8(std::uint8_t v) { bytes.push_back(v); }
-    void put16(std::uint16_t v) {
-        put8(static_cast<std::uint8_t>(v));
-        put8(static_cast<std::uint8_t>(v >> 8));
-    }
-    void put32(std::uint32_t v) {
-        put16(static_cast<std::uint16_t>(v));
-        put16(static_cast<std::uint16_t>(v >> 16));
-    }
-    void putZeros(std::size_t count) { bytes.insert(bytes.end(), count, 0); }
-};
-
 } // namespace
 
 std::optional<std::vector<std::uint8_t>> encodeBmp(const CapturedFrame& frame, int depth) {
@@ -62,8 +48,8 @@ std::optional<std::vector<std::uint8_t>> encodeBmp(const CapturedFrame& frame, i
     if (fileSize > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
 
     std::vector<std::uint8_t> bytes;
-    bytes.reserve(static_cast<std::size_t>(fileSize));
     ByteSink out{bytes};
+    out.reserve(static_cast<std::size_t>(fileSize));
 
     // BITMAPFILEHEADER
     out.put8('B');
