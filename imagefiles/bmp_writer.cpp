@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <limits>
 #include <new>
-
-#include "byte_sink.h"
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -35,20 +35,25 @@ constexpr std::uint16_t fiveBitChannel(std::uint8_t c) {
 
 } // namespace
 
-std::optional<std::vector<std::uint8_t>> encodeBmp(const CapturedFrame& frame, int depth) {
-    if (!isBmpDepth(depth) || frame.width <= 0 || frame.height <= 0) return std::nullopt;
+EncodeResult encodeBmp(const CapturedFrame& frame, int depth, ByteSink& out) try {
+    if (!isBmpDepth(depth))
+        return {EncodeError::UnsupportedDepth,
+                "unsupported colour depth: " + std::to_string(depth) + " bits (16, 24 or 32 only)"};
+    const auto unusable = [] {
+        return EncodeResult{EncodeError::UnusableFrame, "the frame cannot be stored as a BMP file"};
+    };
+    if (frame.width <= 0 || frame.height <= 0) return unusable();
     const std::uint64_t pixelCount = static_cast<std::uint64_t>(frame.width) * frame.height;
-    if (frame.pixels.size() != pixelCount * CapturedFrame::bytesPerPixel) return std::nullopt;
+    if (frame.pixels.size() != pixelCount * CapturedFrame::bytesPerPixel) return unusable();
 
     const std::uint32_t headerSize = depth == kBmpDepth32 ? kBitFieldsHeaderSize : kInfoHeaderSize;
     const std::uint32_t pixelOffset = kFileHeaderSize + headerSize;
     const std::uint64_t pixelBytes = static_cast<std::uint64_t>(frame.width) * (depth / 8);
     const std::uint64_t rowBytes = (pixelBytes + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
     const std::uint64_t fileSize = pixelOffset + rowBytes * frame.height;
-    if (fileSize > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+    if (fileSize > std::numeric_limits<std::uint32_t>::max()) return unusable();
 
-    std::vector<std::uint8_t> bytes;
-    ByteSink out{bytes};
+    // Nothing is appended before this: a failed reserve leaves `out` as it was.
     out.reserve(static_cast<std::size_t>(fileSize));
 
     // BITMAPFILEHEADER
@@ -106,19 +111,14 @@ std::optional<std::vector<std::uint8_t>> encodeBmp(const CapturedFrame& frame, i
         }
         out.putZeros(rowFill);
     }
-    return bytes;
+    return {};
+} catch (const std::bad_alloc&) {
+    return {EncodeError::OutOfMemory, "out of memory"};
 }
 
 WriteResult writeBmpFile(const std::string& path, const CapturedFrame& frame, int depth) {
-    try {
-        if (!isBmpDepth(depth))
-            return {WriteError::UnsupportedDepth,
-                    "unsupported colour depth: " + std::to_string(depth) +
-                        " bits (16, 24 or 32 only)"};
-        const std::optional<std::vector<std::uint8_t>> bytes = encodeBmp(frame, depth);
-        if (!bytes) return {WriteError::UnusableFrame, "the frame cannot be stored as a BMP file"};
-        return writeFileReplacing(path, *bytes);
-    } catch (const std::bad_alloc&) {
-        return {WriteError::OutOfMemory, "out of memory"};
-    }
+    std::vector<std::uint8_t> bytes;
+    ByteSink out{bytes};
+    EncodeResult encoded = encodeBmp(frame, depth, out);
+    return writeEncodedFile(path, std::move(encoded), bytes);
 }

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
-#include <vector>
 
+#include "byte_sink.h"
 #include "captured_frame.h"
-#include "file_output.h"
+#include "encode_result.h"
+#include "write_result.h"
 
 // Bits per pixel of a saved BMP file, the values `bmpSaveDepth` takes.
 inline constexpr int kBmpDepth16 = 16;
@@ -17,16 +16,17 @@ inline constexpr int kBmpDepth32 = 32;
     return depth == kBmpDepth16 || depth == kBmpDepth24 || depth == kBmpDepth32;
 }
 
-// The complete BMP file for a frame: the 14-byte file header, the info header (40 bytes, or 56
-// with the colour masks at 32 bits) and the rows in the frame's order, bottom row first.
+// Appends the complete BMP file for a frame to `out`: the 14-byte file header, the info header
+// (40 bytes, or 56 with the colour masks at 32 bits) and the rows in the frame's order, bottom
+// row first.
 //   16 bits: 5-5-5 words, each channel rounded to 5 bits; rows filled out to 4 bytes.
 //   24 bits: blue, green, red; rows filled out to 4 bytes.
 //   32 bits: the bytes 0, blue, green, red under bit-field masks, so that the texture reader,
 //            which turns every 4-byte pixel one byte round, reads back the captured colours.
-// Nothing when the depth is not 16, 24 or 32, when the frame is empty or its pixel block
-// disagrees with its size, or when the file would not fit the format's 32-bit size field.
-[[nodiscard]] std::optional<std::vector<std::uint8_t>> encodeBmp(const CapturedFrame& frame,
-                                                                 int depth);
+// Appends nothing and fails when the depth is not 16, 24 or 32 (UnsupportedDepth), when the
+// frame is empty, its pixel block disagrees with its size or the file would not fit the format's
+// 32-bit size field (UnusableFrame), or when there is no memory for the file (OutOfMemory).
+[[nodiscard]] EncodeResult encodeBmp(const CapturedFrame& frame, int depth, ByteSink& out);
 
 // Writes the frame as a BMP file of `depth` bits per pixel at `path`, replacing any file there
 // only once the new one is complete (see writeFileReplacing).

@@ -14,7 +14,7 @@ namespace {
 
 constexpr int kTemporaryNameAttempts = 100;
 
-WriteResult failure(WriteError error, const char* what, const std::string& reason = {}) {
+FileResult failure(FileError error, const char* what, const std::string& reason = {}) {
     std::string message = what;
     if (!reason.empty()) message += ": " + reason;
     return {error, std::move(message)};
@@ -39,19 +39,19 @@ std::string unusedTemporaryName(const std::string& path) {
 
 } // namespace
 
-WriteResult writeFileReplacing(const std::string& path, std::span<const std::uint8_t> bytes) {
+FileResult writeFileReplacing(const std::string& path, std::span<const std::uint8_t> bytes) {
     try {
-        if (path.empty()) return failure(WriteError::CannotCreate, "cannot create the file");
+        if (path.empty()) return failure(FileError::CannotCreate, "cannot create the file");
         const std::string temporary = unusedTemporaryName(path);
         if (temporary.empty())
-            return failure(WriteError::CannotCreate, "cannot create a temporary file");
+            return failure(FileError::CannotCreate, "cannot create a temporary file");
         // Made before the file exists: nothing between open and clean-up may throw.
         const fs::path temporaryPath(temporary);
         const fs::path targetPath(path);
 
         std::FILE* file = std::fopen(temporary.c_str(), "wb");
         if (file == nullptr)
-            return failure(WriteError::CannotCreate, "cannot create the file", reasonFor(errno));
+            return failure(FileError::CannotCreate, "cannot create the file", reasonFor(errno));
 
         // A short write, a failed flush or a failed close all mean the data may not be on disk.
         bool failed = false;
@@ -70,7 +70,7 @@ WriteResult writeFileReplacing(const std::string& path, std::span<const std::uin
         std::error_code ignored;
         if (failed) {
             fs::remove(temporaryPath, ignored);
-            return failure(WriteError::CannotWrite, "cannot write the file",
+            return failure(FileError::CannotWrite, "cannot write the file",
                            reasonFor(errorNumber));
         }
 
@@ -78,15 +78,15 @@ WriteResult writeFileReplacing(const std::string& path, std::span<const std::uin
         fs::rename(temporaryPath, targetPath, renameError);
         if (renameError) {
             fs::remove(temporaryPath, ignored);
-            return failure(WriteError::CannotReplace, "cannot replace the file",
+            return failure(FileError::CannotReplace, "cannot replace the file",
                            renameError.message());
         }
         return {};
     } catch (const std::bad_alloc&) {
         // Both texts are short enough to be stored without allocating.
-        return {WriteError::OutOfMemory, "out of memory"};
+        return {FileError::OutOfMemory, "out of memory"};
     } catch (const std::exception&) {
         // A name the platform cannot convert; thrown before any file was made.
-        return {WriteError::CannotCreate, "bad file name"};
+        return {FileError::CannotCreate, "bad file name"};
     }
 }

@@ -10,7 +10,6 @@
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
-#include <optional>
 #include <ostream>
 #include <set>
 #include <string>
@@ -57,9 +56,22 @@ CapturedFrame uniformFrame(int width, int height, Colour c) {
 }
 
 Bytes encodeOrFail(const CapturedFrame& frame, int depth) {
-    std::optional<Bytes> bytes = encodeBmp(frame, depth);
-    EXPECT_TRUE(bytes.has_value()) << depth << " bits";
-    return bytes.value_or(Bytes{});
+    Bytes bytes;
+    ByteSink out{bytes};
+    const EncodeResult result = encodeBmp(frame, depth, out);
+    EXPECT_TRUE(result.ok()) << depth << " bits: " << result.message;
+    EXPECT_TRUE(result.message.empty());
+    return bytes;
+}
+
+// Encodes into a sink that already holds a byte, which a refusal must leave alone.
+EncodeError refusal(const CapturedFrame& frame, int depth) {
+    Bytes bytes = {0x5A};
+    ByteSink out{bytes};
+    const EncodeResult result = encodeBmp(frame, depth, out);
+    EXPECT_FALSE(result.message.empty());
+    EXPECT_EQ(bytes, Bytes{0x5A});
+    return result.error;
 }
 
 constexpr Colour kWhite{255, 255, 255};
@@ -242,7 +254,7 @@ TEST(BmpPixels, SixteenBitChannelSteps) {
 TEST(EncodeBmp, RefusesOtherDepthsAndFramesThatDisagreeWithTheirSize) {
     const CapturedFrame good = uniformFrame(3, 2, kWhite);
     for (int depth : {0, 1, 4, 8, 15, 17, 23, 25, 31, 33, 64, -24})
-        EXPECT_FALSE(encodeBmp(good, depth).has_value()) << depth << " bits";
+        EXPECT_EQ(refusal(good, depth), EncodeError::UnsupportedDepth) << depth << " bits";
 
     CapturedFrame shortBlock = good;
     shortBlock.pixels.pop_back();
@@ -254,7 +266,7 @@ TEST(EncodeBmp, RefusesOtherDepthsAndFramesThatDisagreeWithTheirSize) {
     for (const CapturedFrame* frame : std::initializer_list<const CapturedFrame*>{
              &shortBlock, &longBlock, &negativeHeight, &empty})
         for (int depth : {16, 24, 32})
-            EXPECT_FALSE(encodeBmp(*frame, depth).has_value())
+            EXPECT_EQ(refusal(*frame, depth), EncodeError::UnusableFrame)
                 << frame->width << " x " << frame->height << ", " << frame->pixels.size()
                 << " bytes, " << depth << " bits";
 }
@@ -386,7 +398,7 @@ TEST_F(BmpFile, UnreachablePlaceFailsToCreateAndLeavesNothing) {
     for (const char* relative : {"missing/frame.bmp", "plain.txt/frame.bmp"}) {
         SCOPED_TRACE(relative);
         const WriteResult result = writeBmpFile((dir / relative).string(), frame, 24);
-        EXPECT_EQ(result.error, WriteError::CannotCreate);
+        EXPECT_EQ(result.fileError, FileError::CannotCreate);
         EXPECT_NE(result.message.find("cannot create"), std::string::npos) << result.message;
     }
     EXPECT_EQ(entries(), std::set<std::string>{"plain.txt"});
@@ -400,7 +412,7 @@ TEST_F(BmpFile, TargetThatIsAFolderIsNotReplaced) {
     const WriteResult result =
         writeBmpFile((dir / "frame.bmp").string(), uniformFrame(3, 2, kWhite), 32);
 
-    EXPECT_EQ(result.error, WriteError::CannotReplace);
+    EXPECT_EQ(result.fileError, FileError::CannotReplace);
     EXPECT_FALSE(result.message.empty());
     EXPECT_EQ(entries(), std::set<std::string>{"frame.bmp"});
     EXPECT_TRUE(fs::is_directory(dir / "frame.bmp"));
@@ -448,7 +460,7 @@ TEST_F(BmpFile, FailedWriteIsReportedAndKeepsTheExistingFile) {
     }
 
     ASSERT_TRUE(limited) << "could not limit the file size";
-    EXPECT_EQ(result.error, WriteError::CannotWrite);
+    EXPECT_EQ(result.fileError, FileError::CannotWrite);
     EXPECT_NE(result.message.find("cannot write"), std::string::npos) << result.message;
     EXPECT_EQ(readText(path), "the previous picture");
     EXPECT_EQ(entries(), std::set<std::string>{"frame.bmp"});
@@ -459,17 +471,18 @@ TEST_F(BmpFile, UnsupportedDepthOrUnusableFrameIsRefusedBeforeAnyFileIsMade) {
     struct Case {
         CapturedFrame frame;
         int depth;
-        WriteError error;
+        EncodeError error;
     };
     const Case cases[] = {
-        {uniformFrame(3, 2, kWhite), 17, WriteError::UnsupportedDepth},
-        {uniformFrame(3, 2, kWhite), 8, WriteError::UnsupportedDepth},
-        {CapturedFrame{}, 24, WriteError::UnusableFrame},
+        {uniformFrame(3, 2, kWhite), 17, EncodeError::UnsupportedDepth},
+        {uniformFrame(3, 2, kWhite), 8, EncodeError::UnsupportedDepth},
+        {CapturedFrame{}, 24, EncodeError::UnusableFrame},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.depth);
         const WriteResult result = writeBmpFile(path.string(), c.frame, c.depth);
-        EXPECT_EQ(result.error, c.error);
+        EXPECT_EQ(result.encodeError, c.error);
+        EXPECT_EQ(result.fileError, FileError::None);
         EXPECT_FALSE(result.message.empty());
     }
     EXPECT_TRUE(entries().empty());
