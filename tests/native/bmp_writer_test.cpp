@@ -1,20 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <array>
-#include <csignal>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
-#include <iterator>
 #include <ostream>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "file_test_support.h"
 #include "imagefiles/bmp_writer.h"
 #include "imagefiles/captured_frame.h"
 #include "render/frame.h"
@@ -25,7 +20,6 @@ static void PrintTo(const Colour& c, std::ostream* os) {
 
 namespace {
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
 
 std::uint16_t read16(const Bytes& b, std::size_t at) {
     return static_cast<std::uint16_t>(b.at(at) | b.at(at + 1) << 8);
@@ -134,57 +128,56 @@ struct FullFrameCase {
     std::size_t rowBytes, pixelBytes;
     Bytes whitePixel;
 };
-const FullFrameCase kFullFrameCases[] = {
-    {16, 14 + 40 + 1284 * 481, 54, 40, 0, 1284, 1282, {0xFF, 0x7F}},
-    {24, 14 + 40 + 1924 * 481, 54, 40, 0, 1924, 1923, {0xFF, 0xFF, 0xFF}},
-    {32, 14 + 56 + 4 * 641 * 481, 70, 56, 3, 2564, 2564, {0x00, 0xFF, 0xFF, 0xFF}},
-};
 
-TEST(BmpHeader, FieldsForEachDepth) {
-    const CapturedFrame frame = uniformFrame(641, 481, kWhite);
-    for (const FullFrameCase& c : kFullFrameCases) {
-        SCOPED_TRACE(c.depth);
-        const Bytes file = encodeOrFail(frame, c.depth);
-        ASSERT_EQ(file.size(), c.fileSize);
+void expectHeaderFields(const Bytes& file, const FullFrameCase& c) {
+    EXPECT_EQ(file[0], 'B');
+    EXPECT_EQ(file[1], 'M');
+    EXPECT_EQ(read32(file, 2), c.fileSize);
+    EXPECT_EQ(read16(file, 6), 0);
+    EXPECT_EQ(read16(file, 8), 0);
+    EXPECT_EQ(read32(file, 10), c.pixelOffset);
 
-        EXPECT_EQ(file[0], 'B');
-        EXPECT_EQ(file[1], 'M');
-        EXPECT_EQ(read32(file, 2), c.fileSize);
-        EXPECT_EQ(read16(file, 6), 0);
-        EXPECT_EQ(read16(file, 8), 0);
-        EXPECT_EQ(read32(file, 10), c.pixelOffset);
+    EXPECT_EQ(read32(file, 14), c.headerSize);
+    EXPECT_EQ(read32(file, 18), 641u);
+    EXPECT_EQ(read32(file, 22), 481u); // positive: bottom row first
+    EXPECT_EQ(read16(file, 26), 1);    // planes
+    EXPECT_EQ(read16(file, 28), c.depth);
+    EXPECT_EQ(read32(file, 30), c.compression);
+    for (std::size_t at : {34, 38, 42, 46, 50}) // image size, resolutions, colour counts
+        EXPECT_EQ(read32(file, at), 0u) << "offset " << at;
+    if (c.depth == 32) {
+        EXPECT_EQ(read32(file, 54), 0xFF000000u); // red
+        EXPECT_EQ(read32(file, 58), 0x00FF0000u); // green
+        EXPECT_EQ(read32(file, 62), 0x0000FF00u); // blue
+        EXPECT_EQ(read32(file, 66), 0x00000000u); // alpha
+    }
+}
 
-        EXPECT_EQ(read32(file, 14), c.headerSize);
-        EXPECT_EQ(read32(file, 18), 641u);
-        EXPECT_EQ(read32(file, 22), 481u); // positive: bottom row first
-        EXPECT_EQ(read16(file, 26), 1);    // planes
-        EXPECT_EQ(read16(file, 28), c.depth);
-        EXPECT_EQ(read32(file, 30), c.compression);
-        for (std::size_t at : {34, 38, 42, 46, 50}) // image size, resolutions, colour counts
-            EXPECT_EQ(read32(file, at), 0u) << "offset " << at;
-        if (c.depth == 32) {
-            EXPECT_EQ(read32(file, 54), 0xFF000000u); // red
-            EXPECT_EQ(read32(file, 58), 0x00FF0000u); // green
-            EXPECT_EQ(read32(file, 62), 0x0000FF00u); // blue
-            EXPECT_EQ(read32(file, 66), 0x00000000u); // alpha
+void expectWhiteRowsFilledWithZeros(const Bytes& file, const FullFrameCase& c) {
+    for (std::size_t row = 0; row < 481; ++row) {
+        const std::size_t start = c.pixelOffset + row * c.rowBytes;
+        for (std::size_t i = 0; i < c.rowBytes; ++i) {
+            const std::uint8_t expected =
+                i < c.pixelBytes ? c.whitePixel[i % c.whitePixel.size()] : 0;
+            ASSERT_EQ(file[start + i], expected) << "row " << row << " byte " << i;
         }
     }
 }
 
-TEST(BmpRows, RowsAreFilledOutToFourBytesWithZeros) {
+TEST(BmpFullFrame, HeaderFieldsAndRowsFilledOutToFourBytesAtEachDepth) {
+    const FullFrameCase cases[] = {
+        {16, 14 + 40 + 1284 * 481, 54, 40, 0, 1284, 1282, {0xFF, 0x7F}},
+        {24, 14 + 40 + 1924 * 481, 54, 40, 0, 1924, 1923, {0xFF, 0xFF, 0xFF}},
+        {32, 14 + 56 + 4 * 641 * 481, 70, 56, 3, 2564, 2564, {0x00, 0xFF, 0xFF, 0xFF}},
+    };
     const CapturedFrame frame = uniformFrame(641, 481, kWhite);
-    for (const FullFrameCase& c : kFullFrameCases) {
+    for (const FullFrameCase& c : cases) {
         SCOPED_TRACE(c.depth);
         const Bytes file = encodeOrFail(frame, c.depth);
+        ASSERT_EQ(file.size(), c.fileSize);
         ASSERT_EQ(file.size(), c.pixelOffset + c.rowBytes * 481);
-        for (std::size_t row = 0; row < 481; ++row) {
-            const std::size_t start = c.pixelOffset + row * c.rowBytes;
-            for (std::size_t i = 0; i < c.rowBytes; ++i) {
-                const std::uint8_t expected =
-                    i < c.pixelBytes ? c.whitePixel[i % c.whitePixel.size()] : 0;
-                ASSERT_EQ(file[start + i], expected) << "row " << row << " byte " << i;
-            }
-        }
+        expectHeaderFields(file, c);
+        expectWhiteRowsFilledWithZeros(file, c);
     }
 }
 
@@ -273,43 +266,7 @@ TEST(EncodeBmp, RefusesOtherDepthsAndFramesThatDisagreeWithTheirSize) {
 
 // ---- files ---------------------------------------------------------------------------------
 
-Bytes readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeText(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string readText(const fs::path& path) {
-    const Bytes b = readFile(path);
-    return std::string(b.begin(), b.end());
-}
-
-class BmpFile : public testing::Test {
-  protected:
-    void SetUp() override {
-        const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
-        dir = fs::path(testing::TempDir()) /
-              ("vexarond-bmp-" + name + "-" + std::to_string(::getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
-
-    std::set<std::string> entries() const {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir))
-            names.insert(entry.path().filename().string());
-        return names;
-    }
-
-    fs::path dir;
-};
+class BmpFile : public ScratchFolder {};
 
 // Colours made of channel values whose 16-bit round trip is known: 0, 5, 100, 128 and 255 fall
 // in the steps 0, 1, 12, 16 and 31 and read back as 8 times that.
@@ -380,90 +337,29 @@ TEST_F(BmpFile, WrittenFilesReadBackToTheCapturedColours) {
     EXPECT_EQ(entries(), (std::set<std::string>{"frame16.bmp", "frame24.bmp", "frame32.bmp"}));
 }
 
-TEST_F(BmpFile, ReplacesAnExistingFile) {
-    const fs::path path = dir / "frame.bmp";
-    writeText(path, "an older picture, longer than nothing");
-    const CapturedFrame frame = uniformFrame(3, 2, kRed);
-
-    const WriteResult result = writeBmpFile(path.string(), frame, 24);
-
-    ASSERT_TRUE(result.ok()) << result.message;
-    EXPECT_EQ(readFile(path), encodeOrFail(frame, 24));
-    EXPECT_EQ(entries(), std::set<std::string>{"frame.bmp"});
-}
-
-TEST_F(BmpFile, UnreachablePlaceFailsToCreateAndLeavesNothing) {
-    writeText(dir / "plain.txt", "not a folder");
-    const CapturedFrame frame = uniformFrame(3, 2, kWhite);
-    for (const char* relative : {"missing/frame.bmp", "plain.txt/frame.bmp"}) {
-        SCOPED_TRACE(relative);
-        const WriteResult result = writeBmpFile((dir / relative).string(), frame, 24);
-        EXPECT_EQ(result.fileError, FileError::CannotCreate);
-        EXPECT_NE(result.message.find("cannot create"), std::string::npos) << result.message;
+// The file errors themselves are tested with writeFileReplacing; here they only have to come
+// through as file errors, with nothing left behind.
+TEST_F(BmpFile, FileErrorsComeThroughAsFileErrors) {
+    fs::create_directory(dir / "folder.bmp");
+    struct Case {
+        const char* relative;
+        FileError error;
+    };
+    const Case cases[] = {
+        {"missing/frame.bmp", FileError::CannotCreate},
+        {"folder.bmp", FileError::CannotReplace},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.relative);
+        const WriteResult result =
+            writeBmpFile((dir / c.relative).string(), uniformFrame(3, 2, kWhite), 24);
+        EXPECT_FALSE(result.ok());
+        EXPECT_EQ(result.encodeError, EncodeError::None);
+        EXPECT_EQ(result.fileError, c.error);
+        EXPECT_FALSE(result.message.empty());
     }
-    EXPECT_EQ(entries(), std::set<std::string>{"plain.txt"});
-    EXPECT_EQ(readText(dir / "plain.txt"), "not a folder");
-}
-
-TEST_F(BmpFile, TargetThatIsAFolderIsNotReplaced) {
-    fs::create_directory(dir / "frame.bmp");
-    writeText(dir / "frame.bmp" / "inside.txt", "kept");
-
-    const WriteResult result =
-        writeBmpFile((dir / "frame.bmp").string(), uniformFrame(3, 2, kWhite), 32);
-
-    EXPECT_EQ(result.fileError, FileError::CannotReplace);
-    EXPECT_FALSE(result.message.empty());
-    EXPECT_EQ(entries(), std::set<std::string>{"frame.bmp"});
-    EXPECT_TRUE(fs::is_directory(dir / "frame.bmp"));
-    EXPECT_EQ(readText(dir / "frame.bmp" / "inside.txt"), "kept");
-}
-
-// Makes writes to regular files fail past `bytes`, as a full disk would, even for root; a write
-// past the limit then fails with EFBIG instead of raising SIGXFSZ.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-        active = getrlimit(RLIMIT_FSIZE, &saved) == 0;
-        if (active) {
-            rlimit limit = saved;
-            limit.rlim_cur = bytes;
-            active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-        }
-    }
-    ~FileSizeLimit() {
-        if (active) setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, savedHandler);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-    bool active = false;
-
-  private:
-    rlimit saved{};
-    void (*savedHandler)(int) = SIG_DFL;
-};
-
-TEST_F(BmpFile, FailedWriteIsReportedAndKeepsTheExistingFile) {
-    const fs::path path = dir / "frame.bmp";
-    writeText(path, "the previous picture");
-    const CapturedFrame frame = uniformFrame(641, 481, kWhite);
-
-    WriteResult result;
-    bool limited = false;
-    {
-        const FileSizeLimit limit(4096);
-        limited = limit.active;
-        if (limited) result = writeBmpFile(path.string(), frame, 24);
-    }
-
-    ASSERT_TRUE(limited) << "could not limit the file size";
-    EXPECT_EQ(result.fileError, FileError::CannotWrite);
-    EXPECT_NE(result.message.find("cannot write"), std::string::npos) << result.message;
-    EXPECT_EQ(readText(path), "the previous picture");
-    EXPECT_EQ(entries(), std::set<std::string>{"frame.bmp"});
+    EXPECT_EQ(entries(), std::set<std::string>{"folder.bmp"});
+    EXPECT_TRUE(fs::is_empty(dir / "folder.bmp"));
 }
 
 TEST_F(BmpFile, UnsupportedDepthOrUnusableFrameIsRefusedBeforeAnyFileIsMade) {
