@@ -7,11 +7,21 @@
 #include <vector>
 
 #include "imagefiles/bmp_writer.h"
+#include "imagefiles/image_format.h"
 #include "render_options.h"
 
 namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+
+// The writer that the output file's extension chooses.
+WriteResult writeFrame(const RenderRequest& request, const CapturedFrame& frame) {
+    switch (imageFormatForFileName(request.output)) {
+    case ImageFormat::Bmp: return writeBmpFile(request.output, frame, request.bmpDepth);
+    case ImageFormat::Unknown: break;
+    }
+    return {EncodeError::UnknownFormat, FileError::None, "no picture format has this extension"};
+}
 
 int render(const RenderRequest& request) {
     auto scene = std::make_unique<Scene>();
@@ -19,8 +29,7 @@ int render(const RenderRequest& request) {
     for (const auto& action : request.actions) action(*scene);
     FrameImage frame;
     drawSceneFrame(*scene, frame.view());
-    const WriteResult written = writeBmpFile(request.output, captureFrame(frame.view()),
-                                             request.bmpDepth);
+    const WriteResult written = writeFrame(request, captureFrame(frame.view()));
     if (!written.ok()) {
         std::fprintf(stderr, "vexarond-render: %s: %s\n", request.output.c_str(),
                      written.message.c_str());

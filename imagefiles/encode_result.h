@@ -8,6 +8,7 @@ enum class EncodeError {
     UnsupportedDepth, // a bit count the format's writer does not produce
     UnusableFrame,    // no pixels, a pixel block that disagrees with the frame's size, or too
                       // large for the format
+    UnknownFormat,    // no writer for the file name's extension
     OutOfMemory,
 };
 
