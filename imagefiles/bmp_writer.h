@@ -7,7 +7,7 @@
 #include "encode_result.h"
 #include "write_result.h"
 
-// Bits per pixel of a saved BMP file, the values `bmpSaveDepth` takes.
+// The bits per pixel a BMP file can be written with.
 inline constexpr int kBmpDepth16 = 16;
 inline constexpr int kBmpDepth24 = 24;
 inline constexpr int kBmpDepth32 = 32;
@@ -21,8 +21,9 @@ inline constexpr int kBmpDepth32 = 32;
 // row first.
 //   16 bits: 5-5-5 words, each channel rounded to 5 bits; rows filled out to 4 bytes.
 //   24 bits: blue, green, red; rows filled out to 4 bytes.
-//   32 bits: the bytes 0, blue, green, red under bit-field masks, so that the texture reader,
-//            which turns every 4-byte pixel one byte round, reads back the captured colours.
+//   32 bits: the bytes 0, blue, green, red, with bit-field masks that say so (red in the top
+//            byte of each little-endian word), so a reader that follows the masks gets the
+//            captured colours back; the captured fourth byte is not kept.
 // Appends nothing and fails when the depth is not 16, 24 or 32 (UnsupportedDepth), when the
 // frame is empty, its pixel block disagrees with its size or the file would not fit the format's
 // 32-bit size field (UnusableFrame), or when there is no memory for the file (OutOfMemory).
