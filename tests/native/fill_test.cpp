@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "flag_test_support.h"
 #include "picture_test_support.h"
 #include "render/fill.h"
 #include "render/frame.h"
@@ -24,8 +25,9 @@ using PointSet = std::set<Point>;
 // Never produced by any fill below, so an untouched pixel is told from a drawn one.
 constexpr Colour kBackground{10, 20, 30};
 
-// Start light, normal (0, 0, 1): I = 15 * 0.625 * 0.648159 + 2 = 8.0765, so a full channel
-// of 255 becomes trunc(255 * 8.0765 / 15) = 137.
+// The start-up light (z = sqrt(1775) / 65 = 0.648165) on the normal (0, 0, 1):
+// I = 15 * 0.625 * 0.648165 + 2 = 8.0765, so a full channel of 255 becomes
+// trunc(255 * 8.0765 / 15) = 137.
 constexpr std::uint8_t kFullAtStartLight = 137;
 
 struct Corner {
@@ -42,6 +44,14 @@ PointSet rectangle(int left, int bottom, int right, int top) {
     return set;
 }
 
+// Screen pixels, both ends included; nothing when left > right.
+struct Rect {
+    int left, bottom, right, top;
+};
+constexpr Rect kNothing{1, 0, 0, 0};
+PointSet rectangle(Rect r) {
+    return rectangle(r.left, r.bottom, r.right, r.top);
+}
 
 // True when some intensity I >= 2 turns base into pixel by trunc(C * I / 15) per channel.
 bool isScaledFrom(Colour pixel, Colour base) {
@@ -72,7 +82,7 @@ class FillTest : public testing::Test {
         context.view = frame->view();
         context.depth = depth.data();
         context.origin = {320, 240};
-        context.light = frameLight(LightState{});
+        context.light = frameLight(startUpLight());
         context.erase = &erase;
         quad().inFrontOfViewer = true;
         setDepth(100);
@@ -109,17 +119,21 @@ class FillTest : public testing::Test {
         depth.assign(kDepthCellCount, kEmptyDepth);
     }
 
-    // Addressing with the start-up origin (320, 240).
-    Colour colourAt(int x, int y) const {
-        return unpackPixel(frame->pixels[(240 - y) * kFrameWidth + 320 + x]);
+    // Screen x, y lands on frame column originX + x and row originY - y.
+    int pixelIndex(int x, int y) const {
+        return (context.origin.y - y) * kFrameWidth + context.origin.x + x;
     }
-    std::int32_t depthAt(int x, int y) const { return depth[(240 - y) * kDepthRowCells + 320 + x]; }
+    int depthCell(int x, int y) const {
+        return (context.origin.y - y) * kDepthRowCells + context.origin.x + x;
+    }
+    Colour colourAt(int x, int y) const { return unpackPixel(frame->pixels[pixelIndex(x, y)]); }
+    std::int32_t depthAt(int x, int y) const { return depth[depthCell(x, y)]; }
     PointSet drawn() const {
         PointSet set;
         for (int row = 0; row < kFrameHeight; ++row)
             for (int column = 0; column < kFrameWidth; ++column)
                 if (frame->pixels[row * kFrameWidth + column] != packPixel(kBackground))
-                    set.insert({column - 320, 240 - row});
+                    set.insert({column - context.origin.x, context.origin.y - row});
         return set;
     }
     bool depthUntouched() const {
@@ -154,21 +168,49 @@ void expectEnd(const SpanEnd& end, double x, const Attributes& a) {
     EXPECT_NEAR(end.u, a.u, 1e-12);
     EXPECT_NEAR(end.v, a.v, 1e-12);
 }
+
+// A quad's corners in loop order A -> B -> C -> D -> A.
+struct Shape {
+    Corner a, b, c, d;
+};
+
+// Slanted sides and horizontal top and bottom edges; every corner has its own attributes so
+// that the weights of a crossing show.
+const Shape kTrapezoid{{-12, 10, {1, 0, 0}, 0.1, 0.2},
+                       {-8, -10, {0, 1, 0}, 0.3, 0.9},
+                       {14, -10, {0, 0, 1}, 0.8, 0.7},
+                       {6, 10, {0.5, 0.5, 0.5}, 0.95, 0.05}};
+// Every corner is met by two edges, from the end of one and the start of the next; the top
+// and bottom rows touch the quad at one point.
+const Shape kDiamond{{0, 10, {1, 0, 0}, 0.5, 0},
+                     {-10.5, 0, {0, 1, 0}, 0, 0.5},
+                     {0, -10, {0, 0, 1}, 0.5, 1},
+                     {10.5, 0, {0, 0.6, 0.8}, 1, 0.5}};
+// A thin dart pointing right: on row 0, A -> B crosses at -10.4 and B -> C at -10.5, two
+// different places that both truncate to -10.
+const Shape kLeftDart{{-10.2, 10, {1, 0, 0}, 0.1, 0.1},
+                      {-10.6, -10, {0, 1, 0}, 0.3, 0.3},
+                      {-10.4, 10, {0, 0, 1}, 0.7, 0.6},
+                      {30, 0, {0, 0.6, 0.8}, 0.9, 0.9}};
+
+Shape mirrored(Shape s) {
+    for (Corner* k : {&s.a, &s.b, &s.c, &s.d})
+        k->sx = -k->sx;
+    return s;
+}
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Span ends
 
 TEST_F(FillTest, SpanEndsCutTheRowWithTheEdges) {
-    // A trapezoid with slanted sides and horizontal top and bottom edges; every corner has its
-    // own attributes so that the weights of a crossing show.
-    const Corner a{-12, 10, {1, 0, 0}, 0.1, 0.2};
-    const Corner b{-8, -10, {0, 1, 0}, 0.3, 0.9};
-    const Corner c{14, -10, {0, 0, 1}, 0.8, 0.7};
-    const Corner d{6, 10, {0.5, 0.5, 0.5}, 0.95, 0.05};
-    placeQuad({a, b, c, d});
+    const Shape rightDart = mirrored(kLeftDart);
+    const Shape& t = kTrapezoid;
+    const Shape& d = kDiamond;
+    const Shape& dart = kLeftDart;
     struct Case {
         const char* name;
+        const Shape& shape;
         int y;
         double leftX;
         Attributes left;
@@ -177,59 +219,42 @@ TEST_F(FillTest, SpanEndsCutTheRowWithTheEdges) {
     };
     const Case cases[] = {
         // x = -10.6 and 8.8, both truncated toward zero; t = |P.sy - y| / |P.sy - Q.sy|.
-        {"row 3", 3, -10, mix(a, b, 0.35), 8, mix(c, d, 0.65)},
-        {"row -7", -7, -8, mix(a, b, 0.85), 12, mix(c, d, 0.15)},
+        {"trapezoid, row 3", t, 3, -10, mix(t.a, t.b, 0.35), 8, mix(t.c, t.d, 0.65)},
+        {"trapezoid, row -7", t, -7, -8, mix(t.a, t.b, 0.85), 12, mix(t.c, t.d, 0.15)},
         // The top and bottom edges lie on their rows and are ignored; the sides end there.
-        {"top edge on the row", 10, -12, at(a), 6, at(d)},
-        {"bottom edge on the row", -10, -8, at(b), 14, at(c)},
+        {"trapezoid, top edge on the row", t, 10, -12, at(t.a), 6, at(t.d)},
+        {"trapezoid, bottom edge on the row", t, -10, -8, at(t.b), 14, at(t.c)},
+        // Rows that miss the quad keep the "nothing found" ends.
+        {"above the trapezoid", t, 11, kSpanSearchLimit, {}, -kSpanSearchLimit, {}},
+        {"below the trapezoid", t, -11, kSpanSearchLimit, {}, -kSpanSearchLimit, {}},
+        {"far above the trapezoid", t, 200, kSpanSearchLimit, {}, -kSpanSearchLimit, {}},
+        {"diamond, through two corners", d, 0, -10, at(d.b), 10, at(d.d)},
+        {"diamond, top corner", d, 10, 0, at(d.a), 0, at(d.a)},
+        {"diamond, bottom corner", d, -10, 0, at(d.c), 0, at(d.c)},
+        {"diamond, halfway up", d, 5, -5, mix(d.a, d.b, 0.5), 5, mix(d.d, d.a, 0.5)},
+        // An end moves only for a crossing strictly further out: the first edge in loop order
+        // keeps it, on either side.
+        {"dart on the left", dart, 0, -10, mix(dart.a, dart.b, 0.5), 30, at(dart.d)},
+        {"dart on the right", rightDart, 0, -30, at(dart.d), 10, mix(dart.a, dart.b, 0.5)},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
+        placeQuad({k.shape.a, k.shape.b, k.shape.c, k.shape.d});
         SpanEnd left, right;
         findSpanEnds(*flag, quad(), k.y, left, right);
+        if (k.leftX > k.rightX) {
+            EXPECT_EQ(left.x, k.leftX);
+            EXPECT_EQ(right.x, k.rightX);
+            continue;
+        }
         expectEnd(left, k.leftX, k.left);
         expectEnd(right, k.rightX, k.right);
-    }
-    // Rows that miss the quad keep the "nothing found" ends.
-    for (int y : {11, -11, 200}) {
-        SpanEnd left, right;
-        findSpanEnds(*flag, quad(), y, left, right);
-        EXPECT_EQ(left.x, 5000) << y;
-        EXPECT_EQ(right.x, -5000) << y;
     }
 }
 
-TEST_F(FillTest, RowsThroughCorners) {
-    // A diamond: every corner is met by two edges, from the end of one and the start of the
-    // next; the top and bottom rows touch the quad at one point.
-    const Corner a{0, 10, {1, 0, 0}, 0.5, 0};
-    const Corner b{-10.5, 0, {0, 1, 0}, 0, 0.5};
-    const Corner c{0, -10, {0, 0, 1}, 0.5, 1};
-    const Corner d{10.5, 0, {0, 0.6, 0.8}, 1, 0.5};
-    placeQuad({a, b, c, d});
-    struct Case {
-        int y;
-        double leftX;
-        Attributes left;
-        double rightX;
-        Attributes right;
-    };
-    const Case cases[] = {
-        {0, -10, at(b), 10, at(d)},
-        {10, 0, at(a), 0, at(a)},
-        {-10, 0, at(c), 0, at(c)},
-        {5, -5, mix(a, b, 0.5), 5, mix(d, a, 0.5)},
-    };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(testing::Message() << "row " << k.y);
-        SpanEnd left, right;
-        findSpanEnds(*flag, quad(), k.y, left, right);
-        expectEnd(left, k.leftX, k.left);
-        expectEnd(right, k.rightX, k.right);
-    }
-
-    // Filled, each row runs between its ends truncated toward zero: |x| <= trunc(10.5 (1 - |y| /
-    // 10)).
+TEST_F(FillTest, RowsRunBetweenTheirEndsTruncatedTowardZero) {
+    // The diamond: |x| <= trunc(10.5 (1 - |y| / 10)) on every row.
+    placeQuad({kDiamond.a, kDiamond.b, kDiamond.c, kDiamond.d});
     fill();
     PointSet expected;
     for (int y = -10; y <= 10; ++y) {
@@ -238,30 +263,6 @@ TEST_F(FillTest, RowsThroughCorners) {
             expected.insert({x, y});
     }
     EXPECT_EQ(drawn(), expected);
-}
-
-TEST_F(FillTest, EndMovesOnlyForACrossingStrictlyFurtherOut) {
-    // Two edges cross the row at different places that truncate to the same x; the first one
-    // in loop order keeps the end. The quads are thin darts, on the left and on the right.
-    const Corner a{-10.2, 10, {1, 0, 0}, 0.1, 0.1};
-    const Corner b{-10.6, -10, {0, 1, 0}, 0.3, 0.3};
-    const Corner c{-10.4, 10, {0, 0, 1}, 0.7, 0.6};
-    const Corner d{30, 0, {0, 0.6, 0.8}, 0.9, 0.9};
-    placeQuad({a, b, c, d});
-    SpanEnd left, right;
-    findSpanEnds(*flag, quad(), 0, left, right);
-    // A -> B crosses at -10.4 and B -> C at -10.5: both -10.
-    expectEnd(left, -10, mix(a, b, 0.5));
-    expectEnd(right, 30, at(d));
-
-    auto mirrored = [](Corner k) {
-        k.sx = -k.sx;
-        return k;
-    };
-    placeQuad({mirrored(a), mirrored(b), mirrored(c), mirrored(d)});
-    findSpanEnds(*flag, quad(), 0, left, right);
-    expectEnd(right, 10, mix(a, b, 0.5));
-    expectEnd(left, -30, at(d));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -316,8 +317,8 @@ TEST_F(FillTest, OnePixelSpanUsesTheLeftEnd) {
     EXPECT_EQ(colourAt(5, 7), (Colour{17, 103, 17}));
 
     // Textured, the left end's u, v pick the picture's top-left pixel.
-    const TextureImage picture =
-        pictureFromTopRows(2, 2, std::vector<Colour>{{240, 120, 60}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
+    const TextureImage picture = pictureFromTopRows(
+        2, 2, std::vector<Colour>{{240, 120, 60}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
     context.picture = &picture;
     left.u = left.v = 0;
     right.u = right.v = 1;
@@ -416,65 +417,57 @@ TEST_F(FillTest, TexturedQuadShowsTheBilinearSampleAtEveryPixel) {
 // ---------------------------------------------------------------------------------------------
 // The client area
 
-TEST_F(FillTest, FillCoversExactlyTheClientArea) {
-    // A quad far larger than the screen: columns -originX < x <= originX and rows
-    // -originY < y <= originY are drawn, that is frame columns 1 .. 2 originX and rows
-    // 0 .. 2 originY - 1, and their depth cells row * 640 + column.
-    const ScreenOrigin origins[] = {{100, 50}, {1, 1}, {320, 240}};
-    for (const ScreenOrigin& origin : origins) {
-        SCOPED_TRACE(testing::Message() << "origin " << origin.x << ", " << origin.y);
-        resetBuffers();
-        context.origin = origin;
-        placeRectangle(-1000, -1000, 1000, 1000);
-        fill();
-        std::set<int> expectedCells;
-        for (int row = 0; row < kFrameHeight; ++row) {
-            for (int column = 0; column < kFrameWidth; ++column) {
-                const bool inside =
-                    column >= 1 && column <= 2 * origin.x && row <= 2 * origin.y - 1;
-                const bool isDrawn =
-                    frame->pixels[row * kFrameWidth + column] != packPixel(kBackground);
-                ASSERT_EQ(isDrawn, inside) << "column " << column << " row " << row;
-                if (inside) expectedCells.insert(row * kDepthRowCells + column);
-            }
-        }
-        for (int cell = 0; cell < kDepthCellCount; ++cell)
-            ASSERT_EQ(depth[cell] == 100, expectedCells.count(cell) == 1) << "cell " << cell;
-    }
-    // With the full client area (the last origin) the last pixel uses the cell just past 640 x 480;
-    // cell 0 belongs to column 0, which is never drawn.
-    EXPECT_EQ(depth[kDepthRowCells * kClientHeight], 100);
-    EXPECT_EQ(depth[0], kEmptyDepth);
-}
-
-TEST_F(FillTest, RowsOutsideTheClientAreaAreSkipped) {
+TEST_F(FillTest, ClientAreaClipsQuads) {
+    // Columns -originX < x <= originX and rows -originY < y <= originY are drawn, that is frame
+    // columns 1 .. 2 originX and rows 0 .. 2 originY - 1, each with its depth cell
+    // (originY - y) * 640 + originX + x.
     struct Case {
         const char* name;
-        double bottom, top;
-        int firstRow, lastRow; // drawn rows; none when firstRow > lastRow
+        ScreenOrigin origin;
+        double left, bottom, right, top; // the rectangle placed
+        Rect drawn;
     };
+    const ScreenOrigin full{320, 240};
     const Case cases[] = {
-        {"all corners above the top row", 241, 300, 1, 0},
-        {"top corners above the top row", 230, 241.5, 230, 240},
-        {"ending on the excluded bottom row", -260, -240, 1, 0},
-        {"reaching one row into the client area", -260, -239, -239, -239},
-        {"below the centre", -20, -10, -20, -10},
+        {"larger than the client area", full, -1000, -1000, 1000, 1000, {-319, -239, 320, 240}},
+        {"larger, origin 100, 50", {100, 50}, -1000, -1000, 1000, 1000, {-99, -49, 100, 50}},
+        {"larger, origin 1, 1", {1, 1}, -1000, -1000, 1000, 1000, {0, 0, 1, 1}},
+        {"all corners above the top row", full, -5, 241, 5, 300, kNothing},
+        {"top corners above the top row", full, -5, 230, 5, 241.5, {-5, 230, 5, 240}},
+        {"ending on the excluded bottom row", full, -5, -260, 5, -240, kNothing},
+        {"reaching one row into the client area", full, -5, -260, 5, -239, {-5, -239, 5, -239}},
+        {"below the centre", full, -5, -20, 5, -10, {-5, -20, 5, -10}},
+        // Corners inside the search limits give full-width rows; edges beyond them are never
+        // cut, so a quad whose sides lie outside +-5000 draws nothing at all.
+        {"sides inside the search limits", full, -4000, -5, 4000, 5, {-319, -5, 320, 5}},
+        {"sides beyond the search limits", full, -6000, -5, 6000, 5, kNothing},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         resetBuffers();
-        placeRectangle(-5, c.bottom, 5, c.top);
+        context.origin = c.origin;
+        placeRectangle(c.left, c.bottom, c.right, c.top);
         fill();
-        const PointSet expected =
-            c.firstRow > c.lastRow ? PointSet{} : rectangle(-5, c.firstRow, 5, c.lastRow);
+        const PointSet expected = rectangle(c.drawn);
         EXPECT_EQ(drawn(), expected);
-        if (expected.empty()) {
-            EXPECT_TRUE(depthUntouched());
-        }
+        std::set<int> cells;
+        for (const Point& p : expected)
+            cells.insert(depthCell(p.first, p.second));
+        for (int cell = 0; cell < kDepthCellCount; ++cell)
+            ASSERT_EQ(depth[cell] == 100, cells.count(cell) == 1) << "cell " << cell;
     }
 }
 
-TEST_F(FillTest, SpansFarOutsideAreClippedToTheClientArea) {
+TEST_F(FillTest, LastPixelOfTheClientAreaUsesTheCellPastItsRows) {
+    // Cell 0 belongs to frame column 0, which is never drawn; the pixel at frame column 640 of
+    // row 479 uses cell 479 * 640 + 640, one past 640 x 480.
+    placeRectangle(-1000, -1000, 1000, 1000);
+    fill();
+    EXPECT_EQ(depth[kDepthRowCells * kClientHeight], 100);
+    EXPECT_EQ(depth[0], kEmptyDepth);
+}
+
+TEST_F(FillTest, ClientAreaClipsSpans) {
     struct Case {
         double left, right;
         int first, last; // drawn columns; none when first > last
@@ -493,18 +486,6 @@ TEST_F(FillTest, SpansFarOutsideAreClippedToTheClientArea) {
         const PointSet expected = c.first > c.last ? PointSet{} : rectangle(c.first, 0, c.last, 0);
         EXPECT_EQ(drawn(), expected);
     }
-
-    // Corners inside the search bounds give full-width rows; edges beyond them are never cut,
-    // so a quad whose sides lie outside +-5000 draws nothing at all.
-    resetBuffers();
-    placeRectangle(-4000, -5, 4000, 5);
-    fill();
-    EXPECT_EQ(drawn(), rectangle(-319, -5, 320, 5));
-    resetBuffers();
-    placeRectangle(-6000, -5, 6000, 5);
-    fill();
-    EXPECT_TRUE(drawn().empty());
-    EXPECT_TRUE(depthUntouched());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -539,72 +520,58 @@ TEST_F(FillTest, NearerQuadWinsAndTiesKeepTheFirst) {
     }
 }
 
-TEST_F(FillTest, DepthIsTruncatedAndMustFitIn32Bits) {
+TEST_F(FillTest, DepthIsThePlanesZTruncatedAndMustFitIn32Bits) {
+    // A pixel's depth is z = -(a x + b y + offset) / c, truncated toward zero. A z that is not
+    // a number or does not fit a signed 32-bit value, the empty value included, draws nothing
+    // and stores nothing.
     struct Case {
-        double offset; // the plane z = -offset
-        bool drawn;
-        std::int32_t stored;
-    };
-    const Case cases[] = {
-        {-100.7, true, 100},
-        {0.5, true, 0}, // -0.5 truncates toward zero
-        {-2147483647.0, true, 2147483647},
-        {-2147483648.0, false, 0},
-        {2147483647.0, true, -2147483647},
-        {2147483647.9, true, -2147483647},
-        {2147483648.0, false, 0}, // exactly the empty value
-        {2147483648.5, false, 0},
-        {-1e300, false, 0},
-        {1e300, false, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << std::setprecision(12) << "offset " << c.offset);
-        resetBuffers();
-        placeRectangle(0, 0, 2, 1);
-        setPlane({0, 0, 1}, c.offset);
-        fill();
-        if (c.drawn) {
-            EXPECT_EQ(drawn(), rectangle(0, 0, 2, 1));
-            for (const Point& p : rectangle(0, 0, 2, 1))
-                EXPECT_EQ(depthAt(p.first, p.second), c.stored);
-        } else {
-            EXPECT_TRUE(drawn().empty());
-            EXPECT_TRUE(depthUntouched());
-        }
-    }
-}
-
-TEST_F(FillTest, EdgeOnQuadDrawsNothing) {
-    struct Case {
-        Vec3 normal;
+        const char* name;
+        Vec3 normal; // (a, b, c)
         double offset;
+        int first, last;     // drawn columns of rows 0 and 1; none when first > last
+        std::int64_t depth;  // stored at column 0
+        std::int64_t change; // per column
     };
-    // c = 0: the depth is infinite or not a number everywhere.
-    const Case cases[] = {{{0, 1, 0}, 0}, {{1, 0, 0}, -3}, {{0.6, 0.8, 0}, 5}, {{0, 0, 0}, 0}};
+    const Vec3 flat{0, 0, 1};
+    const Case cases[] = {
+        {"truncated toward zero", flat, -100.7, -5, 5, 100, 0},
+        {"negative, truncated toward zero", flat, 0.5, -5, 5, 0, 0},
+        {"largest depth", flat, -2147483647.0, -5, 5, 2147483647, 0},
+        {"one past the largest", flat, -2147483648.0, 1, 0, 0, 0},
+        {"smallest depth", flat, 2147483647.0, -5, 5, -2147483647, 0},
+        {"truncated up to the smallest", flat, 2147483647.9, -5, 5, -2147483647, 0},
+        {"exactly the empty value", flat, 2147483648.0, 1, 0, 0, 0},
+        {"below the empty value", flat, 2147483648.5, 1, 0, 0, 0},
+        {"one below the empty value", flat, 2147483649.0, 1, 0, 0, 0},
+        {"far too near", flat, -1e300, 1, 0, 0, 0},
+        {"far too far", flat, 1e300, 1, 0, 0, 0},
+        // Edge-on, c = 0: the depth is infinite or not a number everywhere.
+        {"edge-on, plane y = 0", {0, 1, 0}, 0, 1, 0, 0, 0},
+        {"edge-on, plane x = 3", {1, 0, 0}, -3, 1, 0, 0, 0},
+        {"edge-on, slanted", {0.6, 0.8, 0}, 5, 1, 0, 0, 0},
+        {"no plane at all", {0, 0, 0}, 0, 1, 0, 0, 0},
+        // z = -x * 2^30: x = -2 gives 2^31, one past the largest depth, and x = 2 exactly the
+        // empty value.
+        {"nearly edge-on", {1, 0, std::ldexp(1.0, -30)}, 0, -1, 1, 0, -1073741824},
+    };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "plane " << c.normal.x << " " << c.normal.y);
+        SCOPED_TRACE(c.name);
         resetBuffers();
-        placeRectangle(-5, -5, 5, 5);
+        placeRectangle(-5, 0, 5, 1);
         setPlane(c.normal, c.offset);
         fill();
-        EXPECT_TRUE(drawn().empty());
-        EXPECT_TRUE(depthUntouched());
-    }
-}
-
-TEST_F(FillTest, NearlyEdgeOnQuadDrawsOnlyPixelsWithDepthsInRange) {
-    // z = -x * 2^30: x = -2 gives 2^31, one past the largest depth, and x = 2 gives exactly
-    // the empty value; only x = -1, 0, 1 remain.
-    placeRectangle(-5, 0, 5, 1);
-    setPlane({1, 0, std::ldexp(1.0, -30)}, 0);
-    fill();
-    EXPECT_EQ(drawn(), rectangle(-1, 0, 1, 1));
-    for (int y : {0, 1}) {
-        EXPECT_EQ(depthAt(-1, y), 1073741824);
-        EXPECT_EQ(depthAt(0, y), 0);
-        EXPECT_EQ(depthAt(1, y), -1073741824);
-        EXPECT_EQ(depthAt(-2, y), kEmptyDepth);
-        EXPECT_EQ(depthAt(2, y), kEmptyDepth);
+        const bool any = c.first <= c.last;
+        EXPECT_EQ(drawn(), any ? rectangle(c.first, 0, c.last, 1) : PointSet{});
+        if (!any) {
+            EXPECT_TRUE(depthUntouched());
+            continue;
+        }
+        for (const Point& p : rectangle(-5, 0, 5, 1)) {
+            const bool inside = p.first >= c.first && p.first <= c.last;
+            EXPECT_EQ(depthAt(p.first, p.second),
+                      inside ? c.depth + c.change * p.first : kEmptyDepth)
+                << p.first << "," << p.second;
+        }
     }
 }
 
@@ -650,7 +617,40 @@ TEST_F(FillTest, ErasedPixelsStillHideWhatIsDrawnBehindThemLater) {
 // ---------------------------------------------------------------------------------------------
 // Erase colour
 
-TEST(EraseTest, ExactBoundaryIsDrawn) {
+TEST(EraseColour, SetsTheColourAndTheValuesTheRuleComparesWith) {
+    // luma = 0.3 R + 0.59 G + 0.11 B, redDiff = R - luma, blueDiff = B - luma.
+    struct Case {
+        Colour colour;
+        double luma, redDiff, blueDiff;
+    };
+    const Case cases[] = {
+        {{200, 100, 50}, 60 + 59 + 5.5, 200 - 124.5, 50 - 124.5},
+        {{0, 255, 0}, 150.45, -150.45, -150.45},
+        {{0, 0, 255}, 28.05, -28.05, 226.95},
+        {{255, 255, 255}, 255, 0, 0},
+        {{0, 0, 0}, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << int{c.colour.red} << "," << int{c.colour.green} << ","
+                                        << int{c.colour.blue});
+        EraseState erase;
+        erase.eraseEnabled = true;
+        erase.eraseTolerance = 77;
+        setEraseColour(erase, {9, 99, 199}); // every value below is replaced
+        setEraseColour(erase, c.colour);
+        EXPECT_EQ(erase.eraseColour[0], c.colour.red);
+        EXPECT_EQ(erase.eraseColour[1], c.colour.green);
+        EXPECT_EQ(erase.eraseColour[2], c.colour.blue);
+        EXPECT_NEAR(erase.eraseLuma, c.luma, 1e-12);
+        EXPECT_NEAR(erase.eraseRedDiff, c.redDiff, 1e-12);
+        EXPECT_NEAR(erase.eraseBlueDiff, c.blueDiff, 1e-12);
+        // The switch and the tolerance are the window's other settings: left alone.
+        EXPECT_TRUE(erase.eraseEnabled);
+        EXPECT_EQ(erase.eraseTolerance, 77);
+    }
+}
+
+TEST(EraseRule, ExactBoundaryIsDrawn) {
     // A black pixel has luma and both differences 0, so the distance comes from the erase
     // values alone: each of these is exactly 6, which is 1.2 x 5.
     const double values[][3] = {{6, 0, 0}, {0, 6, 0}, {0, 0, 6}, {4, 4, 2}, {-4, 2, -4}};
@@ -670,7 +670,7 @@ TEST(EraseTest, ExactBoundaryIsDrawn) {
     }
 }
 
-TEST(EraseTest, DistanceInLumaAndColourDifferences) {
+TEST(EraseRule, DistanceInLumaAndColourDifferences) {
     struct Case {
         Colour a, b;
         int lastKept; // largest tolerance at which the pixel is still drawn
@@ -678,9 +678,17 @@ TEST(EraseTest, DistanceInLumaAndColourDifferences) {
     // dist / 1.2 worked by hand, e.g. red against blue: luma 76.5 and 28.05, blue differences
     // -76.5 and 226.95, red differences 178.5 and -28.05: dist = 370.26, / 1.2 = 308.5.
     const Case cases[] = {
-        {{255, 0, 0}, {0, 0, 255}, 308},       {{255, 0, 0}, {0, 255, 0}, 287},
-        {{110, 110, 110}, {100, 100, 100}, 8}, {{0, 0, 255}, {0, 0, 235}, 15},
-        {{200, 50, 50}, {50, 200, 50}, 169},   {{0, 0, 0}, {0, 2, 0}, 1},
+        {{255, 0, 0}, {0, 0, 255}, 308},
+        {{255, 0, 0}, {0, 255, 0}, 287},
+        {{110, 110, 110}, {100, 100, 100}, 8},
+        {{0, 0, 255}, {0, 0, 235}, 15},
+        {{200, 50, 50}, {50, 200, 50}, 169},
+        {{0, 0, 0}, {0, 2, 0}, 1},
+        // The erase colour itself is at distance 0: erased for any tolerance above 0.
+        {{0, 0, 0}, {0, 0, 0}, 0},
+        {{255, 255, 255}, {255, 255, 255}, 0},
+        {{200, 100, 50}, {200, 100, 50}, 0},
+        {{3, 250, 77}, {3, 250, 77}, 0},
     };
     for (const Case& c : cases) {
         // The distance does not depend on which of the two is the erase colour.
@@ -697,19 +705,6 @@ TEST(EraseTest, DistanceInLumaAndColourDifferences) {
             erase.eraseTolerance = c.lastKept + 1;
             EXPECT_TRUE(isErased(erase, pixel.red, pixel.green, pixel.blue));
         }
-    }
-}
-
-TEST(EraseTest, TheEraseColourItselfIsErasedForAnyTolerance) {
-    const Colour colours[] = {{0, 0, 0}, {255, 255, 255}, {200, 100, 50}, {3, 250, 77}};
-    for (const Colour& c : colours) {
-        EraseState erase;
-        erase.eraseEnabled = true;
-        setEraseColour(erase, c);
-        erase.eraseTolerance = 1;
-        EXPECT_TRUE(isErased(erase, c.red, c.green, c.blue));
-        erase.eraseTolerance = 0;
-        EXPECT_FALSE(isErased(erase, c.red, c.green, c.blue));
     }
 }
 
@@ -918,5 +913,17 @@ TEST_F(SceneFillTest, UniformPictureInTheEraseColourLeavesOnlyTheBackground) {
                     << column << "," << row;
             }
         }
+    }
+}
+
+TEST_F(SceneFillTest, EraseToleranceIsHeldBetween0And200) {
+    struct Case {
+        int requested, stored;
+    };
+    const Case cases[] = {{137, 137}, {0, 0},     {-1, 0},       {-5000, 0},
+                          {200, 200}, {201, 200}, {100000, 200}, {1, 1}};
+    for (const Case& c : cases) {
+        setEraseTolerance(*scene, c.requested);
+        EXPECT_EQ(scene->erase.eraseTolerance, c.stored) << "asked for " << c.requested;
     }
 }

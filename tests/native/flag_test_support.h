@@ -1,7 +1,7 @@
 #pragma once
 
 // Small helpers shared by the core tests: a flag at rest, the start-up wave settings and
-// comparisons of whole surfaces.
+// light, and comparisons of whole surfaces.
 
 #include <algorithm>
 #include <cmath>
@@ -9,6 +9,7 @@
 
 #include "geometry/flag.h"
 #include "geometry/wave.h"
+#include "scene/scene.h"
 
 // Default-sized control net at rest, its evaluated surface and the mesh topology; no keys,
 // no offset. On the heap: the record is a few hundred kilobytes.
@@ -29,6 +30,14 @@ inline WaveState startWave() {
     deriveWaveValues(wave);
     wave.wavePhase = 10;
     return wave;
+}
+
+// The light the start-up scene shades with: the light window replaces the record's own
+// direction with its dial marker's.
+inline LightState startUpLight() {
+    auto scene = std::make_unique<Scene>();
+    startScene(*scene);
+    return scene->light;
 }
 
 // Largest difference of any coordinate of any vertex position.
