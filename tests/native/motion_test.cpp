@@ -22,40 +22,45 @@ double cosDegrees(double degrees) {
 // ---------------------------------------------------------------------------------------------
 // Settings and derived wave values
 
-TEST(WaveSettings, StartValues) {
-    const WaveState wave = startWave();
-    EXPECT_DOUBLE_EQ(wave.waveFrequency, 0.6);
-    EXPECT_DOUBLE_EQ(wave.waveHeight, 1.0);
-    EXPECT_DOUBLE_EQ(wave.waveDirection, 0);
-    EXPECT_DOUBLE_EQ(wave.turbulence, 0.3);
-    EXPECT_DOUBLE_EQ(wave.waveSpeed, 10);
-    EXPECT_EQ(wave.framesPerCycle, 60);
-    EXPECT_EQ(phaseStep(wave), 10);
-}
-
-TEST(WaveSettings, FramesPerCycleRoundsToWholeFrames) {
+TEST(WaveSettings, DerivedValuesFollowTheSliders) {
+    // frequency = period / 10, height = height / 10, direction = direction - 120 (centred on
+    // half the slider), turbulence = turbulence / 10, speed as set; frames per cycle
+    // 360 / frequency / speed + 0.5, truncated; the phase step is the speed.
     struct Case {
-        int period, speed, frames;
+        const char* name;
+        WaveState sliders;
+        double frequency, height, direction, turbulence, speed;
+        int framesPerCycle;
     };
-    // 360 / (period / 10) / speed + 0.5, truncated.
-    const Case cases[] = {{2, 20, 90}, {10, 2, 180}, {10, 20, 18}, {6, 10, 60}, {4, 7, 129}};
+    const auto sliders = [](int period, int height, int direction, int turbulence, int speed) {
+        WaveState wave;
+        wave.wavePeriodSetting = period;
+        wave.waveHeightSetting = height;
+        wave.waveDirectionSetting = direction;
+        wave.turbulenceSetting = turbulence;
+        wave.waveSpeedSetting = speed;
+        return wave;
+    };
+    const Case cases[] = {
+        {"as the program starts", startWave(), 0.6, 1.0, 0, 0.3, 10, 60},
+        {"lowest ends, fastest", sliders(2, 0, 0, 0, 20), 0.2, 0, -120, 0, 20, 90},
+        {"highest ends, slowest", sliders(10, 20, 240, 6, 2), 1.0, 2.0, 120, 0.6, 2, 180},
+        {"long period, fastest", sliders(10, 7, 37, 5, 20), 1.0, 0.7, -83, 0.5, 20, 18},
+        // 128.57 frames are 129, and 171.43 are 171.
+        {"rounds up", sliders(4, 10, 120, 3, 7), 0.4, 1.0, 0, 0.3, 7, 129},
+        {"rounds down", sliders(3, 10, 120, 3, 7), 0.3, 1.0, 0, 0.3, 7, 171},
+    };
     for (const Case& c : cases) {
-        WaveState wave;
-        wave.wavePeriodSetting = c.period;
-        wave.waveSpeedSetting = c.speed;
+        SCOPED_TRACE(c.name);
+        WaveState wave = c.sliders;
         deriveWaveValues(wave);
-        EXPECT_EQ(wave.framesPerCycle, c.frames) << "period " << c.period << " speed " << c.speed;
-    }
-}
-
-TEST(WaveSettings, DirectionIsCentredOnHalfTheSlider) {
-    const int settings[] = {0, 120, 240, 37};
-    const double directions[] = {-120, 0, 120, -83};
-    for (int k = 0; k < 4; ++k) {
-        WaveState wave;
-        wave.waveDirectionSetting = settings[k];
-        deriveWaveValues(wave);
-        EXPECT_DOUBLE_EQ(wave.waveDirection, directions[k]) << settings[k];
+        EXPECT_DOUBLE_EQ(wave.waveFrequency, c.frequency);
+        EXPECT_DOUBLE_EQ(wave.waveHeight, c.height);
+        EXPECT_DOUBLE_EQ(wave.waveDirection, c.direction);
+        EXPECT_DOUBLE_EQ(wave.turbulence, c.turbulence);
+        EXPECT_DOUBLE_EQ(wave.waveSpeed, c.speed);
+        EXPECT_EQ(wave.framesPerCycle, c.framesPerCycle);
+        EXPECT_EQ(phaseStep(wave), static_cast<int>(c.speed));
     }
 }
 
