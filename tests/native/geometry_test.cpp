@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdlib>
+#include <map>
 #include <memory>
+#include <set>
+#include <utility>
 
 #include "geometry/flag.h"
 
@@ -206,27 +210,80 @@ TEST_F(SurfaceTest, TextureCoordinatesAndEdgeFlags) {
     EXPECT_DOUBLE_EQ((*grid)[25][25].v, 1);
 }
 
-TEST(Topology, QuadEdgesLoopAroundTheQuadFromItsFirstCorner) {
-    auto edges = std::make_unique<std::array<QuadEdges, kQuadCount>>();
-    buildQuadEdges(*edges);
-    const auto vertex = [](int row, int column) { return row * kGridSize + column; };
-    for (int r = 0; r < kQuadsPerSide; ++r) {
-        for (int c = 0; c < kQuadsPerSide; ++c) {
-            const QuadEdges& q = (*edges)[r * kQuadsPerSide + c];
-            const int a = vertex(r, c), b = vertex(r + 1, c), cc = vertex(r + 1, c + 1),
-                      d = vertex(r, c + 1);
-            SCOPED_TRACE(testing::Message() << "quad " << r << "," << c);
-            EXPECT_EQ(q.edge[0].from, a);
-            EXPECT_EQ(q.edge[0].to, b);
-            EXPECT_EQ(q.edge[1].from, b);
-            EXPECT_EQ(q.edge[1].to, cc);
-            EXPECT_EQ(q.edge[2].from, cc);
-            EXPECT_EQ(q.edge[2].to, d);
-            EXPECT_EQ(q.edge[3].from, d);
-            EXPECT_EQ(q.edge[3].to, a);
-            EXPECT_EQ(q.edge[4].from, kNone);
+namespace {
+struct GridPoint {
+    int row, column;
+};
+GridPoint gridPoint(int vertex) {
+    return {vertex / kGridSize, vertex % kGridSize};
+}
+
+// Both topology records as the start-up builds them.
+struct Topology {
+    std::array<QuadEdges, kQuadCount> quads;
+    std::array<PolygonRecord, kQuadCount + 1> polygons;
+};
+std::unique_ptr<Topology> builtTopology() {
+    auto t = std::make_unique<Topology>();
+    buildQuadEdges(t->quads);
+    buildPolygonList(t->polygons);
+    return t;
+}
+} // namespace
+
+TEST(Topology, PolygonsLoopAroundTheGridCellsRowByRow) {
+    const auto t = builtTopology();
+    for (int n = 0; n < kQuadCount; ++n) {
+        // Polygon n covers the cell whose first corner is [n / 25][n % 25]: the vertex normals
+        // average the polygons by that number, and the drawing order follows it.
+        const int row = n / kQuadsPerSide, column = n % kQuadsPerSide;
+        SCOPED_TRACE(testing::Message() << "polygon " << n << ", cell " << row << "," << column);
+        const int quad = t->polygons[n].edges;
+        ASSERT_TRUE(quad >= 0 && quad < kQuadCount) << quad;
+        const QuadEdges& q = t->quads[quad];
+        std::set<int> corners;
+        int twiceArea = 0; // in (column, row), over the loop
+        for (int k = 0; k < 4; ++k) {
+            const EdgeRef& e = q.edge[k];
+            const GridPoint a = gridPoint(e.from), b = gridPoint(e.to);
+            EXPECT_EQ(e.to, q.edge[(k + 1) % 4].from) << "edge " << k << " does not close the loop";
+            EXPECT_TRUE(a.row - row >= 0 && a.row - row <= 1 && a.column - column >= 0 &&
+                        a.column - column <= 1)
+                << "corner " << a.row << "," << a.column << " outside the cell";
+            EXPECT_EQ(std::abs(b.row - a.row) + std::abs(b.column - a.column), 1) << "edge " << k;
+            corners.insert(e.from);
+            twiceArea += a.column * b.row - b.column * a.row;
         }
+        EXPECT_EQ(corners.size(), 4u);
+        EXPECT_EQ(q.edge[4].from, kNone);
+        // From the cell's first corner down the hoist side first, so every loop turns the same
+        // way and the first edge of a row's crossings is always the same one.
+        EXPECT_EQ(q.edge[0].from, row * kGridSize + column);
+        EXPECT_EQ(twiceArea, -2);
     }
+}
+
+TEST(Topology, InnerEdgesAreSharedByTwoQuadsRunningOppositeWays) {
+    const auto t = builtTopology();
+    std::map<std::pair<int, int>, int> uses;
+    for (const QuadEdges& q : t->quads)
+        for (int k = 0; k < 4; ++k)
+            ++uses[{q.edge[k].from, q.edge[k].to}];
+    int outline = 0, inner = 0;
+    for (const auto& [edge, count] : uses) {
+        const GridPoint a = gridPoint(edge.first), b = gridPoint(edge.second);
+        SCOPED_TRACE(testing::Message()
+                     << a.row << "," << a.column << " -> " << b.row << "," << b.column);
+        EXPECT_EQ(count, 1);
+        const bool onOutline =
+            (a.row == b.row && (a.row == 0 || a.row == kQuadsPerSide)) ||
+            (a.column == b.column && (a.column == 0 || a.column == kQuadsPerSide));
+        EXPECT_EQ(uses.count({edge.second, edge.first}), onOutline ? 0u : 1u);
+        ++(onOutline ? outline : inner);
+    }
+    // 26 lines of 25 edges each way: 100 of them on the outline, the other 1200 used twice.
+    EXPECT_EQ(outline, 4 * kQuadsPerSide);
+    EXPECT_EQ(inner, 2 * (2 * kGridSize * kQuadsPerSide - 4 * kQuadsPerSide));
 }
 
 TEST(Topology, PolygonListNumbersQuadsFromOneAndEndsWithATerminator) {
@@ -236,7 +293,6 @@ TEST(Topology, PolygonListNumbersQuadsFromOneAndEndsWithATerminator) {
     for (int n = 0; n < kQuadCount; ++n) {
         const PolygonRecord& p = (*list)[n];
         EXPECT_EQ(p.index, n + 1);
-        EXPECT_EQ(p.edges, n);
         EXPECT_EQ(p.red, 32);
         EXPECT_EQ(p.green, 192);
         EXPECT_EQ(p.blue, 32);
