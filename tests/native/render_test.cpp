@@ -187,23 +187,40 @@ TEST(LineRule, EndsFarOutsideDrawTheSamePixelsAsTheLineNearTheView) {
         const char* name;
         double x0, y0, x1, y1;           // as drawn
         std::int64_t rx0, ry0, rx1, ry1; // a stretch of the same line around the frame
+        std::size_t count;               // pixels in the frame: one a column or row crossed
+        int ax, ay, bx, by;              // two whole-numbered points of the line in the frame
     };
     const Case cases[] = {
         // Moderate ends: the stepwise reference can walk the whole line.
-        {"slope 0.6", -5000, -3000, 5000, 3000, -5000, -3000, 5000, 3000},
-        {"slope -0.5, ties", -5000, 2740, 5000, -2260, -5000, 2740, 5000, -2260},
-        {"steep", 100, -5000, 400, 5000, 100, -5000, 400, 5000},
+        // y = 0.6 x crosses every column.
+        {"slope 0.6", -5000, -3000, 5000, 3000, -5000, -3000, 5000, 3000, //
+         641, 0, 0, 640, 384},
+        // y = 240 - x / 2 crosses every row.
+        {"slope -0.5, ties", -5000, 2740, 5000, -2260, -5000, 2740, 5000, -2260, //
+         481, 0, 240, 480, 0},
+        // x = 250 + 0.03 y crosses every row.
+        {"steep", 100, -5000, 400, 5000, 100, -5000, 400, 5000, //
+         481, 250, 0, 262, 400},
         // Ends a billion pixels away, on lines through whole-numbered points near the frame.
-        {"slope 0.7 from far left", -1e9, -699999900, 600, 520, -5000, -3400, 600, 520},
-        {"slope -0.5 both ends far", -1e9, 5e8 + 240, 1e9, -5e8 + 240, -5000, 2740, 5000, -2260},
-        {"steep both ends far", -3e8 + 300, -1e9, 3e8 + 300, 1e9, -1200, -5000, 1800, 5000},
-        {"steep from far below", 3e8 + 300, 1e9, 300 + 0.3 * 240, 240, 1800, 5000, 372, 240},
+        // y = 0.7 x + 100 is 480.1 at x = 543, its last column in the frame.
+        {"slope 0.7 from far left", -1e9, -699999900, 600, 520, -5000, -3400, 600, 520, //
+         544, 0, 100, 540, 478},
+        {"slope -0.5 both ends far", -1e9, 5e8 + 240, 1e9, -5e8 + 240, -5000, 2740, 5000, -2260,
+         481, 0, 240, 480, 0},
+        // x = 300 + 0.3 y crosses every row.
+        {"steep both ends far", -3e8 + 300, -1e9, 3e8 + 300, 1e9, -1200, -5000, 1800, 5000, //
+         481, 300, 0, 444, 480},
+        // The same line from below up to row 240, its end point, which is left out.
+        {"steep from far below", 3e8 + 300, 1e9, 300 + 0.3 * 240, 240, 1800, 5000, 372, 240, //
+         240, 375, 250, 444, 480},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const PixelSet expected = referenceLine(c.rx0, c.ry0, c.rx1, c.ry1);
-        ASSERT_GT(expected.size(), 100u);
-        EXPECT_EQ(lineOnBlank(c.x0, c.y0, c.x1, c.y1), expected);
+        const PixelSet drawn = lineOnBlank(c.x0, c.y0, c.x1, c.y1);
+        EXPECT_EQ(drawn.size(), c.count);
+        EXPECT_EQ(drawn.count({c.ax, c.ay}), 1u);
+        EXPECT_EQ(drawn.count({c.bx, c.by}), 1u);
+        EXPECT_EQ(drawn, referenceLine(c.rx0, c.ry0, c.rx1, c.ry1));
     }
 }
 
@@ -463,9 +480,7 @@ TEST_F(PipelineTest, WireQuadTruncatesTowardZeroAndClosesItsLoop) {
 
 class SceneTest : public testing::Test {
   protected:
-    void SetUp() override {
-        startScene(*scene);
-    }
+    void SetUp() override { startScene(*scene); }
     std::unique_ptr<Scene> scene = std::make_unique<Scene>();
     std::unique_ptr<FrameImage> frame = std::make_unique<FrameImage>();
 };
@@ -535,17 +550,44 @@ TEST_F(SceneTest, FirstFrameIsAWhiteWireframeOnBlack) {
         ASSERT_EQ(d, kEmptyDepth);
 }
 
-TEST_F(SceneTest, FrameUsesTheBackgroundAndWireColours) {
-    scene->background = {0, 0, 255};
-    scene->wireColour = {255, 255, 0};
-    frame->pixels.assign(frame->pixels.size(), 0x123456);
+TEST_F(SceneTest, EachBackgroundTakesTheWireColourThatStandsOut) {
+    // Every choice draws the outlines of the start-up frame, white on black.
     drawSceneFrame(*scene, frame->view());
-    std::size_t wire = 0;
-    for (std::uint32_t p : frame->pixels) {
-        ASSERT_TRUE(p == 0x0000FF || p == 0xFFFF00) << std::hex << p;
-        wire += p == 0xFFFF00;
+    const PixelSet outlines = setPixels(*frame);
+    ASSERT_GT(outlines.size(), 1000u);
+    struct Case {
+        const char* name;
+        int choice;
+        std::uint32_t background, wire; // the wire is the background's complement
+    };
+    const Case cases[] = {
+        {"pink", kPink, 0xFF00FF, 0x00FF00},     {"cyan", kCyan, 0x00FFFF, 0xFF0000},
+        {"yellow", kYellow, 0xFFFF00, 0x0000FF}, {"blue", kBlue, 0x0000FF, 0xFFFF00},
+        {"green", kGreen, 0x00FF00, 0xFF00FF},   {"red", kRed, 0xFF0000, 0x00FFFF},
+        {"white", kWhite, 0xFFFFFF, 0x000000},   {"black", kBlack, 0x000000, 0xFFFFFF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        chooseBackground(*scene, c.choice);
+        frame->pixels.assign(frame->pixels.size(), 0x123456);
+        drawSceneFrame(*scene, frame->view());
+        PixelSet wire;
+        for (int row = 0; row < kFrameHeight; ++row) {
+            for (int column = 0; column < kFrameWidth; ++column) {
+                const std::uint32_t p = frame->pixels[row * kFrameWidth + column];
+                ASSERT_TRUE(p == c.background || p == c.wire) << std::hex << p;
+                if (p == c.wire) wire.insert({column, row});
+            }
+        }
+        EXPECT_EQ(wire, outlines);
     }
-    EXPECT_GT(wire, 1000u);
+    // Choices outside the menu change nothing.
+    chooseBackground(*scene, kRed);
+    for (int choice : {-1, kBackgroundCount}) {
+        chooseBackground(*scene, choice);
+        EXPECT_EQ(scene->background, (Colour{255, 0, 0})) << choice;
+        EXPECT_EQ(scene->wireColour, (Colour{0, 255, 255})) << choice;
+    }
 }
 
 TEST_F(SceneTest, SingleStepsMoveThePhaseBySpeed) {
