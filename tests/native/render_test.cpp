@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "flag_test_support.h"
+#include "picture_test_support.h"
 #include "geometry/rotation.h"
 #include "render/frame.h"
 #include "render/line.h"
@@ -654,4 +655,164 @@ TEST_F(SceneTest, FlagMovedThroughTheViewerDrawsOnlyQuadsInFrontOfIt) {
     EXPECT_TRUE(sawStraddle);
     EXPECT_TRUE(setPixels(*frame).empty());
     EXPECT_EQ(scene->flag.modelOffset.z, 1500);
+}
+
+TEST_F(SceneTest, CountedStepsAreOnePhaseMoveThatMatchesSingleSteps) {
+    struct Case {
+        const char* name;
+        int direction, count, speed;
+        int phase;       // from the start-up phase 10
+        int singleSteps; // the single steps that reach the same phase
+    };
+    const Case cases[] = {
+        {"five forward at speed 7", +1, 5, 7, 10 + 35, 5},
+        {"four backward", -1, 4, 10, 10 - 40, 4},
+        {"none at all, backward", -1, 0, 10, 10, 0},
+        // 3 000 000 000 degrees do not fit an int; 3 000 000 010 = 833 333 * 3600 + 1210.
+        {"beyond the int range", +1, 300000000, 10, 1210, 120},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto counted = std::make_unique<Scene>();
+        auto single = std::make_unique<Scene>();
+        for (Scene* s : {counted.get(), single.get()}) {
+            startScene(*s);
+            setWaveSetting(*s, WaveSetting::Speed, c.speed);
+        }
+        stepAnimation(*counted, c.direction, c.count);
+        for (int k = 0; k < c.singleSteps; ++k)
+            stepAnimation(*single, c.direction);
+        EXPECT_EQ(counted->wave.wavePhase, c.phase);
+        EXPECT_EQ(counted->wave.animationDirection, c.direction);
+        EXPECT_EQ(single->wave.wavePhase, c.phase);
+        EXPECT_EQ(maxPositionDifference(counted->flag.surfaceGrid, single->flag.surfaceGrid), 0);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pictures
+
+namespace {
+// A picture with a different colour in every pixel.
+TextureImage pictureOf(int width, int height) {
+    std::vector<Colour> topDown;
+    for (int k = 0; k < width * height; ++k)
+        topDown.push_back({static_cast<std::uint8_t>(10 * k), 200, static_cast<std::uint8_t>(k)});
+    return pictureFromTopRows(width, height, topDown);
+}
+
+// Rows 0 and 8 of the rest net carry no bow: their ends lie at x = -+width / 2, and the rows
+// run from z = -height / 2 to height / 2.
+void expectFlagSize(const ControlNet& net, double width, double height) {
+    EXPECT_DOUBLE_EQ(net[0][0].x, -width / 2);
+    EXPECT_DOUBLE_EQ(net[8][8].x, width / 2);
+    EXPECT_DOUBLE_EQ(net[0][0].z, -height / 2);
+    EXPECT_DOUBLE_EQ(net[8][8].z, height / 2);
+}
+
+// True when the shown surface is what a recompute of the flag as it stands gives.
+bool surfaceIsRecomputed(const Scene& scene) {
+    auto again = std::make_unique<FlagGeometry>(scene.flag);
+    recomputeFlag(*again, scene.wave);
+    return maxPositionDifference(again->surfaceGrid, scene.flag.surfaceGrid) == 0;
+}
+} // namespace
+
+TEST_F(SceneTest, PutPictureShowsItTexturedInItsProportions) {
+    // Fitted into 350 x 260 in 1/1024ths: 4 x 2 has slope 512 < 760, so 350 wide and
+    // 512 * 350 / 1024 = 175 high; 2 x 4 is 260 high and 512 * 260 / 1024 = 130 wide. The
+    // default 350 x 260 has slope 760 and width 1378 * 260 / 1024 = 349.
+    struct Case {
+        const char* name;
+        int width, height;
+        bool fit;
+        double flagWidth, flagHeight;
+    };
+    const Case cases[] = {
+        {"wide", 4, 2, true, 350, 175},
+        {"tall", 2, 4, true, 130, 260},
+        {"wide, fitting off", 4, 2, false, 349, 260},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto s = std::make_unique<Scene>();
+        startScene(*s);
+        setFitFlagToPicture(*s, c.fit);
+        const TextureImage picture = pictureOf(c.width, c.height);
+        putPicture(*s, picture);
+        ASSERT_TRUE(s->pictureLoaded());
+        EXPECT_EQ(s->picture.width, c.width);
+        EXPECT_EQ(s->picture.height, c.height);
+        EXPECT_EQ(s->picture.pixels, picture.pixels);
+        EXPECT_EQ(s->displayMode, DisplayMode::Picture);
+        expectFlagSize(s->flag.controlNet, c.flagWidth, c.flagHeight);
+        EXPECT_TRUE(surfaceIsRecomputed(*s));
+    }
+    // A second picture replaces the first.
+    putPicture(*scene, pictureOf(4, 2));
+    putPicture(*scene, pictureOf(2, 4));
+    EXPECT_EQ(scene->picture.pixels, pictureOf(2, 4).pixels);
+    expectFlagSize(scene->flag.controlNet, 130, 260);
+}
+
+TEST_F(SceneTest, PictureWhosePixelsDisagreeWithItsSizeIsRefused) {
+    struct Case {
+        const char* name;
+        int width, height;
+        std::size_t bytes; // 4 a pixel
+    };
+    const Case cases[] = {
+        {"a byte short", 4, 2, 31},
+        {"a pixel too many", 4, 2, 36},
+        {"no pixels", 4, 2, 0},
+        {"no size, no pixels", 0, 0, 0},
+        {"no height", 4, 0, 0},
+        {"negative width", -4, 2, 32},
+        // 4 x -4 x -2 is 32 in any arithmetic that wraps.
+        {"negative size with 4 x w x h bytes", -4, -2, 32},
+    };
+    // Refused with no picture yet, and after a picture that the scene then keeps.
+    for (bool earlier : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.name << (earlier ? ", after a picture" : ""));
+            auto s = std::make_unique<Scene>();
+            startScene(*s);
+            if (earlier) putPicture(*s, pictureOf(4, 2));
+            const auto before = std::make_unique<Scene>(*s);
+            TextureImage bad;
+            bad.width = c.width;
+            bad.height = c.height;
+            bad.pixels.assign(c.bytes, 7);
+            putPicture(*s, bad);
+            EXPECT_EQ(s->pictureLoaded(), earlier);
+            EXPECT_EQ(s->picture.width, before->picture.width);
+            EXPECT_EQ(s->picture.height, before->picture.height);
+            EXPECT_EQ(s->picture.pixels, before->picture.pixels);
+            EXPECT_EQ(s->displayMode, before->displayMode);
+            EXPECT_EQ(maxPositionDifference(s->flag.surfaceGrid, before->flag.surfaceGrid), 0);
+            expectFlagSize(s->flag.controlNet, earlier ? 350 : 349, earlier ? 175 : 260);
+        }
+    }
+}
+
+TEST_F(SceneTest, FittingSwitchReshapesTheFlagToThePictureOrTheDefault) {
+    // Without a picture both settings give the default 349 x 260 flag.
+    for (bool fit : {false, true}) {
+        setFitFlagToPicture(*scene, fit);
+        EXPECT_EQ(scene->fitFlagToPicture, fit);
+        expectFlagSize(scene->flag.controlNet, 349, 260);
+        EXPECT_EQ(scene->displayMode, DisplayMode::Wireframe);
+    }
+
+    // With the 4 x 2 picture: 350 x 175 while fitting, the default when not.
+    putPicture(*scene, pictureOf(4, 2));
+    const SurfaceGrid fitted = scene->flag.surfaceGrid;
+    setFitFlagToPicture(*scene, false);
+    expectFlagSize(scene->flag.controlNet, 349, 260);
+    EXPECT_TRUE(surfaceIsRecomputed(*scene));
+    EXPECT_GT(maxPositionDifference(scene->flag.surfaceGrid, fitted), 10);
+    EXPECT_EQ(scene->displayMode, DisplayMode::Picture);
+    setFitFlagToPicture(*scene, true);
+    expectFlagSize(scene->flag.controlNet, 350, 175);
+    EXPECT_EQ(maxPositionDifference(scene->flag.surfaceGrid, fitted), 0);
 }
