@@ -20,8 +20,9 @@ struct [[nodiscard]] FileResult {
     [[nodiscard]] bool ok() const { return error == FileError::None; }
 };
 
-// Writes bytes to a temporary file beside `path`, checks every write and the close, then renames
-// it over `path`. On failure the temporary file is removed and an existing file at `path` is left
-// as it was. `path` is a narrow path as the C library takes it.
+// Writes bytes to a new temporary file beside `path` (see TemporaryFile), checks every write,
+// flushes the file to disk and closes it, then renames it over `path`. On failure the temporary
+// file is removed and an existing file at `path` is left as it was. `path` is a narrow path as
+// std::filesystem::path takes it.
 [[nodiscard]] FileResult writeFileReplacing(const std::string& path,
                                             std::span<const std::uint8_t> bytes);

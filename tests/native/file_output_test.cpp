@@ -1,15 +1,23 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include <csignal>
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include "file_test_support.h"
 #include "imagefiles/file_output.h"
+#include "imagefiles/temporary_file.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -71,51 +79,182 @@ TEST_F(FileOutput, TargetThatIsAFolderIsNotReplaced) {
     EXPECT_EQ(readText(dir / "frame.bmp" / "inside.txt"), "kept");
 }
 
-// Makes writes to regular files fail past `bytes`, as a full disk would, even for root; a write
-// past the limit then fails with EFBIG instead of raising SIGXFSZ.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-        active = getrlimit(RLIMIT_FSIZE, &saved) == 0;
-        if (active) {
-            rlimit limit = saved;
-            limit.rlim_cur = bytes;
-            active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-        }
-    }
-    ~FileSizeLimit() {
-        if (active) setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, savedHandler);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+// Runs `body` in a child process and returns its status as waitpid gives it; the body's result
+// is the child's exit code. For what would end or change the test process itself: signals,
+// resource limits, other writers.
+int statusOfChild(const std::function<int()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(body());
+    int status = -1;
+    if (child < 0 || ::waitpid(child, &status, 0) != child) ADD_FAILURE() << "no child process";
+    return status;
+}
 
-    bool active = false;
+bool hasDefaultAction(int signal) {
+    struct sigaction action {};
+    return ::sigaction(signal, nullptr, &action) == 0 && (action.sa_flags & SA_SIGINFO) == 0 &&
+           action.sa_handler == SIG_DFL;
+}
 
-  private:
-    rlimit saved{};
-    void (*savedHandler)(int) = SIG_DFL;
-};
+// Exit codes of a child that checks a write under a file-size limit.
+enum LimitedWriteOutcome { kAsExpected, kNoLimit, kNotCannotWrite, kNoReason, kSignalNotGivenBack };
 
-TEST_F(FileOutput, FailedWriteIsReportedAndKeepsTheExistingFile) {
+TEST_F(FileOutput, WriteOverAFileSizeLimitFailsAndKeepsTheExistingFile) {
     const fs::path path = dir / "frame.bmp";
     writeText(path, "the previous picture");
     const Bytes big(64 * 1024, 0x5A);
 
-    FileResult result;
-    bool limited = false;
-    {
-        const FileSizeLimit limit(4096);
-        limited = limit.active;
-        if (limited) result = writeFileReplacing(path.string(), big);
-    }
+    // SIGXFSZ keeps its default action, which would end the process.
+    const int status = statusOfChild([&] {
+        rlimit limit{};
+        if (::getrlimit(RLIMIT_FSIZE, &limit) != 0) return kNoLimit;
+        limit.rlim_cur = 4096;
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return kNoLimit;
+        const FileResult result = writeFileReplacing(path.string(), big);
+        if (result.error != FileError::CannotWrite) return kNotCannotWrite;
+        if (result.message != "cannot write the file: " + std::generic_category().message(EFBIG))
+            return kNoReason;
+        if (!hasDefaultAction(SIGXFSZ)) return kSignalNotGivenBack;
+        return kAsExpected;
+    });
 
-    ASSERT_TRUE(limited) << "could not limit the file size";
-    EXPECT_EQ(result.error, FileError::CannotWrite);
-    EXPECT_NE(result.message.find("cannot write"), std::string::npos) << result.message;
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), kAsExpected);
     EXPECT_EQ(readText(path), "the previous picture");
     EXPECT_EQ(entries(), std::set<std::string>{"frame.bmp"});
+}
+
+TEST_F(FileOutput, PlantedLinksAtOldTemporaryNamesAreNotWrittenThrough) {
+    writeText(dir / "victim.txt", "kept");
+    fs::create_symlink(dir / "victim.txt", dir / "frame.bmp.tmp");
+    fs::create_symlink(dir / "made-through-link", dir / "frame.bmp.tmp1");
+
+    const FileResult result = writeFileReplacing((dir / "frame.bmp").string(), kPicture);
+
+    ASSERT_TRUE(result.ok()) << result.message;
+    EXPECT_EQ(readFile(dir / "frame.bmp"), kPicture);
+    EXPECT_EQ(readText(dir / "victim.txt"), "kept");
+    EXPECT_EQ(entries(), (std::set<std::string>{"frame.bmp", "frame.bmp.tmp", "frame.bmp.tmp1",
+                                                "victim.txt"}));
+}
+
+TEST_F(FileOutput, LeftoversOfOtherRunsNeitherBlockNorAreTouched) {
+    std::set<std::string> leftovers = {"frame.bmp.tmp", ".vex.tmp", ".vexAAAAAA.tmp",
+                                       ".vex000000.tmp", ".vexzzzzzz.tmp"};
+    for (int n = 1; n < 100; ++n)
+        leftovers.insert("frame.bmp.tmp" + std::to_string(n));
+    for (const std::string& name : leftovers)
+        writeText(dir / name, name);
+
+    const FileResult result = writeFileReplacing((dir / "frame.bmp").string(), kPicture);
+
+    ASSERT_TRUE(result.ok()) << result.message;
+    EXPECT_EQ(readFile(dir / "frame.bmp"), kPicture);
+    std::set<std::string> expected = leftovers;
+    expected.insert("frame.bmp");
+    EXPECT_EQ(entries(), expected);
+    for (const std::string& name : leftovers)
+        EXPECT_EQ(readText(dir / name), name);
+}
+
+TEST_F(FileOutput, LongestNameTheFolderTakesIsWritten) {
+    const long longest = ::pathconf(dir.c_str(), _PC_NAME_MAX);
+    ASSERT_GT(longest, 4);
+    const std::string name = std::string(static_cast<std::size_t>(longest) - 4, 'n') + ".bmp";
+
+    const FileResult result = writeFileReplacing((dir / name).string(), kPicture);
+
+    ASSERT_TRUE(result.ok()) << result.message;
+    EXPECT_EQ(readFile(dir / name), kPicture);
+    EXPECT_EQ(entries(), std::set<std::string>{name});
+}
+
+TEST_F(FileOutput, WritersAtTheSameTimeEachLeaveACompleteFile) {
+    constexpr int kWriters = 8, kRounds = 4;
+    const fs::path path = dir / "frame.bmp";
+    std::vector<Bytes> contents;
+    for (int writer = 0; writer < kWriters; ++writer)
+        contents.emplace_back(256 * 1024, static_cast<std::uint8_t>('a' + writer));
+
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE(round);
+        std::vector<pid_t> children;
+        for (const Bytes& content : contents) {
+            const pid_t child = ::fork();
+            if (child == 0) ::_exit(writeFileReplacing(path.string(), content).ok() ? 0 : 1);
+            ASSERT_GT(child, 0);
+            children.push_back(child);
+        }
+        for (pid_t child : children) {
+            int status = -1;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+        }
+        const Bytes written = readFile(path);
+        EXPECT_NE(std::find(contents.begin(), contents.end(), written), contents.end())
+            << written.size() << " bytes, not one writer's whole file";
+        EXPECT_EQ(entries(), std::set<std::string>{"frame.bmp"});
+    }
+}
+
+TEST_F(FileOutput, SignalsAreGivenBackAfterAWrite) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ})
+        ASSERT_TRUE(hasDefaultAction(signal)) << "signal " << signal << " is set up already";
+    ASSERT_TRUE(writeFileReplacing((dir / "frame.bmp").string(), kPicture).ok());
+    ASSERT_FALSE(writeFileReplacing((dir / "missing/frame.bmp").string(), kPicture).ok());
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ})
+        EXPECT_TRUE(hasDefaultAction(signal)) << "signal " << signal;
+}
+
+// ---- the temporary file itself -------------------------------------------------------------
+
+class TemporaryFileTest : public ScratchFolder {};
+
+TEST_F(TemporaryFileTest, IsNeverMadeOverAnExistingNameOrThroughALink) {
+    writeText(dir / "existing.tmp", "someone else's");
+    fs::create_symlink(dir / "existing.tmp", dir / "link.tmp");
+    fs::create_symlink(dir / "made-through-link", dir / "dangling.tmp");
+    for (const char* name : {"existing.tmp", "link.tmp", "dangling.tmp"}) {
+        SCOPED_TRACE(name);
+        TemporaryFile file;
+        EXPECT_EQ(file.create(dir / name), std::errc::file_exists);
+    }
+    // Nothing was written or removed on the way.
+    EXPECT_EQ(entries(), (std::set<std::string>{"existing.tmp", "link.tmp", "dangling.tmp"}));
+    EXPECT_EQ(readText(dir / "existing.tmp"), "someone else's");
+}
+
+TEST_F(TemporaryFileTest, EndingSignalRemovesItAndStillEndsTheProcess) {
+    writeText(dir / ".vexother.tmp", "another run's");
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        const int status = statusOfChild([&] {
+            TemporaryFile file;
+            if (file.create(dir / ".vexours.tmp") || file.write(kPicture)) return 1;
+            ::raise(signal);
+            return 2; // still running
+        });
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "status " << status;
+        EXPECT_EQ(entries(), std::set<std::string>{".vexother.tmp"});
+    }
+}
+
+TEST_F(TemporaryFileTest, SignalThatTheProgramIgnoresStaysIgnored) {
+    const int status = statusOfChild([&] {
+        ::signal(SIGTERM, SIG_IGN);
+        {
+            TemporaryFile file;
+            if (file.create(dir / ".vexours.tmp")) return 1;
+            ::raise(SIGTERM);
+            if (!fs::exists(dir / ".vexours.tmp")) return 2;
+        }
+        struct sigaction action {};
+        ::sigaction(SIGTERM, nullptr, &action);
+        return action.sa_handler == SIG_IGN ? 0 : 3;
+    });
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(entries().empty());
 }
 
 } // namespace

@@ -1,0 +1,158 @@
+#include "temporary_file.h"
+
+#include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstddef>
+#include <cstring>
+#include <iterator>
+#include <mutex>
+
+namespace {
+
+// Signals whose default action ends the process without a core file.
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr std::size_t kEndingSignalCount = std::size(kEndingSignals);
+
+// What the signal handler reads. The name is in static memory and the flag is lock-free, since a
+// handler may use nothing else; one turn at a time keeps them to one file.
+std::mutex gTurn;
+char gPath[PATH_MAX];
+std::atomic<bool> gPathIsOurs{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+struct sigaction gSavedEnding[kEndingSignalCount];
+bool gHandling[kEndingSignalCount];
+struct sigaction gSavedFileSize;
+bool gIgnoringFileSize = false;
+
+std::error_code lastError() {
+    return {errno, std::generic_category()};
+}
+
+extern "C" void removeTemporaryFileAndEnd(int signal) {
+    if (gPathIsOurs.load()) ::unlink(gPath);
+    // SA_RESETHAND has restored the default action: the signal ends the process as it would
+    // have without us, once this handler returns.
+    ::raise(signal);
+}
+
+bool hasDefaultAction(const struct sigaction& action) {
+    return (action.sa_flags & SA_SIGINFO) == 0 && action.sa_handler == SIG_DFL;
+}
+
+// Only signals left at their default action are taken over: one the program ignores or handles
+// itself stays as it is.
+void takeOverSignals() {
+    struct sigaction remove {};
+    remove.sa_handler = removeTemporaryFileAndEnd;
+    sigemptyset(&remove.sa_mask);
+    for (int signal : kEndingSignals)
+        sigaddset(&remove.sa_mask, signal);
+    remove.sa_flags = SA_RESETHAND;
+    for (std::size_t i = 0; i < kEndingSignalCount; ++i)
+        gHandling[i] = sigaction(kEndingSignals[i], nullptr, &gSavedEnding[i]) == 0 &&
+                       hasDefaultAction(gSavedEnding[i]) &&
+                       sigaction(kEndingSignals[i], &remove, nullptr) == 0;
+
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    gIgnoringFileSize = sigaction(SIGXFSZ, nullptr, &gSavedFileSize) == 0 &&
+                        hasDefaultAction(gSavedFileSize) &&
+                        sigaction(SIGXFSZ, &ignore, nullptr) == 0;
+}
+
+void giveBackSignals() {
+    for (std::size_t i = 0; i < kEndingSignalCount; ++i)
+        if (gHandling[i]) sigaction(kEndingSignals[i], &gSavedEnding[i], nullptr);
+    if (gIgnoringFileSize) sigaction(SIGXFSZ, &gSavedFileSize, nullptr);
+}
+
+// Holds back the ending signals on this thread while the file and the handler's record of it
+// change together, so that the handler never misses our file nor removes a name that is no
+// longer ours.
+class HeldSignals {
+  public:
+    HeldSignals() {
+        sigset_t ending;
+        sigemptyset(&ending);
+        for (int signal : kEndingSignals)
+            sigaddset(&ending, signal);
+        pthread_sigmask(SIG_BLOCK, &ending, &saved_);
+    }
+    ~HeldSignals() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
+    HeldSignals(const HeldSignals&) = delete;
+    HeldSignals& operator=(const HeldSignals&) = delete;
+
+  private:
+    sigset_t saved_;
+};
+
+} // namespace
+
+std::error_code TemporaryFile::create(const std::filesystem::path& path) {
+    if (path.native().size() >= sizeof gPath)
+        return std::make_error_code(std::errc::filename_too_long);
+    path_ = path;
+    if (!guarding_) {
+        gTurn.lock();
+        takeOverSignals();
+        guarding_ = true;
+    }
+
+    const HeldSignals held;
+    std::memcpy(gPath, path_.c_str(), path_.native().size() + 1);
+    // O_EXCL also refuses a symbolic link, even one that points nowhere.
+    const int fd = ::open(gPath, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return lastError();
+    fd_ = fd;
+    exists_ = true;
+    gPathIsOurs.store(true);
+    return {};
+}
+
+std::error_code TemporaryFile::write(std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0) return lastError();
+        if (written == 0) return std::make_error_code(std::errc::io_error);
+        bytes = bytes.subspan(static_cast<std::size_t>(written));
+    }
+    return {};
+}
+
+std::error_code TemporaryFile::close() {
+    std::error_code error;
+    if (::fsync(fd_) != 0) error = lastError();
+    if (::close(fd_) != 0 && !error) error = lastError();
+    fd_ = -1;
+    return error;
+}
+
+std::error_code TemporaryFile::renameTo(const std::filesystem::path& target) {
+    const HeldSignals held;
+    if (::rename(path_.c_str(), target.c_str()) != 0) return lastError();
+    exists_ = false;
+    gPathIsOurs.store(false);
+    return {};
+}
+
+TemporaryFile::~TemporaryFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (exists_) {
+        const HeldSignals held;
+        ::unlink(path_.c_str());
+        gPathIsOurs.store(false);
+    }
+    if (guarding_) {
+        giveBackSignals();
+        gTurn.unlock();
+    }
+}
