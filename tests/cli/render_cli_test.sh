@@ -57,6 +57,66 @@ rc=$?
 leftovers=$(find "$scratch" -name '*.tmp*' | wc -l)
 [ "$leftovers" -eq 0 ] && pass || fail "temporary files left behind: $leftovers"
 
+# The temporary file: made exclusively under a short name of its own, never left behind.
+# Cases marked POSIX run natively only: file-size limits and signals do not reach a Windows program.
+native=0
+[ -z "$runner" ] && native=1
+zcat "$references/start.bmp.gz" > "$scratch/start.bmp"
+only_frame_in() {  # DIR NAME: the folder holds NAME, a whole start frame, and nothing else
+  [ "$(ls -A "$1")" = "$2" ] && cmp -s "$scratch/start.bmp" "$1/$2"
+}
+
+# Eight writers at once to one output, a few rounds, since a clash needs them to overlap.
+mkdir "$scratch/together"
+for round in 1 2 3 4 5; do
+  pids=() failures=0
+  for _ in 1 2 3 4 5 6 7 8; do run "$scratch/together/out.bmp" & pids+=($!); done
+  for pid in "${pids[@]}"; do wait "$pid" || failures=$((failures + 1)); done
+  [ $failures -eq 0 ] && only_frame_in "$scratch/together" out.bmp || break
+done
+[ $failures -eq 0 ] && only_frame_in "$scratch/together" out.bmp && pass ||
+  fail "eight writers at once, round $round: $failures failed, or the file is not one whole frame"
+
+mkdir "$scratch/link"
+printf 'kept' > "$scratch/link/victim"
+ln -s victim "$scratch/link/out.bmp.tmp"
+run "$scratch/link/out.bmp" && cmp -s "$scratch/start.bmp" "$scratch/link/out.bmp" &&
+  [ "$(cat "$scratch/link/victim")" = kept ] && [ -L "$scratch/link/out.bmp.tmp" ] && pass ||
+  fail "a link planted at out.bmp.tmp was written through or the output is wrong"
+
+mkdir "$scratch/long"
+long_name="$(printf 'n%.0s' $(seq 251)).bmp"
+run "$scratch/long/$long_name" 2>"$scratch/err.txt" && only_frame_in "$scratch/long" "$long_name" && pass ||
+  fail "a 255-byte output name: $(cat "$scratch/err.txt")"
+
+if [ $native = 1 ]; then  # POSIX: a file-size limit of 4 KiB
+  mkdir "$scratch/limit"
+  (ulimit -f 4; run "$scratch/limit/out.bmp") 2>"$scratch/err.txt"
+  rc=$?
+  [ $rc -eq 1 ] && [ "$(wc -l < "$scratch/err.txt")" -eq 1 ] &&
+    grep -q "out.bmp: cannot write the file: File too large$" "$scratch/err.txt" &&
+    [ -z "$(ls -A "$scratch/limit")" ] && pass ||
+    fail "under ulimit -f 4: exit $rc, '$(cat "$scratch/err.txt")', left: $(ls -A "$scratch/limit")"
+fi
+
+if [ $native = 1 ]; then  # POSIX: SIGINT and SIGTERM at moments spread over a run
+  mkdir "$scratch/signals"
+  for i in $(seq 0 29); do
+    signal=TERM; [ $((i % 2)) -eq 0 ] && signal=INT
+    # A background job starts with SIGINT ignored; a user's Ctrl+C finds it at its default.
+    env --default-signal=INT,TERM "$render" "$scratch/signals/out.bmp" &
+    sleep "0.0$(printf '%02d' $((i % 25)))"
+    kill -s $signal $! 2>/dev/null
+    wait $!
+    if [ -e "$scratch/signals/out.bmp" ]; then
+      only_frame_in "$scratch/signals" out.bmp || break
+      rm "$scratch/signals/out.bmp"
+    fi
+  done
+  [ -z "$(ls -A "$scratch/signals")" ] && pass ||
+    fail "a signal during a run left: $(ls -A "$scratch/signals")"
+fi
+
 # Help, and the three output depths.
 run --help > "$scratch/help.txt"; rc=$?
 [ $rc -eq 0 ] && grep -q -- '--bmp-depth' "$scratch/help.txt" && pass || fail "--help"
