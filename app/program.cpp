@@ -24,15 +24,6 @@ void startupComputations() {
     startScene(s.core);
 }
 
-static void centreOnDesktop(HWND window) {
-    RECT desktop, r;
-    GetWindowRect(GetDesktopWindow(), &desktop);
-    GetWindowRect(window, &r);
-    const int width = r.right - r.left, height = r.bottom - r.top;
-    SetWindowPos(window, nullptr, (desktop.right - width) / 2, (desktop.bottom - height) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER);
-}
-
 bool runSplash(HINSTANCE instance, int showCommand) {
     SceneState& s = sceneState();
     WNDCLASSW splashClass{};

@@ -5,6 +5,37 @@
 #include "resources/resource.h"
 #include "scene/scene.h"
 
+// A slider's position and range; the wave sliders' positions live in the scene instead.
+struct SliderRecord {
+    int position = 0;
+    int minimum = 0;
+    int maximum = 0;
+};
+
+// What the tool windows keep for the whole run, beyond the scene: it outlives their windows.
+struct WaveWindowState {
+    int rippleButton = 12011; // the checked ripple radio button
+    WaveSliders committed{};  // the five wave slider positions at the last commit
+};
+
+struct LightWindowState {
+    int markerX = kLightMarkerX, markerY = kLightMarkerY; // the dial's marker, client pixels
+    SliderRecord surface{50, kSurfaceSliderRange.minimum, kSurfaceSliderRange.maximum};
+    SliderRecord intensity{3, kIntensitySliderRange.minimum, kIntensitySliderRange.maximum};
+    bool dragging = false;
+    struct Snapshot {
+        Vec3 lightDirection;
+        int markerX = 0, markerY = 0;
+        int surface = 0, intensity = 0;
+    } committed;
+};
+
+struct ControlBoxState {
+    int animationCommand = IDM_STOP;
+    int backgroundButton = IDC_BACKGROUND_LAST; // black
+    int surfaceCommand = IDM_WIREFRAME;
+};
+
 // What the tool windows may see of the program's state: the scene they change, the windows
 // they stand beside and relay to, and the control box's choice. The rest of the record
 // (frame buffers, accelerators, capture) is the main window's own, in scene_state.h.
@@ -23,6 +54,15 @@ struct SharedState {
     HWND controlWindow = nullptr;
     HWND eraseWindow = nullptr;
     int captionSyncBusy = 0;
+
+    // The slider operations work on these: callers copy a record in and the result out.
+    int sliderValue = 0;
+    int sliderMin = 0;
+    int sliderMax = 0;
+
+    WaveWindowState wave;
+    LightWindowState light;
+    ControlBoxState controlBox;
 };
 
 SharedState& sharedState();

@@ -82,3 +82,11 @@ Vec3 lightDirectionFromDial(int x, int y) {
     const double n = std::sqrt(a * a + b * b + c * c);
     return {a / n, b / n, c / n};
 }
+
+bool insideDialPickRegion(int x, int y) {
+    // Radius 64 about the dial's centre: one pixel inside the drawn circle, so that a pick
+    // never gives the direction of the circle itself (z = 0).
+    constexpr long long kCentre = 80, kRadius = 64;
+    const long long dx = x - kCentre, dy = y - kCentre;
+    return dx * dx + dy * dy <= kRadius * kRadius;
+}

@@ -42,9 +42,38 @@
 #define IDM_CONTROL_WINDOW 2430
 #define IDM_ERASE_WINDOW 2440
 
-// Control box radio buttons mirrored by the menu commands
+// Tool window buttons shared by the wave and light windows: IDOK (1) applies, IDCANCEL (2)
+// returns to the last applied values.
+
+// Wave window: five sliders, the ripple group and its three radio buttons
+#define IDC_WAVE_PERIOD 12000
+#define IDC_WAVE_HEIGHT 12001
+#define IDC_WAVE_DIRECTION 12002
+#define IDC_WAVE_TURBULENCE 12003
+#define IDC_WAVE_SPEED 12004
+#define IDC_RIPPLE_GROUP 12010
+#define IDC_RIPPLE_FIRST 12011
+#define IDC_RIPPLE_LAST 12013
+
+// Light window: surface and intensity sliders
+#define IDC_LIGHT_SURFACE 12111
+#define IDC_LIGHT_INTENSITY 12112
+
+// Control box: two radio groups mirrored by the menu commands, buttons and the aspect switch
+#define IDC_BACKGROUND_GROUP 12200
 #define IDC_BACKGROUND_FIRST 12201
 #define IDC_BACKGROUND_LAST 12208
+#define IDC_SURFACE_GROUP 12210
 #define IDC_SURFACE_FIRST 12211
 #define IDC_SURFACE_PICTURE 12218
 #define IDC_SURFACE_WIREFRAME 12219
+#define IDC_CHOOSE_PICTURE 12220
+#define IDC_FIT_TO_PICTURE 12221
+#define IDC_PLAY_BACKWARD 12231
+#define IDC_STOP 12232
+#define IDC_PLAY_FORWARD 12233
+#define IDC_STEP_BACKWARD 12234
+#define IDC_STEP_FORWARD 12235
+
+// Erase colour window
+#define IDC_ERASE_TOLERANCE 12300

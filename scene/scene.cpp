@@ -149,19 +149,47 @@ SettingRange waveSettingRange(WaveSetting setting) {
     return {0, 0};
 }
 
-void setWaveSetting(Scene& scene, WaveSetting setting, int value) {
-    const SettingRange range = waveSettingRange(setting);
-    value = std::clamp(value, range.minimum, range.maximum);
-    WaveState& w = scene.wave;
+namespace {
+// The setting's field in a WaveState, const or not.
+template <typename Wave> auto& settingField(Wave& w, WaveSetting setting) {
     switch (setting) {
-    case WaveSetting::Period: w.wavePeriodSetting = value; break;
-    case WaveSetting::Height: w.waveHeightSetting = value; break;
-    case WaveSetting::Direction: w.waveDirectionSetting = value; break;
-    case WaveSetting::Turbulence: w.turbulenceSetting = value; break;
-    case WaveSetting::Speed: w.waveSpeedSetting = value; break;
+    case WaveSetting::Period: return w.wavePeriodSetting;
+    case WaveSetting::Height: return w.waveHeightSetting;
+    case WaveSetting::Direction: return w.waveDirectionSetting;
+    case WaveSetting::Turbulence: return w.turbulenceSetting;
+    case WaveSetting::Speed: break;
     }
-    deriveWaveValues(w);
-    recomputeFlag(scene.flag, w);
+    return w.waveSpeedSetting;
+}
+
+void storeWaveSetting(WaveState& w, WaveSetting setting, int value) {
+    const SettingRange range = waveSettingRange(setting);
+    settingField(w, setting) = std::clamp(value, range.minimum, range.maximum);
+}
+} // namespace
+
+int waveSetting(const Scene& scene, WaveSetting setting) {
+    return settingField(scene.wave, setting);
+}
+
+void setWaveSetting(Scene& scene, WaveSetting setting, int value) {
+    storeWaveSetting(scene.wave, setting, value);
+    deriveWaveValues(scene.wave);
+    recomputeFlag(scene.flag, scene.wave);
+}
+
+WaveSliders waveSliders(const Scene& scene) {
+    WaveSliders positions;
+    for (int k = 0; k < kWaveSettingCount; ++k)
+        positions[k] = waveSetting(scene, static_cast<WaveSetting>(k));
+    return positions;
+}
+
+void setWaveSliders(Scene& scene, const WaveSliders& positions) {
+    for (int k = 0; k < kWaveSettingCount; ++k)
+        storeWaveSetting(scene.wave, static_cast<WaveSetting>(k), positions[k]);
+    deriveWaveValues(scene.wave);
+    recomputeFlag(scene.flag, scene.wave);
 }
 
 void setRippleForm(Scene& scene, int form) {
@@ -172,6 +200,12 @@ void setRippleForm(Scene& scene, int form) {
 void setLightDirection(Scene& scene, Vec3 direction) {
     scene.light.lightDirection = direction;
     recomputeFlag(scene.flag, scene.wave);
+}
+
+bool pickLightDial(Scene& scene, int x, int y) {
+    if (!insideDialPickRegion(x, y)) return false;
+    setLightDirection(scene, lightDirectionFromDial(x, y));
+    return true;
 }
 
 void setSurfaceSlider(Scene& scene, int position) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "geometry/flag.h"
@@ -106,6 +107,12 @@ void setEraseTolerance(Scene& scene, int tolerance); // clamped to kEraseToleran
 enum class WaveSetting { Period, Height, Direction, Turbulence, Speed };
 [[nodiscard]] SettingRange waveSettingRange(WaveSetting setting);
 void setWaveSetting(Scene& scene, WaveSetting setting, int value); // value clamped to its range
+[[nodiscard]] int waveSetting(const Scene& scene, WaveSetting setting);
+// The five slider positions in WaveSetting order, for a snapshot and its restore (one recompute).
+inline constexpr int kWaveSettingCount = 5;
+using WaveSliders = std::array<int, kWaveSettingCount>;
+[[nodiscard]] WaveSliders waveSliders(const Scene& scene);
+void setWaveSliders(Scene& scene, const WaveSliders& positions); // each clamped
 inline constexpr SettingRange kRippleFormRange{0, 2};
 void setRippleForm(Scene& scene, int form); // clamped
 
@@ -114,6 +121,9 @@ inline constexpr SettingRange kSurfaceSliderRange{10, 90};
 inline constexpr SettingRange kIntensitySliderRange{1, 15};
 inline constexpr SettingRange kEraseToleranceRange{0, 200};
 void setLightDirection(Scene& scene, Vec3 direction);
+// A pick on the light dial at a client point: inside its pick region the light takes the
+// dial's direction (true); outside nothing at all changes (false).
+bool pickLightDial(Scene& scene, int x, int y);
 void setSurfaceSlider(Scene& scene, int position);
 void setIntensitySlider(Scene& scene, int position);
 inline constexpr int kLightMarkerX = 45, kLightMarkerY = 45; // the dial's marker at start-up

@@ -7,6 +7,7 @@ constexpr ToolWindow kSelf = ToolWindow::Erase;
 // Right of the wave window, top edges aligned; with the wave window closed it stays where
 // it was created.
 void onCreate(HWND window) {
+    beginToolWindow(kSelf, window);
     RECT wave;
     if (sharedState().waveWindow && GetWindowRect(sharedState().waveWindow, &wave))
         placeWindow(window, wave.right, wave.top);

@@ -1,6 +1,18 @@
 #include "tool_window.h"
 
+#include <cwchar>
+
 #include "app/shared_state.h"
+
+namespace {
+constexpr wchar_t kControlFontFace[] = L"MS P ｺﾞｼｯｸ";
+constexpr wchar_t kLabelFontFace[] = L"ＭＳ P ゴシック";
+constexpr int kFontSize = 14;
+constexpr int kControlFontWeight = 500;
+constexpr int kLabelFontWeight = 400;
+
+Font controlFonts[kToolWindowCount]; // from WM_CREATE to WM_CLOSE of each window
+} // namespace
 
 const ToolWindowKind& toolWindowKind(ToolWindow window) {
     static const ToolWindowKind kinds[kToolWindowCount] = {
@@ -66,7 +78,54 @@ void closeToolWindow(ToolWindow window, HWND hwnd) {
     const ToolWindowKind& kind = toolWindowKind(window);
     s.*kind.handle = nullptr;
     if (s.mainWindow) EnableMenuItem(GetMenu(s.mainWindow), kind.menuItem, MF_BYCOMMAND | MF_ENABLED);
-    DestroyWindow(hwnd);
+    DestroyWindow(hwnd); // its controls go with it, and with them the last users of the font
+    controlFonts[static_cast<int>(window)].reset();
+}
+
+void beginToolWindow(ToolWindow window, HWND hwnd) {
+    sharedState().*toolWindowKind(window).handle = hwnd;
+    controlFonts[static_cast<int>(window)] =
+        createToolFont(kControlFontFace, hwnd, kControlFontWeight, kFontSize);
+}
+
+Font createToolFont(const wchar_t* face, HWND window, int weight, int size) {
+    const WindowDC dc(window);
+    const int height = -MulDiv(size, GetDeviceCaps(dc.get(), LOGPIXELSY), 96);
+    return Font(CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY,
+                            FF_MODERN | VARIABLE_PITCH, face));
+}
+
+HFONT controlFont(ToolWindow window) { return controlFonts[static_cast<int>(window)].get(); }
+
+HWND createControl(ToolWindow window, HWND parent, const wchar_t* className, const wchar_t* text,
+                   DWORD style, int x, int y, int width, int height, int id) {
+    HWND control = CreateWindowExW(0, className, text, style, x, y, width, height, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                   sharedState().programInstance, nullptr);
+    if (control && std::wcscmp(className, L"BUTTON") == 0)
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(controlFont(window)), TRUE);
+    return control;
+}
+
+void drawLabelText(HWND window, int x, int y, const wchar_t* text) {
+    const WindowDC dc(window);
+    const Font font = createToolFont(kLabelFontFace, window, kLabelFontWeight, kFontSize);
+    const SelectedObject selected(dc.get(), font.get());
+    SetBkMode(dc.get(), TRANSPARENT);
+    TextOutW(dc.get(), x, y, text, static_cast<int>(std::wcslen(text)));
+    SetBkMode(dc.get(), OPAQUE);
+}
+
+void endToolCommand(HWND window) { SetFocus(window); }
+
+void centreOnDesktop(HWND window) {
+    RECT desktop, r;
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    GetWindowRect(window, &r);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    SetWindowPos(window, nullptr, (desktop.right - width) / 2, (desktop.bottom - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER);
 }
 
 void placeWindow(HWND window, int x, int y) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "app/gdi.h"
+
 struct SharedState;
 
 enum class ToolWindow { Wave, Light, Control, Erase };
@@ -39,6 +41,29 @@ void handleCommonToolMessage(ToolWindow window, HWND hwnd, UINT message, WPARAM 
 void closeToolWindow(ToolWindow window, HWND hwnd);
 // Moves a window in screen coordinates without resizing it.
 void placeWindow(HWND window, int x, int y);
+// Moves a window, keeping its size and Z order, to the middle of the desktop.
+void centreOnDesktop(HWND window);
+
+// Start of WM_CREATE: the window's handle field is set at once, so that what the window sends
+// while it is being created (the control box's commands) already finds it; the control font
+// is made.
+void beginToolWindow(ToolWindow window, HWND hwnd);
+
+// A font of `face`, `size` pixels high at 96 dots per inch (scaled to the display), Shift-JIS.
+[[nodiscard]] Font createToolFont(const wchar_t* face, HWND window, int weight, int size);
+// The tool window's control font ("MS P ｺﾞｼｯｸ", 14, weight 500); it lives until WM_CLOSE.
+[[nodiscard]] HFONT controlFont(ToolWindow window);
+
+// A child control of a tool window, in the window's control font.
+HWND createControl(ToolWindow window, HWND parent, const wchar_t* className, const wchar_t* text,
+                   DWORD style, int x, int y, int width, int height, int id);
+
+// A fixed caption painted on the tool window's background (transparent, "ＭＳ P ゴシック" 14).
+void drawLabelText(HWND window, int x, int y, const wchar_t* text);
+
+// End of WM_COMMAND: the keyboard focus goes back to the tool window from the clicked control,
+// so typed keys keep reaching the main window.
+void endToolCommand(HWND window);
 
 LRESULT CALLBACK waveWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK lightWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
