@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <string_view>
@@ -17,6 +18,8 @@ const char kRenderUsage[] =
     "                                   wave slider positions\n"
     "  --ripple 0|1|2                   ripple form\n"
     "  --light X,Y,Z                    light direction (any length, z > 0)\n"
+    "  --light-point X,Y                a click on the light window's dial at that client\n"
+    "                                   point (nothing happens outside the dial)\n"
     "  --surface 10..90  --intensity 1..15\n"
     "                                   light window sliders\n"
     "  --background pink|cyan|yellow|blue|green|red|white|black\n"
@@ -112,6 +115,7 @@ struct Parser {
             return true;
         }
         if (a == "--light") return lightOption(a);
+        if (a == "--light-point") return lightPointOption(a);
         if (a == "--background" || a == "--flag") {
             std::string name;
             if (!value(a, name)) return false;
@@ -149,6 +153,19 @@ struct Parser {
             return true;
         }
         return fail("unknown action '" + a + "'");
+    }
+
+    bool lightPointOption(const std::string& a) {
+        std::string text;
+        if (!value(a, text)) return false;
+        const std::size_t comma = text.find(',');
+        long x = 0, y = 0;
+        if (comma == std::string::npos || !parseInt(text.substr(0, comma), x) ||
+            !parseInt(text.substr(comma + 1), y) || x < INT_MIN || x > INT_MAX || y < INT_MIN ||
+            y > INT_MAX)
+            return fail(a + ": expected X,Y (whole numbers)");
+        add([x, y](Scene& s) { (void)pickLightDial(s, static_cast<int>(x), static_cast<int>(y)); });
+        return true;
     }
 
     bool lightOption(const std::string& a) {

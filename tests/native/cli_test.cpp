@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 
 #include "cli/render_options.h"
@@ -105,4 +106,45 @@ TEST(RenderArguments, LightAndMaterialSettings) {
     EXPECT_DOUBLE_EQ(scene->light.specularWeight, 0.9);
     EXPECT_DOUBLE_EQ(scene->light.diffuseWeight, (1 - 0.9) * 0.25);
     EXPECT_DOUBLE_EQ(scene->light.brightness, 1.5);
+}
+
+TEST(RenderArguments, LightPointPicksOnTheDialOrDoesNothingAtAll) {
+    struct Case {
+        const char* point;
+        bool picked;
+        Vec3 direction; // worked out by hand from the dial's rule, when picked
+    };
+    const Case cases[] = {
+        {"80,80", true, {0, 0, 1}},
+        // a = b = 45/65, r = 0.9791, c = sin(acos(r)) = 0.2035, n = 1.
+        {"125,35", true, {0.6923, 0.6923, 0.2035}},
+        // The region's leftmost point: a = -64/65, b = 0, c = sqrt(65^2 - 64^2) / 65.
+        {"16,80", true, {-64.0 / 65, 0, std::sqrt(129.0) / 65}},
+        {"15,80", false, {}}, // one pixel further out
+        {"16,79", false, {}}, // 64^2 + 1 from the centre
+        {"150,150", false, {}},
+        {"-5,2000000000", false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.point);
+        const ParseResult r = parse({"--flag", "red", "--light-point", c.point, "o.bmp"});
+        ASSERT_TRUE(r.ok) << r.error;
+        auto picked = apply(r.request);
+        auto untouched = apply(parse({"--flag", "red", "o.bmp"}).request);
+        if (c.picked) {
+            EXPECT_NEAR(picked->light.lightDirection.x, c.direction.x, 5e-5);
+            EXPECT_NEAR(picked->light.lightDirection.y, c.direction.y, 5e-5);
+            EXPECT_NEAR(picked->light.lightDirection.z, c.direction.z, 5e-5);
+        } else {
+            EXPECT_EQ(picked->light.lightDirection.x, untouched->light.lightDirection.x);
+            EXPECT_EQ(picked->light.lightDirection.y, untouched->light.lightDirection.y);
+            EXPECT_EQ(picked->light.lightDirection.z, untouched->light.lightDirection.z);
+        }
+    }
+    for (const char* bad : {"80", "80,", "a,b", "1.5,2", "80,80,80"}) {
+        SCOPED_TRACE(bad);
+        const ParseResult r = parse({"--light-point", bad, "o.bmp"});
+        EXPECT_FALSE(r.ok);
+        EXPECT_NE(r.error.find("--light-point"), std::string::npos);
+    }
 }
