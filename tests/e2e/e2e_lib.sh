@@ -210,3 +210,24 @@ wireframe_on_screen() {
   [ "$OTHER" = 0 ] && [ "$WHITE" -ge $((CLIENT_W * CLIENT_H / 100)) ] &&
     [ "$BLACK" -ge $((CLIENT_W * CLIENT_H / 2)) ]
 }
+
+# menu COMMAND_ID...: the program carries out the commands its menu items send.
+menu() { wine "$VEXAROND_DRIVER_EXE" "$@" >>"$SCRATCH/wine.log" 2>&1 || fail "could not send commands $*"; }
+
+# client_origin TITLE: the screen position of a window's client origin, as "X Y".
+client_origin() { wine "$VEXAROND_DRIVER_EXE" --client "$1" 2>>"$SCRATCH/wine.log" | tr -d '\r'; }
+
+# check_render NAME RENDER_ACTIONS...: the main window's client area equals, pixel for pixel,
+# what vexarond-render draws for the actions. Needs VEXAROND_RENDER_EXE and MAIN.
+check_render() {
+  local name=$1
+  shift
+  wine "$VEXAROND_RENDER_EXE" "$@" "$SCRATCH/$name-render.bmp" >>"$SCRATCH/wine.log" 2>&1 ||
+    fail "$name: vexarond-render $* failed"
+  # The frame buffer is one pixel wider and higher than the client area the window shows.
+  convert "$SCRATCH/$name-render.bmp" -crop "${CLIENT_W}x${CLIENT_H}+0+0" +repage "$SCRATCH/$name-render.png"
+  matches() { client_shot "$MAIN" "$SCRATCH/$name-window.png" && same_picture "$SCRATCH/$name-window.png" "$SCRATCH/$name-render.png"; }
+  wait_until 5 matches ||
+    fail "$name: the window differs from vexarond-render $* in $(pixel_difference "$SCRATCH/$name-window.png" "$SCRATCH/$name-render.png") pixels"
+  note "$name: the window shows exactly the renderer's frame for: $*"
+}

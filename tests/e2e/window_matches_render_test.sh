@@ -7,39 +7,23 @@ source "$(dirname "$0")/e2e_lib.sh"
 e2e_init window_matches_render "$@"
 : "${VEXAROND_RENDER_EXE:?}" "${VEXAROND_DRIVER_EXE:?}"
 
-menu() { wine "$VEXAROND_DRIVER_EXE" "$@" >>"$SCRATCH/wine.log" 2>&1 || fail "could not send commands $*"; }
-
-# check NAME RENDER_ACTIONS...: the client area equals the renderer's frame for the actions.
-check() {
-  local name=$1
-  shift
-  wine "$VEXAROND_RENDER_EXE" "$@" "$SCRATCH/$name-render.bmp" >>"$SCRATCH/wine.log" 2>&1 ||
-    fail "$name: vexarond-render $* failed"
-  # The frame buffer is one pixel wider and higher than the client area the window shows.
-  convert "$SCRATCH/$name-render.bmp" -crop "${CLIENT_W}x${CLIENT_H}+0+0" +repage "$SCRATCH/$name-render.png"
-  matches() { client_shot "$MAIN" "$SCRATCH/$name-window.png" && same_picture "$SCRATCH/$name-window.png" "$SCRATCH/$name-render.png"; }
-  wait_until 5 matches ||
-    fail "$name: the window differs from vexarond-render $* in $(pixel_difference "$SCRATCH/$name-window.png" "$SCRATCH/$name-render.png") pixels"
-  note "$name: the window shows exactly the renderer's frame for: $*"
-}
-
 start_to_main_window
 focus_window "$MAIN"
-check start
+check_render start
 
 menu 2213                      # サーフェイス > 赤色
 xdotool type --delay 50 yyy
-check red_turned --flag red --keys yyy
+check_render red_turned --flag red --keys yyy
 
 menu 2223                      # 背景色 > 青色
 xdotool key alt+n              # one frame forward
 xdotool type --delay 50 hK
 menu 2209                      # サーフェイス > 水色
-check cyan_on_blue --flag red --keys yyy --background blue --step 1 --keys hK --flag cyan
+check_render cyan_on_blue --flag red --keys yyy --background blue --step 1 --keys hK --flag cyan
 
 menu 2217 2226                 # ワイヤーフレーム, 背景色 > 白色
 xdotool key alt+m alt+m        # two frames back
-check wire_on_white --flag red --keys yyy --background blue --step 1 --keys hK --flag cyan \
+check_render wire_on_white --flag red --keys yyy --background blue --step 1 --keys hK --flag cyan \
   --wireframe --background white --step -2
 
 xdotool key ctrl+q

@@ -16,22 +16,18 @@ std::set<std::uint32_t> coloursOf(const std::vector<std::uint32_t>& frame) {
 }
 } // namespace
 
-// The control box gets its own buttons later; here stand-in radio buttons with its ids show
-// which ones the main window checks.
+// The menu commands keep the control box's radio buttons in step: the checked buttons of one
+// group.
 class CommandsTest : public MainWindowTest {
 protected:
-    void SetUp() override {
-        MainWindowTest::SetUp();
-        for (int id = IDC_BACKGROUND_FIRST; id <= IDC_SURFACE_WIREFRAME; ++id)
-            CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | BS_AUTORADIOBUTTON, 0, 0, 10, 10,
-                            state().controlWindow, reinterpret_cast<HMENU>(INT_PTR{id}), instance,
-                            nullptr);
-    }
-    std::vector<int> checkedButtons() {
+    std::vector<int> checkedButtons(int first, int last) {
         std::vector<int> checked;
-        for (int id = IDC_BACKGROUND_FIRST; id <= IDC_SURFACE_WIREFRAME; ++id)
+        for (int id = first; id <= last; ++id)
             if (IsDlgButtonChecked(state().controlWindow, id) == BST_CHECKED) checked.push_back(id);
         return checked;
+    }
+    std::vector<int> checkedSurfaceButtons() {
+        return checkedButtons(IDC_SURFACE_FIRST, IDC_SURFACE_WIREFRAME);
     }
 };
 
@@ -51,7 +47,7 @@ TEST_F(CommandsTest, SolidColoursShowTheLitFlagAndCheckTheirButton) {
         command(c.command);
         EXPECT_EQ(state().core.displayMode, DisplayMode::Solid);
         EXPECT_EQ(state().surfaceChoiceButton, c.button);
-        EXPECT_EQ(checkedButtons(), std::vector<int>{c.button});
+        EXPECT_EQ(checkedSurfaceButtons(), std::vector<int>{c.button});
         const PolygonRecord& last = state().core.flag.polygonList[kQuadCount - 1];
         EXPECT_EQ((Colour{static_cast<std::uint8_t>(last.red), static_cast<std::uint8_t>(last.green),
                           static_cast<std::uint8_t>(last.blue)}),
@@ -76,7 +72,7 @@ TEST_F(CommandsTest, SolidColoursShowTheLitFlagAndCheckTheirButton) {
     }
     command(IDM_WIREFRAME);
     EXPECT_EQ(state().core.displayMode, DisplayMode::Wireframe);
-    EXPECT_EQ(checkedButtons(), std::vector<int>{IDC_SURFACE_WIREFRAME});
+    EXPECT_EQ(checkedSurfaceButtons(), std::vector<int>{IDC_SURFACE_WIREFRAME});
     EXPECT_EQ(coloursOf(shownFrame()), (std::set<std::uint32_t>{0, 0xFFFFFF}));
 }
 
@@ -95,7 +91,8 @@ TEST_F(CommandsTest, BackgroundsPickAWireColourThatStandsOut) {
         command(c.command);
         EXPECT_EQ(state().core.wave.wavePhase, phase);
         EXPECT_EQ(coloursOf(shownFrame()), (std::set<std::uint32_t>{c.background, c.lines}));
-        EXPECT_EQ(checkedButtons(), std::vector<int>{IDC_BACKGROUND_FIRST + c.command - 2220});
+        EXPECT_EQ(checkedButtons(IDC_BACKGROUND_FIRST, IDC_BACKGROUND_LAST),
+                  std::vector<int>{IDC_BACKGROUND_FIRST + c.command - 2220});
     }
 }
 
@@ -104,7 +101,7 @@ TEST_F(CommandsTest, PictureItemStaysGrayAndDoesNothingWithoutAPicture) {
     command(IDM_SHOW_PICTURE);
     EXPECT_EQ(state().core.displayMode, DisplayMode::Solid);
     EXPECT_EQ(state().surfaceChoiceButton, 12215);
-    EXPECT_EQ(checkedButtons(), std::vector<int>{12215});
+    EXPECT_EQ(checkedSurfaceButtons(), std::vector<int>{12215});
     EXPECT_TRUE(GetMenuState(GetMenu(main), IDM_SHOW_PICTURE, MF_BYCOMMAND) & MF_GRAYED);
 }
 
