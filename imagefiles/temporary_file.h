@@ -34,6 +34,12 @@ class TemporaryFile {
     [[nodiscard]] std::error_code renameTo(const std::filesystem::path& target);
 
   private:
+    // The platform's calls: one write (the count written, or -1 with errno set), flushing to disk
+    // and closing (0, or -1 with errno set).
+    static long writeOnce(int fd, std::span<const std::uint8_t> bytes);
+    static int flushToDisk(int fd);
+    static int closeFile(int fd);
+
     std::filesystem::path path_;
     int fd_ = -1;
     bool exists_ = false;   // created, and neither renamed nor removed

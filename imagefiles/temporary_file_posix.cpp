@@ -117,23 +117,16 @@ std::error_code TemporaryFile::create(const std::filesystem::path& path) {
     return {};
 }
 
-std::error_code TemporaryFile::write(std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written < 0) return lastError();
-        if (written == 0) return std::make_error_code(std::errc::io_error);
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
-    }
-    return {};
+long TemporaryFile::writeOnce(int fd, std::span<const std::uint8_t> bytes) {
+    return ::write(fd, bytes.data(), bytes.size());
 }
 
-std::error_code TemporaryFile::close() {
-    std::error_code error;
-    if (::fsync(fd_) != 0) error = lastError();
-    if (::close(fd_) != 0 && !error) error = lastError();
-    fd_ = -1;
-    return error;
+int TemporaryFile::flushToDisk(int fd) {
+    return ::fsync(fd);
+}
+
+int TemporaryFile::closeFile(int fd) {
+    return ::close(fd);
 }
 
 std::error_code TemporaryFile::renameTo(const std::filesystem::path& target) {
@@ -145,7 +138,7 @@ std::error_code TemporaryFile::renameTo(const std::filesystem::path& target) {
 }
 
 TemporaryFile::~TemporaryFile() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) closeFile(fd_);
     if (exists_) {
         const HeldSignals held;
         ::unlink(path_.c_str());

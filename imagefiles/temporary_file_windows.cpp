@@ -34,23 +34,17 @@ std::error_code TemporaryFile::create(const std::filesystem::path& path) {
     return {};
 }
 
-std::error_code TemporaryFile::write(std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const auto chunk = static_cast<unsigned>(std::min<std::size_t>(bytes.size(), INT_MAX));
-        const int written = ::_write(fd_, bytes.data(), chunk);
-        if (written < 0) return lastError();
-        if (written == 0) return std::make_error_code(std::errc::io_error);
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
-    }
-    return {};
+long TemporaryFile::writeOnce(int fd, std::span<const std::uint8_t> bytes) {
+    return ::_write(fd, bytes.data(),
+                    static_cast<unsigned>(std::min<std::size_t>(bytes.size(), INT_MAX)));
 }
 
-std::error_code TemporaryFile::close() {
-    std::error_code error;
-    if (::_commit(fd_) != 0) error = lastError();
-    if (::_close(fd_) != 0 && !error) error = lastError();
-    fd_ = -1;
-    return error;
+int TemporaryFile::flushToDisk(int fd) {
+    return ::_commit(fd);
+}
+
+int TemporaryFile::closeFile(int fd) {
+    return ::_close(fd);
 }
 
 std::error_code TemporaryFile::renameTo(const std::filesystem::path& target) {
@@ -68,6 +62,6 @@ std::error_code TemporaryFile::renameTo(const std::filesystem::path& target) {
 }
 
 TemporaryFile::~TemporaryFile() {
-    if (fd_ >= 0) ::_close(fd_);
+    if (fd_ >= 0) closeFile(fd_);
     if (exists_) ::_wunlink(path_.c_str());
 }
