@@ -86,7 +86,8 @@ void onCreate(HWND window) {
                   272, 100, 25, IDC_CHOOSE_PICTURE);
     createControl(kSelf, window, L"BUTTON", L"旗を画像の縦横比に合わせる",
                   WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 25, 312, 200, 17, IDC_FIT_TO_PICTURE);
-    CheckDlgButton(window, IDC_FIT_TO_PICTURE, BST_CHECKED);
+    // Shows the switch as it is, also when the box reopens after it was turned off.
+    CheckDlgButton(window, IDC_FIT_TO_PICTURE, s.core.fitFlagToPicture ? BST_CHECKED : BST_UNCHECKED);
 
     for (const AnimationButton& b : kAnimationButtons)
         createControl(kSelf, window, L"BUTTON", b.text,

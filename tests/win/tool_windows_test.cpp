@@ -308,6 +308,8 @@ TEST_F(ToolWindowTest, AspectSwitchReshapesTheFlag) {
     click(box(), IDC_FIT_TO_PICTURE);
     EXPECT_FALSE(state().core.fitFlagToPicture);
     EXPECT_GT(flagWidth(), fitted); // the default 350 x 260 flag is wider than a 1 : 2 one
+    reopen(box(), IDM_CONTROL_WINDOW); // the reopened box shows the switch off
+    EXPECT_EQ(IsDlgButtonChecked(box(), IDC_FIT_TO_PICTURE), BST_UNCHECKED);
     CheckDlgButton(box(), IDC_FIT_TO_PICTURE, BST_CHECKED);
     click(box(), IDC_FIT_TO_PICTURE);
     EXPECT_TRUE(state().core.fitFlagToPicture);
