@@ -20,6 +20,7 @@ namespace {
 // A name that is taken is only passed over: a clash among 62^6 names is rare, so a hundred in a
 // row mean that the folder takes no new files at all.
 constexpr int kTemporaryNameAttempts = 100;
+constexpr int kTemporaryNameLetters = 6;
 
 FileResult failure(FileError error, const char* what, std::error_code reason = {}) {
     std::string message = what;
@@ -45,7 +46,7 @@ class TemporaryNames {
             "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
         std::uint64_t bits = splitMix64();
         std::string name = ".vex";
-        for (int i = 0; i < 6; ++i) {
+        for (int i = 0; i < kTemporaryNameLetters; ++i) {
             name += kLetters[bits % (sizeof kLetters - 1)];
             bits /= sizeof kLetters - 1;
         }
