@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "geometry/rotation.h"
+#include "imagefiles/image_format.h"
 
 const char kRenderUsage[] =
     "usage: vexarond-render [ACTION]... OUTPUT.bmp\n"
@@ -186,12 +187,6 @@ struct Parser {
     }
 };
 
-bool endsWithBmp(const std::string& name) {
-    if (name.size() < 5) return false;
-    std::string tail = name.substr(name.size() - 4);
-    for (char& ch : tail) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    return tail == ".bmp";
-}
 } // namespace
 
 ParseResult parseRenderArguments(const std::vector<std::string>& arguments) {
@@ -217,7 +212,7 @@ ParseResult parseRenderArguments(const std::vector<std::string>& arguments) {
         p.fail("missing output file name (OUTPUT.bmp)");
         return p.result;
     }
-    if (!endsWithBmp(p.result.request.output)) {
+    if (imageFormatForFileName(p.result.request.output) == ImageFormat::Unknown) {
         p.fail("the output file name must end in .bmp: '" + p.result.request.output + "'");
         return p.result;
     }

@@ -43,6 +43,7 @@ TEST(RenderArguments, RejectsBadInputWithOneClearLine) {
         {"--bmp-depth", "8", "out.bmp"},
         {"--step", "many", "out.bmp"},
         {"out.png"},
+        {"dir/.bmp"},
         {"first.bmp", "second.bmp"},
         {"--keys"},
     };
