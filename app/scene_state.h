@@ -24,7 +24,6 @@ struct SceneState : SharedState {
     int drawIndex = 0;
     [[nodiscard]] int showIndex() const { return 1 - drawIndex; }
 
-    std::wstring filePath; // the file last chosen in an open or save dialog
     int captureRunning = 0;
     HWND captureStatusBar = nullptr;
 

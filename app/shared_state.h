@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "resources/resource.h"
 #include "scene/scene.h"
 
@@ -11,6 +13,10 @@ struct SliderRecord {
     int minimum = 0;
     int maximum = 0;
 };
+
+// Picture file types, in the open and save dialogs' order.
+inline constexpr int kJpegFile = 1;
+inline constexpr int kBmpFile = 2;
 
 // What the tool windows keep for the whole run, beyond the scene: it outlives their windows.
 struct WaveWindowState {
@@ -28,6 +34,11 @@ struct LightWindowState {
         int markerX = 0, markerY = 0;
         int surface = 0, intensity = 0;
     } committed;
+};
+
+struct EraseWindowState {
+    int committedTolerance = 50;       // the tolerance when the window was last created
+    COLORREF customColours[16] = {};   // the colour chooser's custom colours, kept between uses
 };
 
 struct ControlBoxState {
@@ -49,6 +60,9 @@ struct SharedState {
 
     int surfaceChoiceButton = IDC_SURFACE_WIREFRAME;
 
+    std::wstring filePath; // the file last chosen in an open or save dialog
+    int imageFileType = 0; // the last picture opened: kJpegFile, kBmpFile, or 0 before any
+
     HWND waveWindow = nullptr;
     HWND lightWindow = nullptr;
     HWND controlWindow = nullptr;
@@ -63,6 +77,7 @@ struct SharedState {
     WaveWindowState wave;
     LightWindowState light;
     ControlBoxState controlBox;
+    EraseWindowState eraseWindowState;
 };
 
 SharedState& sharedState();

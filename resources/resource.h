@@ -75,5 +75,13 @@
 #define IDC_STEP_BACKWARD 12234
 #define IDC_STEP_FORWARD 12235
 
-// Erase colour window
+// Erase colour window and its picking dialog
 #define IDC_ERASE_TOLERANCE 12300
+#define IDC_ERASE_ENABLED 12310
+#define IDC_COLOUR_CHOOSER 12320
+#define IDC_FROM_PICTURE 12330
+#define IDC_ERASE_RED 12340
+#define IDC_ERASE_GREEN 12350
+#define IDC_ERASE_BLUE 12360
+#define IDC_ERASE_SWATCH 12370
+#define IDC_PREVIEW_FRAME 12380
