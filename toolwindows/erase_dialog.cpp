@@ -81,6 +81,8 @@ bool inPreview(LPARAM lParam, POINT& point) {
 }
 
 // The colour as the preview shows it on the screen, which may be found nowhere in the picture.
+// Where the screen cannot be read (the dialog hidden or covered), the preview's own pixel is
+// what it would show.
 void pick(HWND window, POINT point) {
     SetCursor(dialog->syringe);
     COLORREF shown;
@@ -88,7 +90,13 @@ void pick(HWND window, POINT point) {
         const WindowDC dc(window);
         shown = GetPixel(dc.get(), point.x, point.y);
     }
-    setEraseColour(sharedState().core, {GetRValue(shown), GetGValue(shown), GetBValue(shown)});
+    Colour colour{GetRValue(shown), GetGValue(shown), GetBValue(shown)};
+    const RECT& r = dialog->previewRect;
+    if (shown == CLR_INVALID && !dialog->preview.empty())
+        colour = unpackPixel(dialog->preview[static_cast<std::size_t>(point.y - r.top) *
+                                                 (r.right - r.left) +
+                                             (point.x - r.left)]);
+    setEraseColour(sharedState().core, colour);
     showEraseColour(window);
 }
 
