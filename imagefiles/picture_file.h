@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+
+#include "picture_result.h"
+
+// The picture formats the readers take, told apart by a file's first bytes, never by its name.
+enum class PictureFormat {
+    Unknown,
+    Bmp,  // "BM"
+    Jpeg, // FF D8 FF
+};
+[[nodiscard]] PictureFormat pictureFormatOf(std::span<const std::uint8_t> file);
+
+// Reads a whole file held in memory with the reader its first bytes choose.
+[[nodiscard]] PictureResult readPicture(std::span<const std::uint8_t> file);
+
+// The most bytes a picture file may have: the largest picture as a 32-bit BMP, with room to
+// spare for headers and whatever a writer puts before the rows.
+inline constexpr std::uint64_t kMaxPictureFileBytes = kMaxPictureBytes + (1u << 20);
+
+// Reads the file at `path` (at most kMaxPictureFileBytes) and then the picture in it, as
+// readPicture does. The file is read whole before any of it is taken for a picture.
+[[nodiscard]] PictureResult readPictureFile(const std::filesystem::path& path);

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "texture_image.h"
+
+// Why a picture file could not be read. Each reason has a short English text for the command
+// line and a short Japanese one for the window's message boxes (caption "Error").
+enum class PictureError {
+    None,
+    CannotOpen,             // the file cannot be opened
+    CannotRead,             // reading the opened file failed
+    FileTooLarge,           // more bytes than any picture within the size limit needs
+    UnknownFormat,          // the first bytes are neither "BM" nor FF D8 FF
+    NotBmp,                 // the BMP reader's input does not start with "BM"
+    TruncatedHeader,        // the file ends inside its headers (or the bit-field masks)
+    UnknownInfoHeader,      // an info header size other than 40, 52, 56, 108 or 124 bytes
+    BadWidth,               // width <= 0
+    BadHeight,              // height 0 or INT32_MIN
+    BadPlanes,              // planes other than 1
+    UnsupportedDepth,       // bits per pixel other than 16, 24 or 32
+    UnsupportedCompression, // compression other than none or bit fields
+    UnsupportedBitFields,   // bit-field masks in a layout this reader does not read
+    BadPixelOffset,         // the pixel rows would start inside the headers or past the end
+    TruncatedPixels,        // fewer pixel bytes than the rows need
+    PictureTooLarge,        // more than kMaxPictureBytes of pixels
+    NotJpeg,                // the JPEG reader's input does not start with FF D8 FF
+    DamagedJpeg,            // the JPEG library gave up on the data
+    UnsupportedJpegColour,  // CMYK, YCCK or another colour space than grey, YCbCr or RGB
+    TooManyScans,           // more scans than kMaxJpegScans
+    OutOfMemory,
+};
+
+// The largest picture the readers make: 16384 x 16384 pixels of 4 bytes (1 GiB).
+inline constexpr std::uint64_t kMaxPictureBytes = std::uint64_t{16384} * 16384 * 4;
+
+// What reading a picture came to: a complete picture, or an error and no picture at all.
+struct [[nodiscard]] PictureResult {
+    PictureError error = PictureError::None;
+    std::string message;  // short English: the error's text, perhaps with details; empty on success
+    TextureImage picture; // width * height pixels on success; empty on failure
+
+    [[nodiscard]] bool ok() const { return error == PictureError::None; }
+};
+
+// The short English text of an error ("" for None).
+[[nodiscard]] const char* pictureErrorEnglish(PictureError error);
+// The Japanese text of the program's message box for an error (L"" for None).
+[[nodiscard]] const wchar_t* pictureErrorJapanese(PictureError error);
+
+// A failed result: the error's English text, followed by ": details" when there are any.
+[[nodiscard]] PictureResult pictureFailure(PictureError error, const std::string& details = {});
