@@ -1,6 +1,7 @@
 // vexarond-render: the flag's frames without the window, for web pages, videos and batch work.
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <string>
@@ -23,7 +24,12 @@ WriteResult writeFrame(const RenderRequest& request, const CapturedFrame& frame)
     return {EncodeError::UnknownFormat, FileError::None, "no picture format has this extension"};
 }
 
-int render(const RenderRequest& request) {
+int render(RenderRequest& request) {
+    std::string unreadable;
+    if (!readRequestPictures(request, unreadable)) {
+        std::fprintf(stderr, "vexarond-render: %s\n", unreadable.c_str());
+        return kExitFailure;
+    }
     auto scene = std::make_unique<Scene>();
     startScene(*scene);
     for (const auto& action : request.actions) action(*scene);
@@ -37,10 +43,9 @@ int render(const RenderRequest& request) {
     }
     return 0;
 }
-} // namespace
 
-int main(int argc, char** argv) {
-    const ParseResult parsed = parseRenderArguments(std::vector<std::string>(argv + 1, argv + argc));
+int run(const std::vector<std::string>& arguments) {
+    ParseResult parsed = parseRenderArguments(arguments);
     if (!parsed.ok) {
         std::fprintf(stderr, "vexarond-render: %s (see --help)\n", parsed.error.c_str());
         return kExitUsage;
@@ -56,3 +61,23 @@ int main(int argc, char** argv) {
         return kExitFailure;
     }
 }
+} // namespace
+
+#ifdef _WIN32
+// The wide command line, so that any file name arrives whole; the options take it as UTF-8.
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> arguments;
+    try {
+        for (int k = 1; k < argc; ++k) {
+            const std::u8string utf8 = std::filesystem::path(argv[k]).u8string();
+            arguments.emplace_back(utf8.begin(), utf8.end());
+        }
+    } catch (const std::exception&) {
+        std::fprintf(stderr, "vexarond-render: an argument is not valid text\n");
+        return kExitUsage;
+    }
+    return run(arguments);
+}
+#else
+int main(int argc, char** argv) { return run(std::vector<std::string>(argv + 1, argv + argc)); }
+#endif

@@ -5,10 +5,12 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <span>
 #include <string_view>
 
 #include "geometry/rotation.h"
 #include "imagefiles/image_format.h"
+#include "imagefiles/picture_file.h"
 
 const char kRenderUsage[] =
     "usage: vexarond-render [ACTION]... OUTPUT.bmp\n"
@@ -27,6 +29,14 @@ const char kRenderUsage[] =
     "  --flag pink|cyan|yellow|blue|green|red|white\n"
     "                                   the flag lit in one colour\n"
     "  --wireframe                      the flag as a wireframe\n"
+    "  --picture FILE                   the flag lit and textured with a BMP or JPEG picture\n"
+    "                                   (the type comes from the file's first bytes), shaped\n"
+    "                                   to its proportions while fitting is on\n"
+    "  --fit  --no-fit                  the flag follows the picture's proportions (the\n"
+    "                                   default) or keeps its own shape\n"
+    "  --erase R,G,B                    leave out the picture's pixels near this colour\n"
+    "                                   (0..255 each)\n"
+    "  --tolerance 0..200               how near counts as the erase colour (default 50)\n"
     "  --keys STRING                    characters typed into the main window\n"
     "  --step N                         N single steps forward (negative: backward)\n"
     "  --bmp-depth 16|24|32             output depth (default 24)\n"
@@ -34,6 +44,8 @@ const char kRenderUsage[] =
 
 namespace {
 constexpr SettingRange kStepRange{-1000000, 1000000};
+constexpr SettingRange kColourChannelRange{0, 255};
+constexpr SettingRange kIntRange{INT_MIN, INT_MAX};
 
 bool parseInt(const std::string& text, long& value) {
     if (text.empty()) return false;
@@ -41,6 +53,21 @@ bool parseInt(const std::string& text, long& value) {
     errno = 0;
     value = std::strtol(text.c_str(), &end, 10);
     return errno == 0 && *end == '\0' && !std::isspace(static_cast<unsigned char>(text[0]));
+}
+
+// Exactly `values.size()` whole numbers separated by commas, each within `range`.
+bool parseIntList(const std::string& text, std::span<long> values, SettingRange range) {
+    std::size_t start = 0;
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        const std::size_t comma = k + 1 < values.size() ? text.find(',', start) : std::string::npos;
+        if (k + 1 < values.size() && comma == std::string::npos) return false;
+        const std::string part =
+            text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (!parseInt(part, values[k]) || values[k] < range.minimum || values[k] > range.maximum)
+            return false;
+        start = comma + 1;
+    }
+    return true;
 }
 
 bool parseDouble(std::string_view text, double& value) {
@@ -115,6 +142,18 @@ struct Parser {
             add([v](Scene& s) { setIntensitySlider(s, v); });
             return true;
         }
+        if (a == "--tolerance") {
+            if (!intValue(a, kEraseToleranceRange, v)) return false;
+            add([v](Scene& s) { setEraseTolerance(s, v); });
+            return true;
+        }
+        if (a == "--picture") return pictureOption(a);
+        if (a == "--erase") return eraseOption(a);
+        if (a == "--fit" || a == "--no-fit") {
+            const bool fit = a == "--fit";
+            add([fit](Scene& s) { setFitFlagToPicture(s, fit); });
+            return true;
+        }
         if (a == "--light") return lightOption(a);
         if (a == "--light-point") return lightPointOption(a);
         if (a == "--background" || a == "--flag") {
@@ -159,13 +198,37 @@ struct Parser {
     bool lightPointOption(const std::string& a) {
         std::string text;
         if (!value(a, text)) return false;
-        const std::size_t comma = text.find(',');
-        long x = 0, y = 0;
-        if (comma == std::string::npos || !parseInt(text.substr(0, comma), x) ||
-            !parseInt(text.substr(comma + 1), y) || x < INT_MIN || x > INT_MAX || y < INT_MIN ||
-            y > INT_MAX)
+        long point[2];
+        if (!parseIntList(text, point, kIntRange))
             return fail(a + ": expected X,Y (whole numbers)");
-        add([x, y](Scene& s) { (void)pickLightDial(s, static_cast<int>(x), static_cast<int>(y)); });
+        const int x = static_cast<int>(point[0]), y = static_cast<int>(point[1]);
+        add([x, y](Scene& s) { (void)pickLightDial(s, x, y); });
+        return true;
+    }
+
+    // The picture is read later (readRequestPictures); putting it in is the action.
+    bool pictureOption(const std::string& a) {
+        std::string file;
+        if (!value(a, file)) return false;
+        if (file.empty()) return fail(a + ": the file name is empty");
+        auto picture = std::make_shared<TextureImage>();
+        result.request.pictures.push_back({file, picture});
+        add([picture](Scene& s) { putPicture(s, *picture); });
+        return true;
+    }
+
+    bool eraseOption(const std::string& a) {
+        std::string text;
+        if (!value(a, text)) return false;
+        long rgb[3];
+        if (!parseIntList(text, rgb, kColourChannelRange))
+            return fail(a + ": expected R,G,B (whole numbers 0..255)");
+        const Colour colour{static_cast<std::uint8_t>(rgb[0]), static_cast<std::uint8_t>(rgb[1]),
+                            static_cast<std::uint8_t>(rgb[2])};
+        add([colour](Scene& s) {
+            setEraseColour(s, colour);
+            setErasing(s, true);
+        });
         return true;
     }
 
@@ -220,3 +283,19 @@ ParseResult parseRenderArguments(const std::vector<std::string>& arguments) {
     return p.result;
 }
 
+std::filesystem::path pathFromArgument(const std::string& argument) {
+    // As UTF-8: on Windows it becomes the wide name; elsewhere the bytes stay as they are.
+    return std::filesystem::path(std::u8string(argument.begin(), argument.end()));
+}
+
+bool readRequestPictures(RenderRequest& request, std::string& error) {
+    for (PictureArgument& argument : request.pictures) {
+        PictureResult read = readPictureFile(pathFromArgument(argument.file));
+        if (!read.ok()) {
+            error = argument.file + ": " + read.message;
+            return false;
+        }
+        *argument.picture = std::move(read.picture);
+    }
+    return true;
+}

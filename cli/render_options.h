@@ -1,15 +1,25 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "scene/scene.h"
 
+// A picture named by --picture. Its action puts the picture into the scene; the file itself is
+// read by readRequestPictures, before anything is drawn.
+struct PictureArgument {
+    std::string file; // as given
+    std::shared_ptr<TextureImage> picture;
+};
+
 // What the headless renderer was asked to do: actions applied in order to the start-up scene,
 // then the displayed frame written to `output`.
 struct RenderRequest {
     std::vector<std::function<void(Scene&)>> actions;
+    std::vector<PictureArgument> pictures; // in the order given
     std::string output;
     int bmpDepth = 24;
     bool help = false;
@@ -22,5 +32,14 @@ struct ParseResult {
 };
 
 [[nodiscard]] ParseResult parseRenderArguments(const std::vector<std::string>& arguments);
+
+// The file a command-line argument names. The arguments are UTF-8 on Windows (main takes the
+// wide command line and converts it) and the system's own bytes elsewhere; both reach the file
+// through this one conversion.
+[[nodiscard]] std::filesystem::path pathFromArgument(const std::string& argument);
+
+// Reads the file of every --picture, in order. False for the first that cannot be read, with
+// `error` set to one line "FILE: what is wrong"; nothing is then to be drawn or written.
+[[nodiscard]] bool readRequestPictures(RenderRequest& request, std::string& error);
 
 extern const char kRenderUsage[];
