@@ -12,6 +12,7 @@ run() { $runner "$render" "$@"; }
 # Frames for a few action sequences equal the stored frames, pixel for pixel.
 while read -r name actions; do
   case "$name" in ''|'#'*) continue ;; esac
+  actions=${actions//@references@/$references}
   # shellcheck disable=SC2086
   if run $actions "$scratch/$name.bmp" && zcat "$references/$name.bmp.gz" | cmp -s - "$scratch/$name.bmp"; then
     pass
@@ -28,6 +29,10 @@ bad_inputs=(
   "--flag purple"
   "--bmp-depth 8"
   "--step"
+  "--erase 1,2"
+  "--erase 0,0,256"
+  "--tolerance 201"
+  "--picture"
 )
 for args in "${bad_inputs[@]}"; do
   rm -f "$scratch/bad.bmp"
@@ -116,6 +121,43 @@ if [ $native = 1 ]; then  # POSIX: SIGINT and SIGTERM at moments spread over a r
   [ -z "$(ls -A "$scratch/signals")" ] && pass ||
     fail "a signal during a run left: $(ls -A "$scratch/signals")"
 fi
+
+# Pictures: the type comes from the first bytes, never the name.
+picture="$references/picture.bmp"
+zcat "$references/picture_fit.bmp.gz" > "$scratch/picture_fit.bmp"
+cp "$picture" "$scratch/bmp-named.jpg"
+run --picture "$scratch/bmp-named.jpg" "$scratch/named.bmp" && cmp -s "$scratch/picture_fit.bmp" "$scratch/named.bmp" &&
+  pass || fail "a BMP named .jpg is not read as the BMP it is"
+# A Japanese file name (on Windows the wide command line carries it).
+cp "$picture" "$scratch/旗の絵.bmp"
+run --picture "$scratch/旗の絵.bmp" "$scratch/japanese.bmp" && cmp -s "$scratch/picture_fit.bmp" "$scratch/japanese.bmp" &&
+  pass || fail "a picture with a Japanese file name"
+if command -v cjpeg >/dev/null; then
+  # A JPEG of the same picture, named .bmp: a textured frame of the whole size.
+  cjpeg -quality 95 "$picture" > "$scratch/jpeg-named.bmp"
+  run --picture "$scratch/jpeg-named.bmp" "$scratch/jpeg.bmp" &&
+    [ "$(stat -c %s "$scratch/jpeg.bmp")" -eq $((14 + 40 + 1924 * 481)) ] &&
+    ! cmp -s "$scratch/start.bmp" "$scratch/jpeg.bmp" && pass || fail "a JPEG picture"
+else
+  fail "cjpeg (libjpeg-turbo-progs) is missing"
+fi
+
+# A picture that cannot be read: exit 1, one line naming the file, no frame written, an
+# existing file left as it was.
+printf 'just text' > "$scratch/text.bmp"
+head -c 40 "$picture" > "$scratch/cut.bmp"
+head -c 2000 "$picture" > "$scratch/short-rows.bmp"
+printf '\xff\xd8\xff\xd9' > "$scratch/empty.jpg"
+mkdir -p "$scratch/folder.bmp"
+for bad in missing.bmp text.bmp cut.bmp short-rows.bmp empty.jpg folder.bmp; do
+  printf 'earlier picture' > "$scratch/kept.bmp"
+  run --flag red --picture "$scratch/$bad" "$scratch/kept.bmp" 2>"$scratch/err.txt"
+  rc=$?
+  if [ $rc -eq 1 ] && [ "$(wc -l < "$scratch/err.txt")" -eq 1 ] &&
+     grep -q "^vexarond-render: $scratch/$bad: " "$scratch/err.txt" &&
+     [ "$(cat "$scratch/kept.bmp")" = "earlier picture" ]; then pass
+  else fail "picture '$bad' gave exit $rc, '$(cat "$scratch/err.txt")'"; fi
+done
 
 # Help, and the three output depths.
 run --help > "$scratch/help.txt"; rc=$?
