@@ -195,12 +195,18 @@ struct Parser {
         return fail("unknown action '" + a + "'");
     }
 
-    bool lightPointOption(const std::string& a) {
+    // Whole numbers separated by commas, as many as `values` holds.
+    bool intListValue(const std::string& option, std::span<long> values, SettingRange range,
+                      const char* expected) {
         std::string text;
-        if (!value(a, text)) return false;
+        if (!value(option, text)) return false;
+        if (!parseIntList(text, values, range)) return fail(option + ": expected " + expected);
+        return true;
+    }
+
+    bool lightPointOption(const std::string& a) {
         long point[2];
-        if (!parseIntList(text, point, kIntRange))
-            return fail(a + ": expected X,Y (whole numbers)");
+        if (!intListValue(a, point, kIntRange, "X,Y (whole numbers)")) return false;
         const int x = static_cast<int>(point[0]), y = static_cast<int>(point[1]);
         add([x, y](Scene& s) { (void)pickLightDial(s, x, y); });
         return true;
@@ -218,11 +224,9 @@ struct Parser {
     }
 
     bool eraseOption(const std::string& a) {
-        std::string text;
-        if (!value(a, text)) return false;
         long rgb[3];
-        if (!parseIntList(text, rgb, kColourChannelRange))
-            return fail(a + ": expected R,G,B (whole numbers 0..255)");
+        if (!intListValue(a, rgb, kColourChannelRange, "R,G,B (whole numbers 0..255)"))
+            return false;
         const Colour colour{static_cast<std::uint8_t>(rgb[0]), static_cast<std::uint8_t>(rgb[1]),
                             static_cast<std::uint8_t>(rgb[2])};
         add([colour](Scene& s) {
