@@ -116,7 +116,7 @@ EncodeResult encodeBmp(const CapturedFrame& frame, int depth, ByteSink& out) try
     return {EncodeError::OutOfMemory, "out of memory"};
 }
 
-WriteResult writeBmpFile(const std::string& path, const CapturedFrame& frame, int depth) {
+WriteResult writeBmpFile(const std::filesystem::path& path, const CapturedFrame& frame, int depth) {
     std::vector<std::uint8_t> bytes;
     ByteSink out{bytes};
     EncodeResult encoded = encodeBmp(frame, depth, out);

@@ -31,5 +31,5 @@ inline constexpr int kBmpDepth32 = 32;
 
 // Writes the frame as a BMP file of `depth` bits per pixel at `path`, replacing any file there
 // only once the new one is complete (see writeFileReplacing).
-[[nodiscard]] WriteResult writeBmpFile(const std::string& path, const CapturedFrame& frame,
+[[nodiscard]] WriteResult writeBmpFile(const std::filesystem::path& path, const CapturedFrame& frame,
                                        int depth);

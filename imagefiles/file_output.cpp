@@ -66,7 +66,7 @@ class TemporaryNames {
 
 } // namespace
 
-FileResult writeFileReplacing(const std::string& path, std::span<const std::uint8_t> bytes) {
+FileResult writeFileReplacing(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
     try {
         if (path.empty()) return failure(FileError::CannotCreate, "cannot create the file");
         // Beside the target, so that the rename stays within one file system.

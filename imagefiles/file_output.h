@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <string>
 
@@ -22,7 +23,6 @@ struct [[nodiscard]] FileResult {
 
 // Writes bytes to a new temporary file beside `path` (see TemporaryFile), checks every write,
 // flushes the file to disk and closes it, then renames it over `path`. On failure the temporary
-// file is removed and an existing file at `path` is left as it was. `path` is a narrow path as
-// std::filesystem::path takes it.
-[[nodiscard]] FileResult writeFileReplacing(const std::string& path,
+// file is removed and an existing file at `path` is left as it was.
+[[nodiscard]] FileResult writeFileReplacing(const std::filesystem::path& path,
                                             std::span<const std::uint8_t> bytes);

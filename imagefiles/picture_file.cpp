@@ -29,7 +29,7 @@ PictureResult readPicture(std::span<const std::uint8_t> file) {
     return pictureFailure(PictureError::UnknownFormat);
 }
 
-PictureResult readPictureFile(const std::filesystem::path& path) try {
+PictureResult readPictureFile(const std::filesystem::path& path, PictureFormat format) try {
     std::error_code error;
     // A folder opens like a file on some systems, and then reads as an empty one.
     if (std::filesystem::is_directory(path, error))
@@ -50,7 +50,14 @@ PictureResult readPictureFile(const std::filesystem::path& path) try {
         bytes.resize(had + want);
         in.read(reinterpret_cast<char*>(bytes.data() + had), static_cast<std::streamsize>(want));
         bytes.resize(had + static_cast<std::size_t>(in.gcount()));
-        if (in.eof()) return readPicture(bytes);
+        if (in.eof()) {
+            switch (format) {
+            case PictureFormat::Bmp: return readBmpPicture(bytes);
+            case PictureFormat::Jpeg: return readJpegPicture(bytes);
+            case PictureFormat::Unknown: break;
+            }
+            return readPicture(bytes);
+        }
         if (!in) return pictureFailure(PictureError::CannotRead);
     }
     return pictureFailure(PictureError::FileTooLarge);

@@ -22,5 +22,8 @@ enum class PictureFormat {
 inline constexpr std::uint64_t kMaxPictureFileBytes = kMaxPictureBytes + (1u << 20);
 
 // Reads the file at `path` (at most kMaxPictureFileBytes) and then the picture in it, as
-// readPicture does. The file is read whole before any of it is taken for a picture.
-[[nodiscard]] PictureResult readPictureFile(const std::filesystem::path& path);
+// readPicture does, or with the reader of `format` when it is known (the window program's open
+// dialog names the type: a BMP file chosen as a JPEG one is refused by the JPEG reader). The
+// file is read whole before any of it is taken for a picture.
+[[nodiscard]] PictureResult readPictureFile(const std::filesystem::path& path,
+                                            PictureFormat format = PictureFormat::Unknown);

@@ -23,7 +23,7 @@ struct [[nodiscard]] WriteResult {
 
 // The file half of every format's writer: stores what an encoder made at `path` (see
 // writeFileReplacing), or nothing when the encoder failed.
-[[nodiscard]] inline WriteResult writeEncodedFile(const std::string& path, EncodeResult encoded,
+[[nodiscard]] inline WriteResult writeEncodedFile(const std::filesystem::path& path, EncodeResult encoded,
                                                   std::span<const std::uint8_t> bytes) {
     if (!encoded.ok()) return {encoded.error, FileError::None, std::move(encoded.message)};
     FileResult stored = writeFileReplacing(path, bytes);
