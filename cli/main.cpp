@@ -9,19 +9,45 @@
 
 #include "imagefiles/bmp_writer.h"
 #include "imagefiles/image_format.h"
+#include "imagefiles/jpeg_writer.h"
+#include "imagefiles/numbered_frames.h"
 #include "render_options.h"
 
 namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-// The writer that the output file's extension chooses.
-WriteResult writeFrame(const RenderRequest& request, const CapturedFrame& frame) {
+// The frame on `view` written to `name` by the writer that the output's extension chooses.
+WriteResult writeFrame(const RenderRequest& request, const std::string& name, FrameView view) {
+    const std::filesystem::path path = pathFromArgument(name);
     switch (imageFormatForFileName(request.output)) {
-    case ImageFormat::Bmp: return writeBmpFile(request.output, frame, request.bmpDepth);
+    case ImageFormat::Bmp: return writeBmpFile(path, captureFrame(view), request.bmpDepth);
+    case ImageFormat::Jpeg:
+        return writeJpegFile(path, captureFrame(view), request.jpegQuality, request.progressive);
     case ImageFormat::Unknown: break;
     }
     return {EncodeError::UnknownFormat, FileError::None, "no picture format has this extension"};
+}
+
+bool reportFailure(const std::string& name, const WriteResult& written) {
+    if (written.ok()) return false;
+    std::fprintf(stderr, "vexarond-render: %s: %s\n", name.c_str(), written.message.c_str());
+    return true;
+}
+
+// One wave cycle as the window's numbered capture writes it: the frame shown first, then one
+// animation tick before each further frame, framesPerCycle files named by the capture's rule.
+int writeCycle(const RenderRequest& request, Scene& scene, FrameImage& frame) {
+    const std::size_t position = frameNumberPosition(request.output);
+    const ImageFormat format = imageFormatForFileName(request.output);
+    const int frames = scene.wave.framesPerCycle;
+    for (int number = 1; number <= frames; ++number) {
+        if (number > 1) advanceAnimation(scene);
+        drawSceneFrame(scene, frame.view());
+        const std::string name = numberedFrameName(request.output, position, number, format);
+        if (reportFailure(name, writeFrame(request, name, frame.view()))) return kExitFailure;
+    }
+    return 0;
 }
 
 int render(RenderRequest& request) {
@@ -33,15 +59,12 @@ int render(RenderRequest& request) {
     auto scene = std::make_unique<Scene>();
     startScene(*scene);
     for (const auto& action : request.actions) action(*scene);
-    FrameImage frame;
-    drawSceneFrame(*scene, frame.view());
-    const WriteResult written = writeFrame(request, captureFrame(frame.view()));
-    if (!written.ok()) {
-        std::fprintf(stderr, "vexarond-render: %s: %s\n", request.output.c_str(),
-                     written.message.c_str());
-        return kExitFailure;
-    }
-    return 0;
+    auto frame = std::make_unique<FrameImage>();
+    if (request.cycle) return writeCycle(request, *scene, *frame);
+    drawSceneFrame(*scene, frame->view());
+    return reportFailure(request.output, writeFrame(request, request.output, frame->view()))
+               ? kExitFailure
+               : 0;
 }
 
 int run(const std::vector<std::string>& arguments) {

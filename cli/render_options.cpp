@@ -10,12 +10,14 @@
 
 #include "geometry/rotation.h"
 #include "imagefiles/image_format.h"
+#include "imagefiles/jpeg_writer.h"
 #include "imagefiles/picture_file.h"
 
 const char kRenderUsage[] =
-    "usage: vexarond-render [ACTION]... OUTPUT.bmp\n"
+    "usage: vexarond-render [ACTION]... OUTPUT.bmp|OUTPUT.jpg\n"
     "Draws the waving flag as the program shows it right after start-up, changed by the actions\n"
-    "in the order given, and writes the displayed 641 x 481 frame.\n"
+    "in the order given, and writes the displayed 641 x 481 frame as BMP or JPEG, as the output\n"
+    "name's extension says (.bmp, .jpg, .jpeg).\n"
     "\n"
     "  --period 2..10  --height 0..20  --direction 0..240  --turbulence 0..6  --speed 2..20\n"
     "                                   wave slider positions\n"
@@ -40,10 +42,14 @@ const char kRenderUsage[] =
     "  --keys STRING                    characters typed into the main window\n"
     "  --step N                         N single steps forward (negative: backward)\n"
     "  --bmp-depth 16|24|32             output depth (default 24)\n"
+    "  --quality 60..100  --progressive JPEG quality (default 80) and progressive JPEG\n"
+    "  --cycle                          one whole wave cycle as numbered files, as the window's\n"
+    "                                   capture writes it: flag.jpg gives flag001.jpg, ...\n"
     "  --help                           this text\n";
 
 namespace {
 constexpr SettingRange kStepRange{-1000000, 1000000};
+constexpr SettingRange kJpegQualityRange{kJpegQualityMin, kJpegQualityMax};
 constexpr SettingRange kColourChannelRange{0, 255};
 constexpr SettingRange kIntRange{INT_MIN, INT_MAX};
 
@@ -192,6 +198,15 @@ struct Parser {
             result.request.bmpDepth = std::stoi(text);
             return true;
         }
+        if (a == "--quality") return intValue(a, kJpegQualityRange, result.request.jpegQuality);
+        if (a == "--progressive") {
+            result.request.progressive = true;
+            return true;
+        }
+        if (a == "--cycle") {
+            result.request.cycle = true;
+            return true;
+        }
         return fail("unknown action '" + a + "'");
     }
 
@@ -276,11 +291,12 @@ ParseResult parseRenderArguments(const std::vector<std::string>& arguments) {
         p.result.request.output = a;
     }
     if (p.result.request.output.empty()) {
-        p.fail("missing output file name (OUTPUT.bmp)");
+        p.fail("missing output file name (OUTPUT.bmp or OUTPUT.jpg)");
         return p.result;
     }
     if (imageFormatForFileName(p.result.request.output) == ImageFormat::Unknown) {
-        p.fail("the output file name must end in .bmp: '" + p.result.request.output + "'");
+        p.fail("the output file name must end in .bmp, .jpg or .jpeg: '" +
+               p.result.request.output + "'");
         return p.result;
     }
     p.result.ok = true;

@@ -22,6 +22,9 @@ struct RenderRequest {
     std::vector<PictureArgument> pictures; // in the order given
     std::string output;
     int bmpDepth = 24;
+    int jpegQuality = 80;
+    bool progressive = false;
+    bool cycle = false; // a numbered series of one wave cycle instead of one file
     bool help = false;
 };
 

@@ -11,6 +11,8 @@ struct Extension {
 
 constexpr Extension kExtensions[] = {
     {"bmp", ImageFormat::Bmp},
+    {"jpg", ImageFormat::Jpeg},
+    {"jpeg", ImageFormat::Jpeg},
 };
 
 // ASCII only: a locale's case rules must not change which writer runs.

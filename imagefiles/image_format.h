@@ -6,6 +6,7 @@
 enum class ImageFormat {
     Unknown, // an extension no writer here takes, or none
     Bmp,     // .bmp
+    Jpeg,    // .jpg, .jpeg
 };
 
 // The format named by the extension of `fileName`'s last part (after the last '/' or '\'),
