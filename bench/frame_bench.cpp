@@ -1,14 +1,22 @@
-// Frame cost at the start-up view: the recompute alone and whole frames in each display mode.
-// The "allocations" counter counts heap allocations per frame; it must stay 0.
+// Frame cost at the start-up view: the recompute alone and whole frames in each display mode;
+// and reading a large picture file. The "allocations" counter counts heap allocations per frame;
+// it must stay 0.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "geometry/rotation.h"
+#include "imagefiles/bmp_reader.h"
+#include "imagefiles/bmp_writer.h"
+#include "imagefiles/jpeg_reader.h"
 #include "scene/scene.h"
+#include "tests/native/jpeg_file_builder.h"
+
 
 namespace {
 std::atomic<long> allocations{0};
@@ -40,13 +48,18 @@ TextureImage makePicture() {
     return image;
 }
 
-enum class Mode { Wireframe, Solid, Textured };
+enum class Mode { Wireframe, Solid, Textured, TexturedErasing };
 
 std::unique_ptr<Scene> makeScene(Mode mode, int extraKeys) {
     auto scene = std::make_unique<Scene>();
     startScene(*scene);
     if (mode == Mode::Solid) chooseSurfaceColour(*scene, kRed);
-    if (mode == Mode::Textured) putPicture(*scene, makePicture());
+    if (mode == Mode::Textured || mode == Mode::TexturedErasing) putPicture(*scene, makePicture());
+    if (mode == Mode::TexturedErasing) {
+        // The colour in the picture's middle: a patch of the flag is left out.
+        setEraseColour(*scene, {128, 127, 127});
+        setErasing(*scene, true);
+    }
     // Pairs of opposite keys leave the view as it was, so the frames stay comparable.
     for (int k = 0; k < extraKeys; ++k) (void)handleKey(scene->flag, k % 2 ? 'Y' : 'y');
     return scene;
@@ -80,6 +93,54 @@ void BM_FrameTextured(benchmark::State& state) { frame(state, Mode::Textured, 0)
 void BM_FrameTexturedAfter4096Keys(benchmark::State& state) {
     frame(state, Mode::Textured, 4096);
 }
+void BM_FrameTexturedErasing(benchmark::State& state) { frame(state, Mode::TexturedErasing, 0); }
+
+// A 2000 x 1500 photo-sized picture: ramps with fine detail, so that JPEG has work to do.
+constexpr int kFileWidth = 2000, kFileHeight = 1500;
+CapturedFrame largeFrame() {
+    CapturedFrame frame{kFileWidth, kFileHeight, {}};
+    frame.pixels.reserve(4u * kFileWidth * kFileHeight);
+    for (int y = 0; y < kFileHeight; ++y)
+        for (int x = 0; x < kFileWidth; ++x) {
+            const int detail = ((x ^ y) & 15) * 4;
+            frame.pixels.insert(frame.pixels.end(),
+                                {static_cast<std::uint8_t>(y * 200 / kFileHeight + detail),
+                                 static_cast<std::uint8_t>(x * 200 / kFileWidth + detail),
+                                 static_cast<std::uint8_t>(255 - x * 200 / kFileWidth - detail),
+                                 0});
+        }
+    return frame;
+}
+
+void BM_ReadJpeg2000x1500(benchmark::State& state) {
+    const CapturedFrame frame = largeFrame();
+    std::vector<std::uint8_t> samples; // red, green, blue, top row first
+    samples.reserve(3u * kFileWidth * kFileHeight);
+    for (int y = kFileHeight - 1; y >= 0; --y)
+        for (int x = 0; x < kFileWidth; ++x) {
+            const std::uint8_t* p = frame.pixels.data() + 4u * (y * kFileWidth + x);
+            samples.insert(samples.end(), {p[2], p[1], p[0]});
+        }
+    const std::vector<std::uint8_t> file =
+        makeJpeg(kFileWidth, kFileHeight, samples, {.quality = 90});
+    for (auto _ : state) {
+        PictureResult read = readJpegPicture(file);
+        if (!read.ok()) state.SkipWithError(read.message.c_str());
+        benchmark::DoNotOptimize(read.picture.pixels.data());
+    }
+    state.counters["file_bytes"] = static_cast<double>(file.size());
+}
+
+void BM_ReadBmp2000x1500(benchmark::State& state) {
+    std::vector<std::uint8_t> file;
+    ByteSink out{file};
+    if (!encodeBmp(largeFrame(), kBmpDepth24, out).ok()) state.SkipWithError("no BMP file");
+    for (auto _ : state) {
+        PictureResult read = readBmpPicture(file);
+        if (!read.ok()) state.SkipWithError(read.message.c_str());
+        benchmark::DoNotOptimize(read.picture.pixels.data());
+    }
+}
 } // namespace
 
 BENCHMARK(BM_RecomputeFlag)->Unit(benchmark::kMicrosecond);
@@ -87,4 +148,7 @@ BENCHMARK(BM_FrameWireframe)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FrameSolid)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FrameTextured)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FrameTexturedAfter4096Keys)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FrameTexturedErasing)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadJpeg2000x1500)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadBmp2000x1500)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -1,0 +1,152 @@
+// Choosing a picture through the real open dialog, driven from a timer inside its modal loop.
+#include <dlgs.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "imagefiles/bmp_writer.h"
+#include "imagefiles/win32/texture_loading.h"
+#include "window_fixture.h"
+
+namespace {
+constexpr wchar_t kOpenTitle[] = L"Vexarond ファイルを開く";
+
+// Steps run in order, each once its window is open: a title and what to do with it.
+struct Step {
+    const wchar_t* title;
+    std::function<void(HWND)> act;
+};
+std::vector<Step> steps;
+std::size_t nextStep = 0;
+
+void CALLBACK runSteps(HWND, UINT, UINT_PTR, DWORD) {
+    if (nextStep >= steps.size()) return;
+    HWND window = FindWindowW(nullptr, steps[nextStep].title);
+    if (!window || !IsWindowVisible(window)) return;
+    steps[nextStep++].act(window);
+}
+
+// The dialog's type box shows this entry (0 JPEG, 1 BMP).
+int shownType(HWND dialog) { return static_cast<int>(SendDlgItemMessageW(dialog, cmb1, CB_GETCURSEL, 0, 0)); }
+
+void chooseFile(HWND dialog, int typeIndex, const std::wstring& path) {
+    SendDlgItemMessageW(dialog, cmb1, CB_SETCURSEL, typeIndex, 0);
+    // The type box tells the dialog of the change as a user's choice would.
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, cmb1)));
+    SetDlgItemTextW(dialog, edt1, path.c_str());
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+}
+
+class TextureLoadingTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        steps.clear();
+        nextStep = 0;
+        folder = std::filesystem::temp_directory_path() / L"vexarond-texture-test";
+        std::filesystem::create_directories(folder);
+        // 3 x 2: a red top row and a blue bottom row.
+        CapturedFrame frame;
+        frame.width = 3;
+        frame.height = 2;
+        for (int k = 0; k < 3; ++k) frame.pixels.insert(frame.pixels.end(), {255, 0, 0, 0});
+        for (int k = 0; k < 3; ++k) frame.pixels.insert(frame.pixels.end(), {0, 0, 255, 0});
+        // Written under a plain name, then given a Japanese one, as a user's files have.
+        const std::filesystem::path plain = folder / "flag.bmp";
+        ASSERT_TRUE(writeBmpFile(plain.string(), frame, 24).ok());
+        bmp = folder / L"旗.bmp";
+        std::filesystem::rename(plain, bmp);
+    }
+    void TearDown() override {
+        MainWindowTest::TearDown();
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+    // Runs the command with the steps answering its windows.
+    void run(int id) {
+        const UINT_PTR timer = SetTimer(nullptr, 0, 30, runSteps);
+        command(id);
+        KillTimer(nullptr, timer);
+        EXPECT_EQ(nextStep, steps.size()) << "not every expected window appeared";
+    }
+    std::filesystem::path folder, bmp;
+};
+} // namespace
+
+TEST_F(TextureLoadingTest, ChosenBmpIsShownOnTheFlagWithItsName) {
+    int typeAtOpening = -1;
+    steps = {{kOpenTitle, [&](HWND d) {
+                  typeAtOpening = shownType(d);
+                  chooseFile(d, 1, bmp.wstring());
+              }}};
+    run(IDM_CHOOSE_PICTURE);
+    EXPECT_EQ(typeAtOpening, 0); // JPEG before any picture
+    EXPECT_EQ(state().imageFileType, kBmpFile);
+    EXPECT_EQ(state().filePath, bmp.wstring());
+    ASSERT_TRUE(state().core.pictureLoaded());
+    EXPECT_EQ(state().core.picture.width, 3);
+    EXPECT_EQ(state().core.picture.height, 2);
+    // The file's first row is the picture's bottom row: blue, stored first.
+    EXPECT_EQ(state().core.picture.pixels[0], 0);
+    EXPECT_EQ(state().core.picture.pixels[2], 255);
+    EXPECT_EQ(state().core.displayMode, DisplayMode::Picture);
+    EXPECT_EQ(state().surfaceChoiceButton, IDC_SURFACE_PICTURE);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(state().controlWindow, IDC_SURFACE_PICTURE)));
+    EXPECT_EQ(IsDlgButtonChecked(state().controlWindow, IDC_SURFACE_PICTURE), BST_CHECKED);
+    wchar_t title[600] = {};
+    GetWindowTextW(main, title, 600);
+    EXPECT_EQ(std::wstring(title), L"Vexarond4.1.6Jwin [旗.bmp]");
+    EXPECT_FALSE(GetMenuState(GetMenu(main), IDM_SHOW_PICTURE, MF_BYCOMMAND) & MF_GRAYED);
+
+    // The next dialog opens on the BMP type with the last name.
+    std::wstring nameAtOpening;
+    steps = {{kOpenTitle, [&](HWND d) {
+                  typeAtOpening = shownType(d);
+                  wchar_t name[300] = {};
+                  GetDlgItemTextW(d, edt1, name, 300);
+                  nameAtOpening = name;
+                  PostMessageW(d, WM_COMMAND, IDCANCEL, 0);
+              }}};
+    nextStep = 0;
+    run(IDM_CHOOSE_PICTURE);
+    EXPECT_EQ(typeAtOpening, 1);
+    EXPECT_NE(nameAtOpening.find(L"旗.bmp"), std::wstring::npos);
+}
+
+TEST_F(TextureLoadingTest, CancelChangesNothing) {
+    steps = {{kOpenTitle, [](HWND d) { PostMessageW(d, WM_COMMAND, IDCANCEL, 0); }}};
+    run(IDM_CHOOSE_PICTURE);
+    EXPECT_EQ(state().imageFileType, 0);
+    EXPECT_TRUE(state().filePath.empty());
+    EXPECT_FALSE(state().core.pictureLoaded());
+    EXPECT_EQ(state().core.displayMode, DisplayMode::Wireframe);
+    wchar_t title[600] = {};
+    GetWindowTextW(main, title, 600);
+    EXPECT_EQ(std::wstring(title), L"Vexarond4.1.6Jwin");
+}
+
+TEST_F(TextureLoadingTest, FailedReadKeepsTheEarlierPictureButNotesTheChoice) {
+    steps = {{kOpenTitle, [&](HWND d) { chooseFile(d, 1, bmp.wstring()); }}};
+    run(IDM_CHOOSE_PICTURE);
+    ASSERT_TRUE(state().core.pictureLoaded());
+    const std::vector<std::uint8_t> earlier = state().core.picture.pixels;
+
+    // The BMP file chosen with the JPEG type goes to the JPEG reader, which refuses it.
+    const std::filesystem::path disguised = folder / L"not-a-jpeg.jpg";
+    std::filesystem::copy_file(bmp, disguised);
+    bool told = false;
+    steps = {{kOpenTitle, [&](HWND d) { chooseFile(d, 0, disguised.wstring()); }},
+             {L"Error", [&](HWND box) {
+                  told = true;
+                  PostMessageW(box, WM_COMMAND, IDOK, 0);
+              }}};
+    nextStep = 0;
+    run(IDM_CHOOSE_PICTURE);
+    EXPECT_TRUE(told);
+    EXPECT_EQ(state().imageFileType, kJpegFile);
+    EXPECT_EQ(state().filePath, disguised.wstring());
+    EXPECT_EQ(state().core.picture.pixels, earlier);
+    EXPECT_EQ(state().core.picture.width, 3);
+}
