@@ -1,6 +1,9 @@
 #include "commands.h"
 
 #include "frame_cycle.h"
+#include "imagefiles/win32/frame_capture.h"
+#include "imagefiles/win32/save_picture.h"
+#include "imagefiles/win32/texture_loading.h"
 #include "scene_state.h"
 #include "texts.h"
 #include "toolwindows/tool_window.h"
@@ -36,10 +39,14 @@ void displayCommand(int command) {
     } else if (command == IDM_WIREFRAME) {
         chooseWireframe(s.core);
         s.surfaceChoiceButton = IDC_SURFACE_WIREFRAME;
+    } else if (LoadTexture(s.mainWindow) == 0) {
+        // The picture is on the flag, textured and in its proportions.
+        if (s.controlWindow)
+            SendMessageW(s.controlWindow, WM_ENABLE_PICTURE_CHOICE, IDC_SURFACE_PICTURE, 0);
+        setWindowTitle();
+        s.surfaceChoiceButton = IDC_SURFACE_PICTURE;
     } else {
-        // Choosing a picture file comes with the picture files; until then it is as if the
-        // dialog had been cancelled.
-        recomputeFlag(s.core.flag, s.core.wave);
+        recomputeFlag(s.core.flag, s.core.wave); // cancelled or not read: as it was
     }
     drawFrame();
     checkRadioButton(IDC_SURFACE_FIRST, IDC_SURFACE_WIREFRAME, s.surfaceChoiceButton);
@@ -84,5 +91,6 @@ void dispatchCommand(int command) {
     else if (command >= IDM_PLAY_BACKWARD && command <= IDM_STEP_FORWARD) animationCommand(command);
     else if (command >= IDM_WAVE_WINDOW && command <= IDM_ERASE_WINDOW) windowMenuCommand(command);
     else if (command == IDM_QUIT) SendMessageW(s.mainWindow, WM_CLOSE, 0, 0);
-    // Saving (1910) and the numbered capture (1920) arrive with the picture files.
+    else if (command == IDM_SAVE_PICTURE && !s.captureRunning) (void)SaveDisplayedPicture(s.mainWindow);
+    else if (command == IDM_CAPTURE_SERIES && !s.captureRunning) StartFrameCapture(s.mainWindow);
 }

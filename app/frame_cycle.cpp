@@ -1,5 +1,6 @@
 #include "frame_cycle.h"
 
+#include "imagefiles/win32/frame_capture.h"
 #include "scene_state.h"
 
 namespace {
@@ -68,6 +69,7 @@ void paintMainWindow(HWND window) {
         if (s.frameDC[shownIndex])
             BitBlt(dc.get(), 0, 0, shown.width, shown.height, s.frameDC[shownIndex].get(), 0, 0,
                    SRCCOPY);
+        if (s.captureRunning) showCaptureStatus();
     }
 
     HMENU menu = GetMenu(window);
@@ -78,6 +80,9 @@ void paintMainWindow(HWND window) {
 
 void animationTick() {
     SceneState& s = sceneState();
+    // A series writes the frame on the screen before the wave moves on; after its last frame
+    // the tick ends there and the animation stays stopped.
+    if (s.captureRunning && !captureStep(s.mainWindow)) return;
     advanceAnimation(s.core);
     drawFrame();
 }

@@ -39,9 +39,10 @@ void onClose(HWND window) {
         s.instanceEvent = nullptr;
     }
     for (Brush& brush : s.toolBrushes) brush.reset();
-    if (s.captureStatusBar) {
-        DestroyWindow(s.captureStatusBar);
-        s.captureStatusBar = nullptr;
+    if (s.capture.captureStatusBar) {
+        DestroyWindow(s.capture.captureStatusBar); // the progress bar is its child
+        s.capture.captureStatusBar = nullptr;
+        s.capture.captureProgressBar = nullptr;
     }
     KillTimer(window, kAnimationTimer);
     releaseFrameBuffers();

@@ -10,6 +10,8 @@ SceneState& sceneState() { return *theState; }
 SharedState& sharedState() { return *theState; }
 void resetSceneState() { theState = std::make_unique<SceneState>(); }
 
+FrameView displayedFrame() { return theState->frameView[theState->showIndex()]; }
+
 void requestRedraw() {
     if (theState->mainWindow) SendMessageW(theState->mainWindow, WM_REDRAW_REQUEST, 0, 0);
 }

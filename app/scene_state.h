@@ -24,8 +24,6 @@ struct SceneState : SharedState {
     int drawIndex = 0;
     [[nodiscard]] int showIndex() const { return 1 - drawIndex; }
 
-    int captureRunning = 0;
-    HWND captureStatusBar = nullptr;
 
     Brush toolBrushes[4];
 };
@@ -34,6 +32,3 @@ SceneState& sceneState();
 
 // Starts a fresh record, as at process start (the program does this once; tests per case).
 void resetSceneState();
-
-inline constexpr UINT_PTR kAnimationTimer = 10001;
-inline constexpr UINT kAnimationInterval = 25; // milliseconds

@@ -41,6 +41,22 @@ struct EraseWindowState {
     COLORREF customColours[16] = {};   // the colour chooser's custom colours, kept between uses
 };
 
+// The save command's settings, kept for the run.
+struct SaveSettings {
+    int jpegQualityPos = 20; // the quality slider, 0..40: quality 60..100
+    bool jpegProgressive = false;
+    int bmpSaveDepth = 24;
+};
+
+// A numbered series of frames being written, one a tick.
+struct FrameCapture {
+    int captureFileType = 0;          // kJpegFile or kBmpFile
+    int captureFrameIndex = 0;        // frames written so far
+    std::size_t captureNumberPos = 0; // where in filePath the frame number goes
+    HWND captureStatusBar = nullptr;
+    HWND captureProgressBar = nullptr;
+};
+
 struct ControlBoxState {
     int animationCommand = IDM_STOP;
     int backgroundButton = IDC_BACKGROUND_LAST; // black
@@ -62,6 +78,11 @@ struct SharedState {
 
     std::wstring filePath; // the file last chosen in an open or save dialog
     int imageFileType = 0; // the last picture opened: kJpegFile, kBmpFile, or 0 before any
+    SaveSettings save;
+    // Set from the start of a numbered capture's dialogs to the end of its series: the display,
+    // animation, save and capture commands wait.
+    int captureRunning = 0;
+    FrameCapture capture;
 
     HWND waveWindow = nullptr;
     HWND lightWindow = nullptr;
@@ -84,7 +105,13 @@ SharedState& sharedState();
 
 inline constexpr UINT WM_REDRAW_REQUEST = WM_USER + 1; // recompute the flag and draw a frame
 inline constexpr UINT WM_ENABLE_PICTURE_CHOICE = WM_USER + 2;
+inline constexpr UINT_PTR kAnimationTimer = 10001;   // the main window's only timer
+inline constexpr UINT kAnimationInterval = 25;       // milliseconds while the flag plays
+inline constexpr UINT kCaptureInterval = 100;        // milliseconds while a series is written
 
 // After a change to the scene: the main window recomputes the flag and has drawn the new
 // frame when this returns.
 void requestRedraw();
+
+// The frame on the screen now (the main window's shown buffer); empty before it has one.
+[[nodiscard]] FrameView displayedFrame();

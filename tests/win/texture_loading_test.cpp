@@ -1,6 +1,4 @@
 // Choosing a picture through the real open dialog, driven from a timer inside its modal loop.
-#include <dlgs.h>
-
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -8,6 +6,8 @@
 #include "imagefiles/bmp_writer.h"
 #include "imagefiles/win32/texture_loading.h"
 #include "window_fixture.h"
+
+#include <dlgs.h> // after windows.h, which it needs
 
 namespace {
 constexpr wchar_t kOpenTitle[] = L"Vexarond ファイルを開く";
@@ -33,7 +33,7 @@ int shownType(HWND dialog) { return static_cast<int>(SendDlgItemMessageW(dialog,
 void chooseFile(HWND dialog, int typeIndex, const std::wstring& path) {
     SendDlgItemMessageW(dialog, cmb1, CB_SETCURSEL, typeIndex, 0);
     // The type box tells the dialog of the change as a user's choice would.
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELCHANGE),
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELENDOK),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, cmb1)));
     SetDlgItemTextW(dialog, edt1, path.c_str());
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
@@ -51,8 +51,9 @@ protected:
         CapturedFrame frame;
         frame.width = 3;
         frame.height = 2;
-        for (int k = 0; k < 3; ++k) frame.pixels.insert(frame.pixels.end(), {255, 0, 0, 0});
-        for (int k = 0; k < 3; ++k) frame.pixels.insert(frame.pixels.end(), {0, 0, 255, 0});
+        // Blue, green, red, fourth byte; the bottom row first.
+        frame.pixels = {255, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0,
+                        0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 0};
         // Written under a plain name, then given a Japanese one, as a user's files have.
         const std::filesystem::path plain = folder / "flag.bmp";
         ASSERT_TRUE(writeBmpFile(plain.string(), frame, 24).ok());
@@ -88,9 +89,10 @@ TEST_F(TextureLoadingTest, ChosenBmpIsShownOnTheFlagWithItsName) {
     ASSERT_TRUE(state().core.pictureLoaded());
     EXPECT_EQ(state().core.picture.width, 3);
     EXPECT_EQ(state().core.picture.height, 2);
-    // The file's first row is the picture's bottom row: blue, stored first.
-    EXPECT_EQ(state().core.picture.pixels[0], 0);
-    EXPECT_EQ(state().core.picture.pixels[2], 255);
+    // The picture's bottom row, stored first, is the blue one; its top row red.
+    EXPECT_EQ(state().core.picture.pixels[0], 255);
+    EXPECT_EQ(state().core.picture.pixels[2], 0);
+    EXPECT_EQ(state().core.picture.pixels[3 * 4 + 2], 255);
     EXPECT_EQ(state().core.displayMode, DisplayMode::Picture);
     EXPECT_EQ(state().surfaceChoiceButton, IDC_SURFACE_PICTURE);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(state().controlWindow, IDC_SURFACE_PICTURE)));

@@ -1,0 +1,100 @@
+#include "frame_capture.h"
+
+#include <commctrl.h>
+
+#include "app/shared_state.h"
+#include "imagefiles/numbered_frames.h"
+#include "save_picture.h"
+
+namespace {
+constexpr WPARAM kSimplePart = 255;
+constexpr wchar_t kWritingText[] = L"　書き込み中";
+constexpr wchar_t kClearedText[] = L"　　　　　　";
+constexpr std::size_t kPathCapacity = 256; // the file name buffer, terminator included
+constexpr std::size_t kNumberAndExtension = 3 + 4;
+constexpr wchar_t kErrorCaption[] = L"Error";
+constexpr wchar_t kNameTooLongText[] = L"ファイル名が長すぎます";
+
+void createBars(HWND mainWindow, int frames) {
+    FrameCapture& c = sharedState().capture;
+    const HINSTANCE instance = sharedState().programInstance;
+    c.captureStatusBar = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
+                                         0, 0, 0, 0, mainWindow, nullptr, instance, nullptr);
+    c.captureProgressBar =
+        CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | PBS_SMOOTH, 100,
+                        6, 240, 12, c.captureStatusBar, nullptr, instance, nullptr);
+    showCaptureStatus();
+    SendMessageW(c.captureProgressBar, PBM_SETBKCOLOR, 0, RGB(224, 224, 224));
+    SendMessageW(c.captureProgressBar, PBM_SETBARCOLOR, 0, RGB(0, 64, 255));
+    SendMessageW(c.captureProgressBar, PBM_SETSTEP, 1, 0);
+    SendMessageW(c.captureProgressBar, PBM_SETRANGE32, 0, frames);
+    SendMessageW(c.captureProgressBar, PBM_SETPOS, 0, 0);
+}
+
+void endSeries() {
+    SharedState& s = sharedState();
+    FrameCapture& c = s.capture;
+    if (c.captureStatusBar)
+        SendMessageW(c.captureStatusBar, SB_SETTEXTW, kSimplePart, reinterpret_cast<LPARAM>(kClearedText));
+    s.captureRunning = 0;
+    c.captureFrameIndex = 0;
+    if (c.captureProgressBar) DestroyWindow(c.captureProgressBar);
+    if (c.captureStatusBar) DestroyWindow(c.captureStatusBar);
+    c.captureProgressBar = nullptr;
+    c.captureStatusBar = nullptr;
+}
+
+// The next frame's file: the number written into filePath at the number position, with the
+// extension of the series' type.
+void WriteNumberedFrame(std::size_t position, HWND owner) {
+    SharedState& s = sharedState();
+    const ImageFormat format = s.capture.captureFileType == kBmpFile ? ImageFormat::Bmp : ImageFormat::Jpeg;
+    s.filePath = numberedFrameName(s.filePath, position, s.capture.captureFrameIndex + 1, format);
+    (void)writeDisplayedFrame(owner, s.filePath, s.capture.captureFileType);
+}
+} // namespace
+
+void showCaptureStatus() {
+    const FrameCapture& c = sharedState().capture;
+    if (c.captureStatusBar)
+        SendMessageW(c.captureStatusBar, SB_SETTEXTW, kSimplePart, reinterpret_cast<LPARAM>(kWritingText));
+}
+
+void StartFrameCapture(HWND mainWindow) {
+    SharedState& s = sharedState();
+    KillTimer(mainWindow, kAnimationTimer);
+    s.captureRunning = 1;
+    const int type = SaveDisplayedPicture(mainWindow);
+    if (type != kJpegFile && type != kBmpFile) {
+        s.captureRunning = 0;
+        return;
+    }
+    const std::size_t position = frameNumberPosition(s.filePath);
+    // Every frame's name must fit the file name buffer, or frames would be cut short and
+    // written over each other.
+    if (position + kNumberAndExtension >= kPathCapacity) {
+        MessageBoxW(mainWindow, kNameTooLongText, kErrorCaption, MB_OK);
+        s.captureRunning = 0;
+        return;
+    }
+    s.capture.captureFileType = type;
+    createBars(mainWindow, s.core.wave.framesPerCycle);
+    s.capture.captureFrameIndex = 0;
+    s.capture.captureNumberPos = position;
+    SetTimer(mainWindow, kAnimationTimer, kCaptureInterval, nullptr);
+}
+
+bool captureStep(HWND mainWindow) {
+    SharedState& s = sharedState();
+    FrameCapture& c = s.capture;
+    KillTimer(mainWindow, kAnimationTimer);
+    if (c.captureFrameIndex >= s.core.wave.framesPerCycle) {
+        endSeries();
+        return false;
+    }
+    WriteNumberedFrame(c.captureNumberPos, mainWindow);
+    ++c.captureFrameIndex;
+    SendMessageW(c.captureProgressBar, PBM_STEPIT, 0, 0);
+    SetTimer(mainWindow, kAnimationTimer, kCaptureInterval, nullptr);
+    return true;
+}

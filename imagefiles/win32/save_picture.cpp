@@ -1,0 +1,159 @@
+#include "save_picture.h"
+
+#include <commdlg.h>
+#include <dlgs.h>
+
+#include <algorithm>
+#include <string>
+
+#include "app/shared_state.h"
+#include "imagefiles/bmp_writer.h"
+#include "imagefiles/captured_frame.h"
+#include "imagefiles/jpeg_writer.h"
+#include "toolwindows/slider.h"
+#include "toolwindows/tool_window.h"
+
+namespace {
+constexpr wchar_t kSaveTitle[] = L"Vexarond 名前を付けて保存";
+// Each pattern begins with a space, as the dialogs have always shown them.
+constexpr wchar_t kSaveFilter[] = L"JPEGファイル(*.jpg)\0 *.jpg\0BMPファイル(*.bmp)\0 *.bmp\0";
+constexpr wchar_t kDefaultExtension[] = L"jpg";
+constexpr wchar_t kDefaultName[] = L"SampleFlag";
+constexpr std::size_t kPathCapacity = 256; // the dialog's file name buffer, terminator included
+constexpr wchar_t kErrorCaption[] = L"Error";
+constexpr wchar_t kCannotWriteText[] = L"ファイル作成に失敗しました";
+constexpr wchar_t kJpegDialogName[] = L"JPEGDIALOG";
+constexpr wchar_t kBmpDialogName[] = L"SETCOLORDEPTHDIALOG";
+constexpr int kQualityPositions = kJpegQualityMax - kJpegQualityMin; // the slider: 0..40
+
+// The file name box's extension follows the type box: .jpg or .bmp in place of what the name
+// ended in from its last '.', or appended where it has none.
+void rewriteExtension(HWND dialog) {
+    const LRESULT type = SendDlgItemMessageW(dialog, cmb1, CB_GETCURSEL, 0, 0);
+    if (type != 0 && type != 1) return;
+    wchar_t text[kPathCapacity] = {};
+    GetDlgItemTextW(dialog, edt1, text, static_cast<int>(kPathCapacity));
+    std::wstring name = text;
+    const std::size_t dot = name.rfind(L'.');
+    name.resize(dot == std::wstring::npos ? name.size() : dot);
+    name += type == 0 ? L".jpg" : L".bmp";
+    SetDlgItemTextW(dialog, edt1, name.c_str());
+}
+
+// The hook's window is a child of the explorer-style dialog, whose controls and place these are.
+UINT_PTR CALLBACK saveHook(HWND hook, UINT message, WPARAM, LPARAM lParam) {
+    if (message == WM_INITDIALOG) centreOnDesktop(GetParent(hook));
+    if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->code == CDN_TYPECHANGE)
+        rewriteExtension(GetParent(hook));
+    return 0;
+}
+
+INT_PTR CALLBACK jpegDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    SharedState& s = sharedState();
+    HWND bar = GetDlgItem(dialog, IDC_JPEG_QUALITY);
+    HWND label = GetDlgItem(dialog, IDC_JPEG_QUALITY_LABEL);
+    SliderRecord quality{s.save.jpegQualityPos, 0, kQualityPositions};
+    switch (message) {
+    case WM_INITDIALOG:
+        s.sliderValue = quality.position;
+        s.sliderMin = quality.minimum;
+        s.sliderMax = quality.maximum;
+        showSlider(bar, label, 0);
+        CheckDlgButton(dialog, IDC_JPEG_PROGRESSIVE, BST_UNCHECKED); // unticked every time
+        centreOnDesktop(dialog);
+        return TRUE;
+    case WM_HSCROLL:
+        if (reinterpret_cast<HWND>(lParam) != bar) return FALSE;
+        // Kept at once: cancelling the dialog does not take it back.
+        sliderStep(quality, bar, label, LOWORD(wParam), HIWORD(wParam), 0);
+        s.save.jpegQualityPos = quality.position;
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) {
+            s.save.jpegProgressive = IsDlgButtonChecked(dialog, IDC_JPEG_PROGRESSIVE) == BST_CHECKED;
+            EndDialog(dialog, IDOK);
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        }
+        return FALSE;
+    default: return FALSE;
+    }
+}
+
+struct DepthButton {
+    int id, depth;
+};
+constexpr DepthButton kDepthButtons[] = {
+    {IDC_BMP_DEPTH_16, kBmpDepth16}, {IDC_BMP_DEPTH_24, kBmpDepth24}, {IDC_BMP_DEPTH_32, kBmpDepth32}};
+
+INT_PTR CALLBACK bmpDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    SharedState& s = sharedState();
+    switch (message) {
+    case WM_INITDIALOG:
+        for (const DepthButton& b : kDepthButtons)
+            CheckDlgButton(dialog, b.id, b.depth == s.save.bmpSaveDepth ? BST_CHECKED : BST_UNCHECKED);
+        centreOnDesktop(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        for (const DepthButton& b : kDepthButtons)
+            if (LOWORD(wParam) == b.id) {
+                s.save.bmpSaveDepth = b.depth; // kept at once, also through a cancel
+                return TRUE;
+            }
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, LOWORD(wParam));
+            return TRUE;
+        }
+        return FALSE;
+    default: return FALSE;
+    }
+}
+} // namespace
+
+int ChooseSaveFile(HWND owner) {
+    SharedState& s = sharedState();
+    wchar_t path[kPathCapacity] = {};
+    s.filePath.copy(path, std::min(s.filePath.size(), kPathCapacity - 1));
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = kSaveFilter;
+    dialog.nFilterIndex = static_cast<DWORD>(s.imageFileType);
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = static_cast<DWORD>(kPathCapacity);
+    dialog.lpstrTitle = kSaveTitle;
+    dialog.lpstrDefExt = kDefaultExtension;
+    dialog.Flags = OFN_EXPLORER | OFN_ENABLEHOOK | OFN_HIDEREADONLY | OFN_ENABLESIZING |
+                   OFN_OVERWRITEPROMPT;
+    dialog.lpfnHook = saveHook;
+    if (!GetSaveFileNameW(&dialog)) return -1;
+    s.filePath = path;
+    return dialog.nFilterIndex == kBmpFile ? kBmpFile : kJpegFile;
+}
+
+bool writeDisplayedFrame(HWND owner, const std::wstring& path, int fileType) {
+    const SharedState& s = sharedState();
+    const CapturedFrame frame = captureFrame(displayedFrame());
+    const WriteResult written =
+        fileType == kBmpFile
+            ? writeBmpFile(path, frame, s.save.bmpSaveDepth)
+            : writeJpegFile(path, frame, kJpegQualityMin + s.save.jpegQualityPos, s.save.jpegProgressive);
+    if (!written.ok()) MessageBoxW(owner, kCannotWriteText, kErrorCaption, MB_OK);
+    return written.ok();
+}
+
+int SaveDisplayedPicture(HWND owner) {
+    SharedState& s = sharedState();
+    if (s.filePath.empty()) s.filePath = kDefaultName;
+    const int type = ChooseSaveFile(owner);
+    if (type != kJpegFile && type != kBmpFile) return -1;
+    const wchar_t* settings = type == kJpegFile ? kJpegDialogName : kBmpDialogName;
+    const DLGPROC procedure = type == kJpegFile ? jpegDialogProc : bmpDialogProc;
+    if (DialogBoxParamW(s.programInstance, settings, owner, procedure, 0) != IDOK) return 0;
+    if (s.captureRunning) return type;
+    (void)writeDisplayedFrame(owner, s.filePath, type);
+    return 0;
+}
