@@ -3,6 +3,8 @@
 //                                   depend on fonts, the command ids do not)
 //   vexdriver --client TITLE        prints the screen position of the window's client origin
 //   vexdriver --thumb TITLE ID      prints the screen position of a scroll bar's thumb centre
+//   vexdriver --rect TITLE ID       prints a control's screen rectangle: left top right bottom
+//   vexdriver --text TITLE ID       prints a control's text
 #include <windows.h>
 
 #include <cstdio>
@@ -53,13 +55,40 @@ int printThumb(const wchar_t* title, const wchar_t* idText) {
     std::wprintf(L"%ld %ld\n", x, y);
     return 0;
 }
+HWND controlOf(const wchar_t* title, const wchar_t* idText) {
+    long id = 0;
+    HWND window = windowTitled(title);
+    if (!window || !parseId(idText, id)) return nullptr;
+    HWND control = GetDlgItem(window, static_cast<int>(id));
+    if (!control) std::fwprintf(stderr, L"vexdriver: no control %ld in %ls\n", id, title);
+    return control;
+}
+
+int printRect(const wchar_t* title, const wchar_t* idText) {
+    HWND control = controlOf(title, idText);
+    RECT r;
+    if (!control || !GetWindowRect(control, &r)) return 1;
+    std::wprintf(L"%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+    return 0;
+}
+
+int printText(const wchar_t* title, const wchar_t* idText) {
+    HWND control = controlOf(title, idText);
+    if (!control) return 1;
+    wchar_t text[256] = {};
+    GetWindowTextW(control, text, 256);
+    std::wprintf(L"%ls\n", text);
+    return 0;
+}
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && std::wcscmp(argv[1], L"--client") == 0) return printClientOrigin(argv[2]);
     if (argc == 4 && std::wcscmp(argv[1], L"--thumb") == 0) return printThumb(argv[2], argv[3]);
+    if (argc == 4 && std::wcscmp(argv[1], L"--rect") == 0) return printRect(argv[2], argv[3]);
+    if (argc == 4 && std::wcscmp(argv[1], L"--text") == 0) return printText(argv[2], argv[3]);
     if (argc < 2) {
-        std::fwprintf(stderr, L"usage: vexdriver COMMAND_ID... | --client TITLE | --thumb TITLE ID\n");
+        std::fwprintf(stderr, L"usage: vexdriver COMMAND_ID... | --client TITLE | --thumb|--rect|--text TITLE ID\n");
         return 2;
     }
     HWND main = FindWindowW(L"Graphic", nullptr);
