@@ -23,6 +23,8 @@ void createBars(HWND mainWindow, int frames) {
     c.captureProgressBar =
         CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | PBS_SMOOTH, 100,
                         6, 240, 12, c.captureStatusBar, nullptr, instance, nullptr);
+    // The status text goes into the bar's one simple part, which shows only in simple mode.
+    SendMessageW(c.captureStatusBar, SB_SIMPLE, TRUE, 0);
     showCaptureStatus();
     SendMessageW(c.captureProgressBar, PBM_SETBKCOLOR, 0, RGB(224, 224, 224));
     SendMessageW(c.captureProgressBar, PBM_SETBARCOLOR, 0, RGB(0, 64, 255));

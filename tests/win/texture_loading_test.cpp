@@ -45,7 +45,11 @@ protected:
         MainWindowTest::SetUp();
         steps.clear();
         nextStep = 0;
+        // The file dialogs make the chosen folder the current one, which cannot then be
+        // removed: leave it first.
+        std::filesystem::current_path(std::filesystem::temp_directory_path());
         folder = std::filesystem::temp_directory_path() / L"vexarond-texture-test";
+        std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         // 3 x 2: a red top row and a blue bottom row.
         CapturedFrame frame;
@@ -63,6 +67,7 @@ protected:
     void TearDown() override {
         MainWindowTest::TearDown();
         std::error_code ignored;
+        std::filesystem::current_path(std::filesystem::temp_directory_path(), ignored);
         std::filesystem::remove_all(folder, ignored);
     }
     // Runs the command with the steps answering its windows.
