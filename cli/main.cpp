@@ -7,27 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "imagefiles/bmp_writer.h"
+#include "frame_series.h"
 #include "imagefiles/image_format.h"
-#include "imagefiles/jpeg_writer.h"
-#include "imagefiles/numbered_frames.h"
 #include "render_options.h"
 
 namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
-
-// The frame on `view` written to `name` by the writer that the output's extension chooses.
-WriteResult writeFrame(const RenderRequest& request, const std::string& name, FrameView view) {
-    const std::filesystem::path path = pathFromArgument(name);
-    switch (imageFormatForFileName(request.output)) {
-    case ImageFormat::Bmp: return writeBmpFile(path, captureFrame(view), request.bmpDepth);
-    case ImageFormat::Jpeg:
-        return writeJpegFile(path, captureFrame(view), request.jpegQuality, request.progressive);
-    case ImageFormat::Unknown: break;
-    }
-    return {EncodeError::UnknownFormat, FileError::None, "no picture format has this extension"};
-}
 
 bool reportFailure(const std::string& name, const WriteResult& written) {
     if (written.ok()) return false;
@@ -35,19 +21,9 @@ bool reportFailure(const std::string& name, const WriteResult& written) {
     return true;
 }
 
-// One wave cycle as the window's numbered capture writes it: the frame shown first, then one
-// animation tick before each further frame, framesPerCycle files named by the capture's rule.
-int writeCycle(const RenderRequest& request, Scene& scene, FrameImage& frame) {
-    const std::size_t position = frameNumberPosition(request.output);
-    const ImageFormat format = imageFormatForFileName(request.output);
-    const int frames = scene.wave.framesPerCycle;
-    for (int number = 1; number <= frames; ++number) {
-        if (number > 1) advanceAnimation(scene);
-        drawSceneFrame(scene, frame.view());
-        const std::string name = numberedFrameName(request.output, position, number, format);
-        if (reportFailure(name, writeFrame(request, name, frame.view()))) return kExitFailure;
-    }
-    return 0;
+FrameFileSettings fileSettings(const RenderRequest& request) {
+    return {imageFormatForFileName(request.output), request.bmpDepth, request.jpegQuality,
+            request.progressive};
 }
 
 int render(RenderRequest& request) {
@@ -60,9 +36,13 @@ int render(RenderRequest& request) {
     startScene(*scene);
     for (const auto& action : request.actions) action(*scene);
     auto frame = std::make_unique<FrameImage>();
-    if (request.cycle) return writeCycle(request, *scene, *frame);
+    const FrameFileSettings settings = fileSettings(request);
+    if (request.cycle) {
+        const SeriesResult series = writeCycleSeries(request.output, settings, *scene, *frame);
+        return reportFailure(series.failedName, series.written) ? kExitFailure : 0;
+    }
     drawSceneFrame(*scene, frame->view());
-    return reportFailure(request.output, writeFrame(request, request.output, frame->view()))
+    return reportFailure(request.output, writeFrameFile(request.output, settings, frame->view()))
                ? kExitFailure
                : 0;
 }
