@@ -33,9 +33,12 @@ TEST(ImageFormatForFileName, ChoosesByTheLastPartsExtensionInAnyCase) {
         {"out\\.BMP", ImageFormat::Unknown},
         {"frame.bmp/", ImageFormat::Unknown},
         {"frame.bmp/out", ImageFormat::Unknown},
-        // Formats to come are not taken for BMP before they have a writer.
-        {"frame.jpg", ImageFormat::Unknown},
-        {"frame.jpeg", ImageFormat::Unknown},
+        // JPEG by either of its extensions; formats without a writer are not taken for another.
+        {"frame.jpg", ImageFormat::Jpeg},
+        {"frame.JPEG", ImageFormat::Jpeg},
+        {"out.d/frame.Jpg", ImageFormat::Jpeg},
+        {"frame.jpe", ImageFormat::Unknown},
+        {".jpg", ImageFormat::Unknown},
         {"frame.png", ImageFormat::Unknown},
     };
     for (const Case& c : cases)
