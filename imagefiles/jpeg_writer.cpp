@@ -1,30 +1,37 @@
 #include "jpeg_writer.h"
 
 #include <csetjmp>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio> // jpeglib.h needs FILE
-#include <cstdlib>
 #include <new>
+#include <vector>
 
 #include <jerror.h>
 #include <jpeglib.h>
 
 namespace {
 
-constexpr int kRgbComponents = 3;
 // libjpeg's dimension limit; larger frames are refused before the library sees them.
 constexpr int kMaxJpegSide = JPEG_MAX_DIMENSION;
+// The library fills this much of the output before it goes into the sink.
+constexpr std::size_t kOutputChunk = 16384;
 
-// One encoding's state, shared with the error callback through client_data. It lives in the
+// One encoding's state, shared with the callbacks through client_data. It lives in the
 // caller's frame, outside the function that holds the jump target.
 struct JpegEncoder {
     jpeg_compress_struct info;
     jpeg_error_mgr errors;
+    jpeg_destination_mgr destination;
     std::jmp_buf recovery;
     bool outOfMemory;
-    unsigned char* output; // the library's block: malloc'ed by it, freed by us
-    unsigned long outputSize;
-    JSAMPLE* row;           // one row of red, green, blue samples
+    std::vector<std::uint8_t>* file; // the sink's bytes
+    JOCTET chunk[kOutputChunk];
 };
+
+JpegEncoder& encoderOf(j_compress_ptr info) {
+    return *static_cast<JpegEncoder*>(info->client_data);
+}
 
 // A fatal library error never ends the program: it comes back to the recovery point.
 [[noreturn]] void onFatalError(j_common_ptr info) {
@@ -35,40 +42,69 @@ struct JpegEncoder {
 
 void onMessage(j_common_ptr) {} // warnings are not the user's to read
 
+// The destination: the library's output goes straight into the sink, a chunk at a time, and
+// no std::bad_alloc crosses the library: it becomes the library's out-of-memory error.
+bool appendChunk(JpegEncoder& encoder, std::size_t count) noexcept {
+    try {
+        encoder.file->insert(encoder.file->end(), encoder.chunk, encoder.chunk + count);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+void startOutput(j_compress_ptr info) {
+    JpegEncoder& encoder = encoderOf(info);
+    encoder.destination.next_output_byte = encoder.chunk;
+    encoder.destination.free_in_buffer = kOutputChunk;
+}
+
+boolean chunkFull(j_compress_ptr info) {
+    JpegEncoder& encoder = encoderOf(info);
+    if (!appendChunk(encoder, kOutputChunk)) ERREXIT1(info, JERR_OUT_OF_MEMORY, 0);
+    startOutput(info);
+    return TRUE;
+}
+
+void endOutput(j_compress_ptr info) {
+    JpegEncoder& encoder = encoderOf(info);
+    if (!appendChunk(encoder, kOutputChunk - encoder.destination.free_in_buffer))
+        ERREXIT1(info, JERR_OUT_OF_MEMORY, 0);
+}
+
 // Holds the jump target, so it has no objects with destructors: a longjmp past one would skip
-// it. The library's defaults are kept but for the progression and the quality, and the rows
-// go in from the top of the screen image, whose last row the frame stores first.
+// it. The library's defaults are kept but for the progression and the quality. The rows go in
+// from the top of the screen image, whose last row the frame stores first, as they are
+// captured: blue, green, red and a fourth byte the library skips.
 bool compress(JpegEncoder& encoder, const CapturedFrame& frame, int quality, bool progressive) {
     jpeg_compress_struct& info = encoder.info;
     info.err = jpeg_std_error(&encoder.errors);
     encoder.errors.error_exit = onFatalError;
     encoder.errors.output_message = onMessage;
+    // Before the library is set up: its own set-up may fail already.
+    info.client_data = &encoder;
     if (setjmp(encoder.recovery)) {
         jpeg_destroy_compress(&info);
         return false;
     }
     jpeg_create_compress(&info);
-    info.client_data = &encoder;
-    jpeg_mem_dest(&info, &encoder.output, &encoder.outputSize);
+    encoder.destination.init_destination = startOutput;
+    encoder.destination.empty_output_buffer = chunkFull;
+    encoder.destination.term_destination = endOutput;
+    info.dest = &encoder.destination;
     info.image_width = static_cast<JDIMENSION>(frame.width);
     info.image_height = static_cast<JDIMENSION>(frame.height);
-    info.input_components = kRgbComponents;
-    info.in_color_space = JCS_RGB;
+    info.input_components = CapturedFrame::bytesPerPixel;
+    info.in_color_space = JCS_EXT_BGRX;
     jpeg_set_defaults(&info);
     if (progressive) jpeg_simple_progression(&info);
     jpeg_set_quality(&info, quality, TRUE); // baseline-compatible tables
     jpeg_start_compress(&info, TRUE);
     const std::size_t rowBytes = static_cast<std::size_t>(frame.width) * CapturedFrame::bytesPerPixel;
+    // The library only reads the rows it is given.
+    auto* bottomRow = const_cast<JSAMPLE*>(frame.pixels.data());
     while (info.next_scanline < info.image_height) {
-        const std::uint8_t* in =
-            frame.pixels.data() + (frame.height - 1 - info.next_scanline) * rowBytes;
-        JSAMPLE* out = encoder.row;
-        for (int column = 0; column < frame.width; ++column, in += CapturedFrame::bytesPerPixel) {
-            *out++ = in[2]; // red
-            *out++ = in[1]; // green
-            *out++ = in[0]; // blue
-        }
-        JSAMPROW rows[1] = {encoder.row};
+        JSAMPROW rows[1] = {bottomRow + (frame.height - 1 - info.next_scanline) * rowBytes};
         jpeg_write_scanlines(&info, rows, 1);
     }
     jpeg_finish_compress(&info);
@@ -87,25 +123,13 @@ EncodeResult encodeJpeg(const CapturedFrame& frame, int quality, bool progressiv
                                    CapturedFrame::bytesPerPixel)
         return {EncodeError::UnusableFrame, "the frame cannot be stored as a JPEG file"};
     JpegEncoder encoder{};
-    encoder.row = static_cast<JSAMPLE*>(
-        std::malloc(static_cast<std::size_t>(frame.width) * kRgbComponents));
-    if (encoder.row == nullptr) return {EncodeError::OutOfMemory, "out of memory"};
-    const bool done = compress(encoder, frame, quality, progressive);
-    std::free(encoder.row);
-    EncodeResult result;
-    if (!done) {
-        result = encoder.outOfMemory ? EncodeResult{EncodeError::OutOfMemory, "out of memory"}
-                                     : EncodeResult{EncodeError::UnusableFrame,
-                                                    "the JPEG library could not encode the frame"};
-    } else {
-        try {
-            out.bytes.insert(out.bytes.end(), encoder.output, encoder.output + encoder.outputSize);
-        } catch (const std::bad_alloc&) {
-            result = {EncodeError::OutOfMemory, "out of memory"};
-        }
-    }
-    std::free(encoder.output);
-    return result;
+    encoder.file = &out.bytes;
+    const std::size_t start = out.bytes.size();
+    if (compress(encoder, frame, quality, progressive)) return {};
+    out.bytes.resize(start); // the sink as it was
+    return encoder.outOfMemory ? EncodeResult{EncodeError::OutOfMemory, "out of memory"}
+                               : EncodeResult{EncodeError::UnusableFrame,
+                                              "the JPEG library could not encode the frame"};
 }
 
 WriteResult writeJpegFile(const std::filesystem::path& path, const CapturedFrame& frame,
