@@ -33,6 +33,11 @@ bad_inputs=(
   "--erase 0,0,256"
   "--tolerance 201"
   "--picture"
+  "--quality 59"
+  "--quality 101"
+  "--quality eighty"
+  "--quality 80.5"
+  "--quality"
 )
 for args in "${bad_inputs[@]}"; do
   rm -f "$scratch/bad.bmp"
@@ -168,6 +173,122 @@ for depth in 16 24 32; do
   case $depth in 16) want=$((14 + 40 + 1284 * 481)) ;; 24) want=$((14 + 40 + 1924 * 481)) ;; 32) want=$((14 + 56 + 4 * 641 * 481)) ;; esac
   [ "$size" -eq "$want" ] && pass || fail "--bmp-depth $depth wrote $size bytes, not $want"
 done
+
+# JPEG output, chosen by the extension in any case: byte for byte what cjpeg, an independent
+# program on the same library, makes of the BMP frame with the library's defaults, the quality
+# (80 unless given) and, with --progressive, its simple progression.
+if command -v cjpeg >/dev/null && command -v djpeg >/dev/null; then
+  run --flag red --keys yyy "$scratch/red.bmp"
+  # Names apart also without case: Windows file systems do not tell RED.JPG from red.jpg.
+  for name in red1.jpg red2.jpeg RED3.JPG Red4.Jpeg; do
+    run --flag red --keys yyy "$scratch/$name" && cjpeg -quality 80 "$scratch/red.bmp" | cmp -s - "$scratch/$name" &&
+      pass || fail "'$name' is not cjpeg's quality 80 file of the same frame"
+  done
+  for settings in "60" "100" "60 -progressive" "80 -progressive"; do
+    quality=${settings%% *} progressive=""
+    [ "$settings" = "$quality" ] || progressive=--progressive
+    run --flag red --keys yyy --quality $quality $progressive "$scratch/q.jpg" &&
+      cjpeg -quality $settings "$scratch/red.bmp" | cmp -s - "$scratch/q.jpg" &&
+      pass || fail "--quality $quality $progressive is not cjpeg -quality $settings"
+  done
+  # The frame's size and the start-of-frame marker, as djpeg reads them.
+  for progressive in "" --progressive; do
+    sof=0xc0; [ -n "$progressive" ] && sof=0xc2
+    run $progressive "$scratch/start.jpg" && djpeg -verbose "$scratch/start.jpg" 2>&1 >/dev/null |
+      grep -q "^Start Of Frame $sof: width=641, height=481, components=3$" &&
+      pass || fail "'$progressive' output has no SOF $sof of 641 x 481 with three components"
+  done
+else
+  fail "cjpeg or djpeg (libjpeg-turbo-progs) is missing"
+fi
+
+# --cycle: framesPerCycle files (18 at period 10, speed 20) named by the capture's rule; frame k
+# is the frame that --step k-1 draws, byte for byte.
+mkdir "$scratch/cycle"
+run --period 10 --speed 20 --cycle "$scratch/cycle/flag.bmp"
+rc=$?
+[ $rc -eq 0 ] && [ "$(ls -A "$scratch/cycle" | tr '\n' ' ')" = "$(printf 'flag%03d.bmp ' $(seq 18))" ] &&
+  pass || fail "--cycle gave exit $rc and: $(ls -A "$scratch/cycle" | tr '\n' ' ')"
+differing=""
+for k in $(seq 18); do
+  run --period 10 --speed 20 --step $((k - 1)) "$scratch/step.bmp"
+  cmp -s "$scratch/step.bmp" "$scratch/cycle/$(printf 'flag%03d.bmp' "$k")" || differing+=" $k"
+done
+[ -z "$differing" ] && pass || fail "cycle frames that differ from --step k-1:$differing"
+
+# A JPEG cycle: every frame with the same settings, named .jpg whatever the chosen extension;
+# the default speed and period give 60 frames.
+if command -v cjpeg >/dev/null; then
+  mkdir "$scratch/jcycle" "$scratch/bcycle"
+  run --flag cyan --cycle "$scratch/bcycle/f.bmp" &&
+    run --flag cyan --quality 90 --progressive --cycle "$scratch/jcycle/Flag.JPEG"
+  rc=$?
+  differing=""
+  for k in $(seq 60); do
+    number=$(printf '%03d' "$k")
+    cjpeg -quality 90 -progressive "$scratch/bcycle/f$number.bmp" | cmp -s - "$scratch/jcycle/Flag$number.jpg" ||
+      differing+=" $k"
+  done
+  [ $rc -eq 0 ] && [ "$(ls -A "$scratch/jcycle" | wc -l)" -eq 60 ] && [ -z "$differing" ] && pass ||
+    fail "JPEG cycle: exit $rc, $(ls -A "$scratch/jcycle" | wc -l) files, differing:$differing"
+fi
+
+# A cycle that fails in the middle: a folder stands where frame 3 goes. One line names that
+# frame; frames 1 and 2 stay whole, nothing after them is written, no temporary file stays.
+mkdir -p "$scratch/blocked/flag003.bmp"
+run --period 10 --speed 20 --cycle "$scratch/blocked/flag.bmp" 2>"$scratch/err.txt"
+rc=$?
+[ $rc -eq 1 ] && [ "$(wc -l < "$scratch/err.txt")" -eq 1 ] &&
+  grep -q "^vexarond-render: $scratch/blocked/flag003.bmp: cannot replace the file" "$scratch/err.txt" &&
+  [ "$(ls -A "$scratch/blocked" | tr '\n' ' ')" = "flag001.bmp flag002.bmp flag003.bmp " ] &&
+  [ -z "$(ls -A "$scratch/blocked/flag003.bmp")" ] &&
+  cmp -s "$scratch/blocked/flag001.bmp" "$scratch/cycle/flag001.bmp" &&
+  cmp -s "$scratch/blocked/flag002.bmp" "$scratch/cycle/flag002.bmp" && pass ||
+  fail "a cycle blocked at frame 3: exit $rc, '$(cat "$scratch/err.txt")', left: $(ls -A "$scratch/blocked" | tr '\n' ' ')"
+
+# POSIX: a file system that fills up, a tmpfs of a few pages in a mount namespace of its own
+# (so it goes with the test however it ends): a single JPEG, and a JPEG cycle whose third frame
+# does not fit. Needs root or user namespaces; said and skipped without either.
+if [ $native = 1 ]; then
+  namespace=()
+  if unshare -m true 2>/dev/null; then namespace=(unshare -m)
+  elif unshare -rm true 2>/dev/null; then namespace=(unshare -rm)
+  fi
+  if [ ${#namespace[@]} -gt 0 ]; then
+    page=$(getconf PAGESIZE)
+    pages_of() { echo $(( ($(stat -c %s "$1") + page - 1) / page )); }
+    for k in 1 2 3; do run --step $((k - 1)) "$scratch/single$k.jpg"; done
+    # Room for frames 1 and 2 and all of frame 3 but its last page.
+    cycle_pages=$(( $(pages_of "$scratch/single1.jpg") + $(pages_of "$scratch/single2.jpg") +
+                    $(pages_of "$scratch/single3.jpg") - 1 ))
+    mkdir "$scratch/full"
+    "${namespace[@]}" bash -s "$render" "$scratch" "$((cycle_pages * page))" "$page" <<'INNER'
+      render=$1 scratch=$2 full=$scratch/full
+      problems=()
+      mount -t tmpfs -o "size=$4" tmpfs "$full" || exit 99
+      "$render" --quality 100 "$full/one.jpg" 2>"$scratch/err.txt"
+      rc=$?
+      [ $rc -eq 1 ] && [ "$(cat "$scratch/err.txt")" = "vexarond-render: $full/one.jpg: cannot write the file: No space left on device" ] &&
+        [ -z "$(ls -A "$full")" ] || problems+=("single file: exit $rc, '$(cat "$scratch/err.txt")', left: $(ls -A "$full")")
+      umount "$full" && mount -t tmpfs -o "size=$3" tmpfs "$full" || exit 99
+      "$render" --cycle "$full/flag.jpg" 2>"$scratch/err.txt"
+      rc=$?
+      [ $rc -eq 1 ] && [ "$(cat "$scratch/err.txt")" = "vexarond-render: $full/flag003.jpg: cannot write the file: No space left on device" ] &&
+        [ "$(ls -A "$full" | tr '\n' ' ')" = "flag001.jpg flag002.jpg " ] &&
+        cmp -s "$full/flag001.jpg" "$scratch/single1.jpg" && cmp -s "$full/flag002.jpg" "$scratch/single2.jpg" ||
+        problems+=("cycle: exit $rc, '$(cat "$scratch/err.txt")', left: $(ls -A "$full" | tr '\n' ' ')")
+      [ ${#problems[@]} -eq 0 ] || printf "%s\n" "${problems[@]}"
+      [ ${#problems[@]} -eq 0 ]
+INNER
+    case $? in
+      0) pass ;;
+      99) echo "SKIPPED: no tmpfs could be mounted for the full file system" ;;
+      *) fail "a full file system (above)" ;;
+    esac
+  else
+    echo "SKIPPED: neither root nor user namespaces, so no full file system of our own"
+  fi
+fi
 
 echo "$passed passed, $failed failed"
 [ $failed -eq 0 ]
