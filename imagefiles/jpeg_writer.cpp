@@ -100,7 +100,8 @@ bool compress(JpegEncoder& encoder, const CapturedFrame& frame, int quality, boo
     if (progressive) jpeg_simple_progression(&info);
     jpeg_set_quality(&info, quality, TRUE); // baseline-compatible tables
     jpeg_start_compress(&info, TRUE);
-    const std::size_t rowBytes = static_cast<std::size_t>(frame.width) * CapturedFrame::bytesPerPixel;
+    const std::size_t rowBytes =
+        static_cast<std::size_t>(frame.width) * CapturedFrame::bytesPerPixel;
     // The library only reads the rows it is given.
     auto* bottomRow = const_cast<JSAMPLE*>(frame.pixels.data());
     while (info.next_scanline < info.image_height) {

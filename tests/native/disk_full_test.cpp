@@ -31,7 +31,9 @@ namespace fs = std::filesystem;
 
 const std::size_t kPage = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
 
-std::size_t pagesFor(std::size_t bytes) { return (bytes + kPage - 1) / kPage; }
+std::size_t pagesFor(std::size_t bytes) {
+    return (bytes + kPage - 1) / kPage;
+}
 
 const std::string kNoSpace = "cannot write the file: " + std::generic_category().message(ENOSPC);
 
@@ -79,8 +81,8 @@ std::string inFullFolder(const fs::path& folder, std::size_t pages,
             body(findings);
             report = findings.str();
         }
-        const bool sent = ::write(channel[1], report.data(), report.size()) ==
-                          static_cast<long>(report.size());
+        const bool sent =
+            ::write(channel[1], report.data(), report.size()) == static_cast<long>(report.size());
         ::_exit(sent ? code : 1);
     }
     ::close(channel[1]);
@@ -113,7 +115,8 @@ std::set<std::string> namesIn(const fs::path& folder) {
 
 std::string listed(const std::set<std::string>& names) {
     std::string text;
-    for (const std::string& name : names) text += " " + name;
+    for (const std::string& name : names)
+        text += " " + name;
     return text.empty() ? " (nothing)" : text;
 }
 
@@ -121,7 +124,8 @@ std::string listed(const std::set<std::string>& names) {
 CapturedFrame noisyFrame() {
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(kFrameWidth) * kFrameHeight);
     std::uint32_t state = 12345;
-    for (std::uint32_t& p : pixels) p = (state = state * 1103515245 + 12345) >> 8 & 0xFFFFFF;
+    for (std::uint32_t& p : pixels)
+        p = (state = state * 1103515245 + 12345) >> 8 & 0xFFFFFF;
     return captureFrame(FrameView{pixels.data(), kFrameWidth, kFrameHeight, kFrameWidth});
 }
 
@@ -152,7 +156,8 @@ TEST_F(DiskFull, JpegFileFailsWithNoSpaceAndLeavesNoPartOfItself) {
                     found << "the write gave '" << result.message << "'\n";
                 const std::set<std::string> expected =
                     c.earlierFile ? std::set<std::string>{"frame.jpg"} : std::set<std::string>{};
-                if (namesIn(dir) != expected) found << "the folder holds" << listed(namesIn(dir)) << "\n";
+                if (namesIn(dir) != expected)
+                    found << "the folder holds" << listed(namesIn(dir)) << "\n";
                 if (c.earlierFile && readText(path) != "the previous picture")
                     found << "the earlier file was changed\n";
             },

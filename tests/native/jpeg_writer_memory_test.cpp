@@ -30,8 +30,12 @@ void* operator new(std::size_t size) {
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 namespace fs = std::filesystem;
@@ -41,7 +45,8 @@ CapturedFrame noisyFrame(int width, int height) {
     CapturedFrame frame{width, height, {}};
     std::uint32_t state = 7;
     frame.pixels.resize(4u * width * height);
-    for (std::uint8_t& b : frame.pixels) b = static_cast<std::uint8_t>((state = state * 1103515245 + 12345) >> 16);
+    for (std::uint8_t& b : frame.pixels)
+        b = static_cast<std::uint8_t>((state = state * 1103515245 + 12345) >> 16);
     return frame;
 }
 

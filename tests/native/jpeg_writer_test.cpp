@@ -81,7 +81,8 @@ std::vector<Segment> headerSegments(const Bytes& file) {
 
 std::set<std::uint8_t> markersOf(const std::vector<Segment>& segments) {
     std::set<std::uint8_t> markers;
-    for (const Segment& s : segments) markers.insert(s.marker);
+    for (const Segment& s : segments)
+        markers.insert(s.marker);
     return markers;
 }
 
@@ -114,7 +115,8 @@ Pnm decodeWithDjpeg(const fs::path& jpeg, std::string* report = nullptr) {
     std::size_t at = 0;
     std::string fields[4];
     for (std::string& field : fields) {
-        while (at < file.size() && !std::isspace(file[at])) field += static_cast<char>(file[at++]);
+        while (at < file.size() && !std::isspace(file[at]))
+            field += static_cast<char>(file[at++]);
         ++at;
     }
     out.magic = fields[0];
@@ -171,9 +173,8 @@ TEST_F(JpegFile, RedOnTopAndBlueBelowAtTheFramesSizeByBothDecoders) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height
                                         << (c.progressive ? " progressive" : " baseline"));
-        const fs::path path = writeOrFail("frame.jpg", twoBandFrame(c.width, c.height, c.split,
-                                                                    kRed, kBlue),
-                                          80, c.progressive);
+        const fs::path path = writeOrFail(
+            "frame.jpg", twoBandFrame(c.width, c.height, c.split, kRed, kBlue), 80, c.progressive);
 
         const PictureResult ours = readPictureFile(path);
         ASSERT_TRUE(ours.ok()) << ours.message;
@@ -183,8 +184,8 @@ TEST_F(JpegFile, RedOnTopAndBlueBelowAtTheFramesSizeByBothDecoders) {
         for (int column : {0, c.width / 2, c.width - 1}) {
             const std::uint8_t* top = ours.picture.pixel(column, c.height - 1);
             const std::uint8_t* bottom = ours.picture.pixel(column, 0);
-            expectNear(top[2], top[1], top[0], kRed, "our reader, top, column " +
-                                                         std::to_string(column));
+            expectNear(top[2], top[1], top[0], kRed,
+                       "our reader, top, column " + std::to_string(column));
             expectNear(bottom[2], bottom[1], bottom[0], kBlue,
                        "our reader, bottom, column " + std::to_string(column));
         }
@@ -212,11 +213,10 @@ TEST_F(JpegFile, MarkersSayBaselineOrProgressiveWithThreeComponents) {
     };
     const Case cases[] = {{kRed, false}, {kRed, true}, {kGrey, false}, {kGrey, true}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << std::hex << c.colour
-                                        << (c.progressive ? " progressive" : " baseline"));
-        const fs::path path =
-            writeOrFail("frame.jpg", uniformFrame(kFrameWidth, kFrameHeight, c.colour), 80,
-                        c.progressive);
+        SCOPED_TRACE(testing::Message()
+                     << std::hex << c.colour << (c.progressive ? " progressive" : " baseline"));
+        const fs::path path = writeOrFail(
+            "frame.jpg", uniformFrame(kFrameWidth, kFrameHeight, c.colour), 80, c.progressive);
         const std::vector<Segment> segments = headerSegments(readFile(path));
         ASSERT_FALSE(segments.empty());
 
@@ -231,11 +231,21 @@ TEST_F(JpegFile, MarkersSayBaselineOrProgressiveWithThreeComponents) {
         for (const Segment& s : segments) {
             if (s.marker != sof) continue;
             // Precision, height, width, component count, then id, sampling, table per component.
-            const Bytes expected = {8,          kFrameHeight >> 8, kFrameHeight & 0xFF,
-                                    kFrameWidth >> 8, kFrameWidth & 0xFF, 3,
-                                    1,          0x22, 0,
-                                    2,          0x11, 1,
-                                    3,          0x11, 1};
+            const Bytes expected = {8,
+                                    kFrameHeight >> 8,
+                                    kFrameHeight & 0xFF,
+                                    kFrameWidth >> 8,
+                                    kFrameWidth & 0xFF,
+                                    3,
+                                    1,
+                                    0x22,
+                                    0,
+                                    2,
+                                    0x11,
+                                    1,
+                                    3,
+                                    0x11,
+                                    1};
             EXPECT_EQ(s.body, expected);
         }
 
@@ -250,27 +260,44 @@ TEST_F(JpegFile, MarkersSayBaselineOrProgressiveWithThreeComponents) {
 }
 
 // The IJG example tables (JPEG standard, Annex K), in natural order.
+// clang-format off
 constexpr int kLuminanceBase[64] = {
-    16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,
-    14, 13, 16, 24, 40,  57,  69,  56,  14, 17, 22, 29, 51,  87,  80,  62,
-    18, 22, 37, 56, 68,  109, 103, 77,  24, 35, 55, 64, 81,  104, 113, 92,
-    49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99};
+     16,  11,  10,  16,  24,  40,  51,  61,
+     12,  12,  14,  19,  26,  58,  60,  55,
+     14,  13,  16,  24,  40,  57,  69,  56,
+     14,  17,  22,  29,  51,  87,  80,  62,
+     18,  22,  37,  56,  68, 109, 103,  77,
+     24,  35,  55,  64,  81, 104, 113,  92,
+     49,  64,  78,  87, 103, 121, 120, 101,
+     72,  92,  95,  98, 112, 100, 103,  99};
 constexpr int kChrominanceBase[64] = {
-    17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 26, 66, 99, 99, 99, 99, 24, 26, 56, 99, 99, 99,
-    99, 99, 47, 66, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
-    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
+     17,  18,  24,  47,  99,  99,  99,  99,
+     18,  21,  26,  66,  99,  99,  99,  99,
+     24,  26,  56,  99,  99,  99,  99,  99,
+     47,  66,  99,  99,  99,  99,  99,  99,
+     99,  99,  99,  99,  99,  99,  99,  99,
+     99,  99,  99,  99,  99,  99,  99,  99,
+     99,  99,  99,  99,  99,  99,  99,  99,
+     99,  99,  99,  99,  99,  99,  99,  99};
 // Where the k-th value of a DQT segment goes in natural order (the zigzag, Figure A.6).
 constexpr int kZigzagToNatural[64] = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
-    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
-    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+      0,   1,   8,  16,   9,   2,   3,  10,
+     17,  24,  32,  25,  18,  11,   4,   5,
+     12,  19,  26,  33,  40,  48,  41,  34,
+     27,  20,  13,   6,   7,  14,  21,  28,
+     35,  42,  49,  56,  57,  50,  43,  36,
+     29,  22,  15,  23,  30,  37,  44,  51,
+     58,  59,  52,  45,  38,  31,  39,  46,
+     53,  60,  61,  54,  47,  55,  62,  63};
+// clang-format on
 
 // libjpeg's quality rule: a percentage of the base table, rounded, 1 at least and at most 255
 // (the baseline limit).
 std::vector<int> scaledTable(const int (&base)[64], int quality) {
     const int scale = quality < 50 ? 5000 / quality : 200 - 2 * quality;
     std::vector<int> table;
-    for (int value : base) table.push_back(std::clamp((value * scale + 50) / 100, 1, 255));
+    for (int value : base)
+        table.push_back(std::clamp((value * scale + 50) / 100, 1, 255));
     return table;
 }
 
@@ -280,9 +307,9 @@ TEST_F(JpegFile, QuantisationTablesAreTheBaseTablesScaledByQuality) {
         int firstLuminance, firstChrominance, lastChrominance; // worked out by hand
     };
     const Case cases[] = {
-        {60, 13, 14, 79},  // scale 80: (16 * 80 + 50) / 100, (17 * 80 + 50) / 100, ...
-        {80, 6, 7, 40},    // scale 40
-        {100, 1, 1, 1},    // scale 0: every value rounds to 0 and becomes 1
+        {60, 13, 14, 79}, // scale 80: (16 * 80 + 50) / 100, (17 * 80 + 50) / 100, ...
+        {80, 6, 7, 40},   // scale 40
+        {100, 1, 1, 1},   // scale 0: every value rounds to 0 and becomes 1
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.quality);
@@ -293,9 +320,9 @@ TEST_F(JpegFile, QuantisationTablesAreTheBaseTablesScaledByQuality) {
         EXPECT_EQ(chrominance.back(), c.lastChrominance);
 
         for (bool progressive : {false, true}) {
-            const fs::path path = writeOrFail("frame.jpg", twoBandFrame(kFrameWidth, kFrameHeight,
-                                                                        240, kRed, kBlue),
-                                              c.quality, progressive);
+            const fs::path path =
+                writeOrFail("frame.jpg", twoBandFrame(kFrameWidth, kFrameHeight, 240, kRed, kBlue),
+                            c.quality, progressive);
             std::vector<int> tables[2];
             int tableCount = 0;
             for (const Segment& s : headerSegments(readFile(path))) {
@@ -390,7 +417,8 @@ TEST_F(JpegFile, RefusesQualityOutsideItsRangeAndFramesThatDisagreeWithTheirSize
         EXPECT_EQ(entries(), std::set<std::string>{});
     }
     // The ends of the range are taken.
-    for (int quality : {60, 100}) EXPECT_FALSE(encodeOrFail(good, quality, false).empty());
+    for (int quality : {60, 100})
+        EXPECT_FALSE(encodeOrFail(good, quality, false).empty());
 }
 
 } // namespace

@@ -6,8 +6,7 @@
 
 namespace {
 
-template <typename Char>
-std::basic_string<Char> widen(const std::string& ascii) {
+template <typename Char> std::basic_string<Char> widen(const std::string& ascii) {
     return std::basic_string<Char>(ascii.begin(), ascii.end());
 }
 
@@ -43,18 +42,16 @@ const NamingCase kNamingCases[] = {
      "flag900.bmp"},
     {"BMP name, JPEG chosen", "flag.BMP", ImageFormat::Jpeg, 4, "flag001.jpg", "flag018.jpg",
      "flag900.jpg"},
-    {"two extensions", "flag.tar.jpg", ImageFormat::Jpeg, 8, "flag.tar001.jpg",
-     "flag.tar018.jpg", "flag.tar900.jpg"},
-    {"ends in a dot", "flag.", ImageFormat::Jpeg, 4, "flag001.jpg", "flag018.jpg",
-     "flag900.jpg"},
+    {"two extensions", "flag.tar.jpg", ImageFormat::Jpeg, 8, "flag.tar001.jpg", "flag.tar018.jpg",
+     "flag.tar900.jpg"},
+    {"ends in a dot", "flag.", ImageFormat::Jpeg, 4, "flag001.jpg", "flag018.jpg", "flag900.jpg"},
     {"only an extension", ".jpg", ImageFormat::Jpeg, 0, "001.jpg", "018.jpg", "900.jpg"},
     {"empty", "", ImageFormat::Bmp, 0, "001.bmp", "018.bmp", "900.bmp"},
     {"long path", kLongFolder + "flag.jpg", ImageFormat::Jpeg, kLongFolder.size() + 4,
      kLongFolder + "flag001.jpg", kLongFolder + "flag018.jpg", kLongFolder + "flag900.jpg"},
 };
 
-template <typename Char>
-void checkNaming(const NamingCase& c) {
+template <typename Char> void checkNaming(const NamingCase& c) {
     SCOPED_TRACE(c.what);
     const std::basic_string<Char> chosen = widen<Char>(c.chosen);
     const std::size_t position = frameNumberPosition(chosen);
@@ -65,11 +62,13 @@ void checkNaming(const NamingCase& c) {
 }
 
 TEST(NumberedFrames, NamesByTheLastDotOfTheWholePath) {
-    for (const NamingCase& c : kNamingCases) checkNaming<char>(c);
+    for (const NamingCase& c : kNamingCases)
+        checkNaming<char>(c);
 }
 
 TEST(NumberedFrames, WideNamesFollowTheSameRules) {
-    for (const NamingCase& c : kNamingCases) checkNaming<wchar_t>(c);
+    for (const NamingCase& c : kNamingCases)
+        checkNaming<wchar_t>(c);
     // Characters beyond ASCII stay as they are.
     const std::wstring chosen = L"C:\\写真.旧\\旗";
     const std::size_t position = frameNumberPosition(chosen);
