@@ -14,6 +14,9 @@ struct SliderRecord {
     int maximum = 0;
 };
 
+// The file dialogs' name buffer, terminator included: filePath never grows beyond it.
+inline constexpr std::size_t kFilePathCapacity = 256;
+
 // Picture file types, in the open and save dialogs' order.
 inline constexpr int kJpegFile = 1;
 inline constexpr int kBmpFile = 2;
@@ -76,7 +79,7 @@ struct SharedState {
 
     int surfaceChoiceButton = IDC_SURFACE_WIREFRAME;
 
-    std::wstring filePath; // the file last chosen in an open or save dialog
+    std::wstring filePath; // the file last chosen in an open or save dialog, kFilePathCapacity at most
     int imageFileType = 0; // the last picture opened: kJpegFile, kBmpFile, or 0 before any
     SaveSettings save;
     // Set from the start of a numbered capture's dialogs to the end of its series: the display,

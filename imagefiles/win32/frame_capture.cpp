@@ -10,7 +10,6 @@ namespace {
 constexpr WPARAM kSimplePart = 255;
 constexpr wchar_t kWritingText[] = L"　書き込み中";
 constexpr wchar_t kClearedText[] = L"　　　　　　";
-constexpr std::size_t kPathCapacity = 256; // the file name buffer, terminator included
 constexpr std::size_t kNumberAndExtension = 3 + 4;
 constexpr wchar_t kErrorCaption[] = L"Error";
 constexpr wchar_t kNameTooLongText[] = L"ファイル名が長すぎます";
@@ -74,7 +73,7 @@ void StartFrameCapture(HWND mainWindow) {
     const std::size_t position = frameNumberPosition(s.filePath);
     // Every frame's name must fit the file name buffer, or frames would be cut short and
     // written over each other.
-    if (position + kNumberAndExtension >= kPathCapacity) {
+    if (position + kNumberAndExtension >= kFilePathCapacity) {
         MessageBoxW(mainWindow, kNameTooLongText, kErrorCaption, MB_OK);
         s.captureRunning = 0;
         return;

@@ -1,12 +1,11 @@
 #include "save_picture.h"
 
-#include <commdlg.h>
 #include <dlgs.h>
 
-#include <algorithm>
 #include <string>
 
 #include "app/shared_state.h"
+#include "file_dialog.h"
 #include "imagefiles/bmp_writer.h"
 #include "imagefiles/captured_frame.h"
 #include "imagefiles/jpeg_writer.h"
@@ -15,11 +14,7 @@
 
 namespace {
 constexpr wchar_t kSaveTitle[] = L"Vexarond 名前を付けて保存";
-// Each pattern begins with a space, as the dialogs have always shown them.
-constexpr wchar_t kSaveFilter[] = L"JPEGファイル(*.jpg)\0 *.jpg\0BMPファイル(*.bmp)\0 *.bmp\0";
-constexpr wchar_t kDefaultExtension[] = L"jpg";
 constexpr wchar_t kDefaultName[] = L"SampleFlag";
-constexpr std::size_t kPathCapacity = 256; // the dialog's file name buffer, terminator included
 constexpr wchar_t kErrorCaption[] = L"Error";
 constexpr wchar_t kCannotWriteText[] = L"ファイル作成に失敗しました";
 constexpr wchar_t kJpegDialogName[] = L"JPEGDIALOG";
@@ -31,8 +26,8 @@ constexpr int kQualityPositions = kJpegQualityMax - kJpegQualityMin; // the slid
 void rewriteExtension(HWND dialog) {
     const LRESULT type = SendDlgItemMessageW(dialog, cmb1, CB_GETCURSEL, 0, 0);
     if (type != 0 && type != 1) return;
-    wchar_t text[kPathCapacity] = {};
-    GetDlgItemTextW(dialog, edt1, text, static_cast<int>(kPathCapacity));
+    wchar_t text[kFilePathCapacity] = {};
+    GetDlgItemTextW(dialog, edt1, text, static_cast<int>(kFilePathCapacity));
     std::wstring name = text;
     const std::size_t dot = name.rfind(L'.');
     name.resize(dot == std::wstring::npos ? name.size() : dot);
@@ -113,26 +108,7 @@ INT_PTR CALLBACK bmpDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 }
 } // namespace
 
-int ChooseSaveFile(HWND owner) {
-    SharedState& s = sharedState();
-    wchar_t path[kPathCapacity] = {};
-    s.filePath.copy(path, std::min(s.filePath.size(), kPathCapacity - 1));
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
-    dialog.hwndOwner = owner;
-    dialog.lpstrFilter = kSaveFilter;
-    dialog.nFilterIndex = static_cast<DWORD>(s.imageFileType);
-    dialog.lpstrFile = path;
-    dialog.nMaxFile = static_cast<DWORD>(kPathCapacity);
-    dialog.lpstrTitle = kSaveTitle;
-    dialog.lpstrDefExt = kDefaultExtension;
-    dialog.Flags = OFN_EXPLORER | OFN_ENABLEHOOK | OFN_HIDEREADONLY | OFN_ENABLESIZING |
-                   OFN_OVERWRITEPROMPT;
-    dialog.lpfnHook = saveHook;
-    if (!GetSaveFileNameW(&dialog)) return -1;
-    s.filePath = path;
-    return dialog.nFilterIndex == kBmpFile ? kBmpFile : kJpegFile;
-}
+int ChooseSaveFile(HWND owner) { return runFileDialog(owner, FileDialog::Save, kSaveTitle, saveHook); }
 
 bool writeDisplayedFrame(HWND owner, const std::wstring& path, int fileType) {
     const SharedState& s = sharedState();

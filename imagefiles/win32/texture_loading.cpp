@@ -1,20 +1,14 @@
 #include "texture_loading.h"
 
-#include <commdlg.h>
-
-#include <algorithm>
 #include <filesystem>
 
 #include "app/shared_state.h"
+#include "file_dialog.h"
 #include "imagefiles/picture_file.h"
 #include "toolwindows/tool_window.h"
 
 namespace {
 constexpr wchar_t kOpenTitle[] = L"Vexarond ファイルを開く";
-// Each pattern begins with a space, as the dialog has always shown them.
-constexpr wchar_t kOpenFilter[] = L"JPEGファイル(*.jpg)\0 *.jpg\0BMPファイル(*.bmp)\0 *.bmp\0";
-constexpr wchar_t kDefaultExtension[] = L"jpg";
-constexpr std::size_t kPathCapacity = 256; // the dialog's file name buffer, terminator included
 constexpr wchar_t kErrorCaption[] = L"Error";
 
 // The hook's window is a child of the explorer-style dialog: the dialog itself is centred.
@@ -35,25 +29,7 @@ int loadAs(HWND owner, PictureFormat format) {
 }
 } // namespace
 
-int ChooseOpenFile(HWND owner) {
-    SharedState& s = sharedState();
-    wchar_t path[kPathCapacity] = {};
-    s.filePath.copy(path, std::min(s.filePath.size(), kPathCapacity - 1));
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
-    dialog.hwndOwner = owner;
-    dialog.lpstrFilter = kOpenFilter;
-    dialog.nFilterIndex = static_cast<DWORD>(s.imageFileType);
-    dialog.lpstrFile = path;
-    dialog.nMaxFile = static_cast<DWORD>(kPathCapacity);
-    dialog.lpstrTitle = kOpenTitle;
-    dialog.lpstrDefExt = kDefaultExtension;
-    dialog.Flags = OFN_EXPLORER | OFN_ENABLEHOOK | OFN_HIDEREADONLY | OFN_ENABLESIZING;
-    dialog.lpfnHook = openHook;
-    if (!GetOpenFileNameW(&dialog)) return -1;
-    s.filePath = path;
-    return dialog.nFilterIndex == kBmpFile ? kBmpFile : kJpegFile;
-}
+int ChooseOpenFile(HWND owner) { return runFileDialog(owner, FileDialog::Open, kOpenTitle, openHook); }
 
 int LoadTexture(HWND owner) {
     SharedState& s = sharedState();

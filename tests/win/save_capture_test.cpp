@@ -19,19 +19,6 @@ constexpr wchar_t kSaveTitle[] = L"Vexarond 名前を付けて保存";
 constexpr wchar_t kJpegTitle[] = L"Jpeg保存ファイル設定";
 constexpr wchar_t kBmpTitle[] = L"BMP保存ファイル設定";
 
-struct Step {
-    const wchar_t* title;
-    std::function<void(HWND)> act;
-};
-std::vector<Step> steps;
-std::size_t nextStep = 0;
-
-void CALLBACK runSteps(HWND, UINT, UINT_PTR, DWORD) {
-    if (nextStep >= steps.size()) return;
-    HWND window = FindWindowW(nullptr, steps[nextStep].title);
-    if (!window || !IsWindowVisible(window)) return;
-    steps[nextStep++].act(window);
-}
 
 std::wstring fileNameBox(HWND dialog) {
     wchar_t text[300] = {};
@@ -58,7 +45,6 @@ protected:
     void SetUp() override {
         MainWindowTest::SetUp();
         steps.clear();
-        nextStep = 0;
         // The file dialogs make the chosen folder the current one, which cannot then be
         // removed: leave it first.
         fs::current_path(fs::temp_directory_path());
@@ -73,12 +59,7 @@ protected:
         fs::current_path(fs::temp_directory_path(), ignored);
         fs::remove_all(folder, ignored);
     }
-    void run(int id) {
-        const UINT_PTR timer = SetTimer(nullptr, 0, 30, runSteps);
-        command(id);
-        KillTimer(nullptr, timer);
-        EXPECT_EQ(nextStep, steps.size()) << "not every expected window appeared";
-    }
+    void run(int id) { runWithAnswers(id); }
     std::vector<fs::path> files() {
         std::vector<fs::path> names;
         for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
@@ -186,7 +167,6 @@ TEST_F(SaveCaptureTest, CancelledSettingsWriteNothingButKeepWhatChanged) {
                   unticked = IsDlgButtonChecked(d, IDC_JPEG_PROGRESSIVE) == BST_UNCHECKED;
                   press(d, IDCANCEL);
               }}};
-    nextStep = 0;
     run(IDM_SAVE_PICTURE);
     EXPECT_TRUE(unticked);
     EXPECT_TRUE(files().empty());

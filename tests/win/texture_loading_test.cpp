@@ -12,20 +12,6 @@
 namespace {
 constexpr wchar_t kOpenTitle[] = L"Vexarond ファイルを開く";
 
-// Steps run in order, each once its window is open: a title and what to do with it.
-struct Step {
-    const wchar_t* title;
-    std::function<void(HWND)> act;
-};
-std::vector<Step> steps;
-std::size_t nextStep = 0;
-
-void CALLBACK runSteps(HWND, UINT, UINT_PTR, DWORD) {
-    if (nextStep >= steps.size()) return;
-    HWND window = FindWindowW(nullptr, steps[nextStep].title);
-    if (!window || !IsWindowVisible(window)) return;
-    steps[nextStep++].act(window);
-}
 
 // The dialog's type box shows this entry (0 JPEG, 1 BMP).
 int shownType(HWND dialog) { return static_cast<int>(SendDlgItemMessageW(dialog, cmb1, CB_GETCURSEL, 0, 0)); }
@@ -44,7 +30,6 @@ protected:
     void SetUp() override {
         MainWindowTest::SetUp();
         steps.clear();
-        nextStep = 0;
         // The file dialogs make the chosen folder the current one, which cannot then be
         // removed: leave it first.
         std::filesystem::current_path(std::filesystem::temp_directory_path());
@@ -71,12 +56,7 @@ protected:
         std::filesystem::remove_all(folder, ignored);
     }
     // Runs the command with the steps answering its windows.
-    void run(int id) {
-        const UINT_PTR timer = SetTimer(nullptr, 0, 30, runSteps);
-        command(id);
-        KillTimer(nullptr, timer);
-        EXPECT_EQ(nextStep, steps.size()) << "not every expected window appeared";
-    }
+    void run(int id) { runWithAnswers(id); }
     std::filesystem::path folder, bmp;
 };
 } // namespace
@@ -116,7 +96,6 @@ TEST_F(TextureLoadingTest, ChosenBmpIsShownOnTheFlagWithItsName) {
                   nameAtOpening = name;
                   PostMessageW(d, WM_COMMAND, IDCANCEL, 0);
               }}};
-    nextStep = 0;
     run(IDM_CHOOSE_PICTURE);
     EXPECT_EQ(typeAtOpening, 1);
     EXPECT_NE(nameAtOpening.find(L"旗.bmp"), std::wstring::npos);
@@ -149,7 +128,6 @@ TEST_F(TextureLoadingTest, FailedReadKeepsTheEarlierPictureButNotesTheChoice) {
                   told = true;
                   PostMessageW(box, WM_COMMAND, IDOK, 0);
               }}};
-    nextStep = 0;
     run(IDM_CHOOSE_PICTURE);
     EXPECT_TRUE(told);
     EXPECT_EQ(state().imageFileType, kJpegFile);

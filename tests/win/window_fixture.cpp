@@ -9,6 +9,28 @@ void MainWindowTest::SetUp() {
     ASSERT_NE(main, nullptr);
 }
 
+namespace {
+std::vector<DialogStep>* answering = nullptr;
+std::size_t nextStep = 0;
+
+void CALLBACK answerNext(HWND, UINT, UINT_PTR, DWORD) {
+    if (!answering || nextStep >= answering->size()) return;
+    HWND window = FindWindowW(nullptr, (*answering)[nextStep].title);
+    if (!window || !IsWindowVisible(window)) return;
+    (*answering)[nextStep++].act(window);
+}
+} // namespace
+
+void MainWindowTest::runWithAnswers(int id) {
+    answering = &steps;
+    nextStep = 0;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 30, answerNext);
+    command(id);
+    KillTimer(nullptr, timer);
+    answering = nullptr;
+    EXPECT_EQ(nextStep, steps.size()) << "not every expected window appeared";
+}
+
 void MainWindowTest::TearDown() {
     if (IsWindow(main)) SendMessageW(main, WM_CLOSE, 0, 0);
     // Drain everything, the quit message included, so the next case starts clean.

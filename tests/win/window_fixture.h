@@ -11,6 +11,13 @@
 #include "app/scene_state.h"
 
 // The real main window and tool windows, created without the splash, closed after each case.
+// Modal windows answered from outside their loops: each step waits until a visible window with
+// its title is open, then acts on it, in order.
+struct DialogStep {
+    const wchar_t* title;
+    std::function<void(HWND)> act;
+};
+
 class MainWindowTest : public testing::Test {
 protected:
     void SetUp() override;
@@ -21,6 +28,10 @@ protected:
     void pumpFor(DWORD milliseconds);
 
     void command(int id) { SendMessageW(main, WM_COMMAND, id, 0); }
+    // Runs the command while a timer answers its modal windows with `steps`; every step must
+    // have found its window by the time the command returns.
+    void runWithAnswers(int id);
+    std::vector<DialogStep> steps;
     SceneState& state() { return sceneState(); }
     // The frame that is on the screen now, as pixels.
     std::vector<std::uint32_t> shownFrame();

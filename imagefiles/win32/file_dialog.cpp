@@ -1,0 +1,33 @@
+#include "file_dialog.h"
+
+#include <algorithm>
+
+#include "app/shared_state.h"
+
+namespace {
+// Each pattern begins with a space, as the dialogs have always shown them.
+constexpr wchar_t kFilter[] = L"JPEGファイル(*.jpg)\0 *.jpg\0BMPファイル(*.bmp)\0 *.bmp\0";
+constexpr wchar_t kDefaultExtension[] = L"jpg";
+} // namespace
+
+int runFileDialog(HWND owner, FileDialog kind, const wchar_t* title, LPOFNHOOKPROC hook) {
+    SharedState& s = sharedState();
+    wchar_t path[kFilePathCapacity] = {};
+    s.filePath.copy(path, std::min(s.filePath.size(), kFilePathCapacity - 1));
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = kFilter;
+    dialog.nFilterIndex = static_cast<DWORD>(s.imageFileType);
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = static_cast<DWORD>(kFilePathCapacity);
+    dialog.lpstrTitle = title;
+    dialog.lpstrDefExt = kDefaultExtension;
+    dialog.Flags = OFN_EXPLORER | OFN_ENABLEHOOK | OFN_HIDEREADONLY | OFN_ENABLESIZING;
+    dialog.lpfnHook = hook;
+    if (kind == FileDialog::Save) dialog.Flags |= OFN_OVERWRITEPROMPT;
+    const BOOL chosen = kind == FileDialog::Save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+    if (!chosen) return -1;
+    s.filePath = path;
+    return dialog.nFilterIndex == kBmpFile ? kBmpFile : kJpegFile;
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <windows.h>
+
+#include <commdlg.h>
+
+// The open and save dialogs as the program sets them up: both file types with their leading-space
+// patterns, the type box on imageFileType, filePath (256 characters) as the proposed name, "jpg"
+// as the default extension, explorer style with a hook, the read-only box hidden, resizable.
+// Returns kJpegFile or kBmpFile as chosen in the type box, with filePath holding the chosen path,
+// or -1 when the dialog was cancelled or failed.
+enum class FileDialog { Open, Save };
+int runFileDialog(HWND owner, FileDialog kind, const wchar_t* title, LPOFNHOOKPROC hook);
