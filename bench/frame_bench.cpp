@@ -1,19 +1,26 @@
 // Frame cost at the start-up view: the recompute alone and whole frames in each display mode;
-// and reading a large picture file. The "allocations" counter counts heap allocations per frame;
-// it must stay 0.
+// reading a large picture file; and writing frames as the window's save and the headless
+// renderer do. The "allocations" counter counts heap allocations per frame; it must stay 0.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <new>
+#include <string>
+#include <system_error>
 #include <vector>
 
+#include <unistd.h>
+
+#include "cli/frame_series.h"
 #include "geometry/rotation.h"
 #include "imagefiles/bmp_reader.h"
 #include "imagefiles/bmp_writer.h"
 #include "imagefiles/jpeg_reader.h"
+#include "imagefiles/jpeg_writer.h"
 #include "scene/scene.h"
 #include "tests/native/jpeg_file_builder.h"
 
@@ -141,6 +148,91 @@ void BM_ReadBmp2000x1500(benchmark::State& state) {
         benchmark::DoNotOptimize(read.picture.pixels.data());
     }
 }
+
+// Written files go to a folder of the benchmark's own in the system's temporary folder, removed
+// with what it holds afterwards.
+class ScratchFolder {
+  public:
+    ScratchFolder()
+        : path_(std::filesystem::temp_directory_path() /
+                ("vexarond-bench-" + std::to_string(::getpid()))) {
+        std::filesystem::create_directories(path_);
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+// The frame the program shows at start-up, as the window's save captures it.
+struct StartFrame {
+    std::unique_ptr<Scene> scene = makeScene(Mode::Wireframe, 0);
+    FrameImage image;
+    StartFrame() { drawSceneFrame(*scene, image.view()); }
+};
+
+constexpr int kJpegQuality = 80;
+
+void BM_CaptureBmp24File(benchmark::State& state) {
+    StartFrame shown;
+    const ScratchFolder folder;
+    const std::filesystem::path path = folder.path() / "frame.bmp";
+    for (auto _ : state) {
+        const WriteResult written =
+            writeBmpFile(path, captureFrame(shown.image.view()), kBmpDepth24);
+        if (!written.ok()) state.SkipWithError(written.message.c_str());
+    }
+}
+
+void BM_CaptureJpeg80Memory(benchmark::State& state) {
+    StartFrame shown;
+    std::vector<std::uint8_t> bytes;
+    for (auto _ : state) {
+        bytes.clear();
+        ByteSink sink{bytes};
+        const EncodeResult encoded =
+            encodeJpeg(captureFrame(shown.image.view()), kJpegQuality, false, sink);
+        if (!encoded.ok()) state.SkipWithError(encoded.message.c_str());
+        benchmark::DoNotOptimize(bytes.data());
+    }
+    state.counters["file_bytes"] = static_cast<double>(bytes.size());
+}
+
+void BM_CaptureJpeg80File(benchmark::State& state) {
+    StartFrame shown;
+    const ScratchFolder folder;
+    const std::filesystem::path path = folder.path() / "frame.jpg";
+    for (auto _ : state) {
+        const WriteResult written =
+            writeJpegFile(path, captureFrame(shown.image.view()), kJpegQuality, false);
+        if (!written.ok()) state.SkipWithError(written.message.c_str());
+    }
+}
+
+// `vexarond-render --cycle flag.jpg` at start-up: 60 frames, each drawn, captured, encoded and
+// written, through the headless renderer's own series writer.
+void BM_JpegCycle60(benchmark::State& state) {
+    const std::unique_ptr<Scene> start = makeScene(Mode::Wireframe, 0);
+    if (start->wave.framesPerCycle != 60) state.SkipWithError("not a 60-frame cycle");
+    auto scene = std::make_unique<Scene>();
+    FrameImage image;
+    const ScratchFolder folder;
+    const std::string output = (folder.path() / "flag.jpg").string();
+    const FrameFileSettings settings{ImageFormat::Jpeg, kBmpDepth24, kJpegQuality, false};
+    for (auto _ : state) {
+        state.PauseTiming();
+        *scene = *start;
+        state.ResumeTiming();
+        const SeriesResult series = writeCycleSeries(output, settings, *scene, image);
+        if (!series.ok()) state.SkipWithError(series.written.message.c_str());
+    }
+}
 } // namespace
 
 BENCHMARK(BM_RecomputeFlag)->Unit(benchmark::kMicrosecond);
@@ -151,4 +243,8 @@ BENCHMARK(BM_FrameTexturedAfter4096Keys)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FrameTexturedErasing)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadJpeg2000x1500)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadBmp2000x1500)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CaptureBmp24File)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CaptureJpeg80Memory)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CaptureJpeg80File)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_JpegCycle60)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_MAIN();
