@@ -179,15 +179,23 @@ struct StartFrame {
 
 constexpr int kJpegQuality = 80;
 
-void BM_CaptureBmp24File(benchmark::State& state) {
+// Captures the start-up frame and writes it to `name` in a scratch folder, as the window's save
+// does, with `write(path, frame)`.
+template <typename Write>
+void captureAndWrite(benchmark::State& state, const char* name, Write write) {
     StartFrame shown;
     const ScratchFolder folder;
-    const std::filesystem::path path = folder.path() / "frame.bmp";
+    const std::filesystem::path path = folder.path() / name;
     for (auto _ : state) {
-        const WriteResult written =
-            writeBmpFile(path, captureFrame(shown.image.view()), kBmpDepth24);
+        const WriteResult written = write(path, captureFrame(shown.image.view()));
         if (!written.ok()) state.SkipWithError(written.message.c_str());
     }
+}
+
+void BM_CaptureBmp24File(benchmark::State& state) {
+    captureAndWrite(state, "frame.bmp", [](const auto& path, const CapturedFrame& frame) {
+        return writeBmpFile(path, frame, kBmpDepth24);
+    });
 }
 
 void BM_CaptureJpeg80Memory(benchmark::State& state) {
@@ -205,14 +213,9 @@ void BM_CaptureJpeg80Memory(benchmark::State& state) {
 }
 
 void BM_CaptureJpeg80File(benchmark::State& state) {
-    StartFrame shown;
-    const ScratchFolder folder;
-    const std::filesystem::path path = folder.path() / "frame.jpg";
-    for (auto _ : state) {
-        const WriteResult written =
-            writeJpegFile(path, captureFrame(shown.image.view()), kJpegQuality, false);
-        if (!written.ok()) state.SkipWithError(written.message.c_str());
-    }
+    captureAndWrite(state, "frame.jpg", [](const auto& path, const CapturedFrame& frame) {
+        return writeJpegFile(path, frame, kJpegQuality, false);
+    });
 }
 
 // `vexarond-render --cycle flag.jpg` at start-up: 60 frames, each drawn, captured, encoded and
