@@ -126,33 +126,24 @@ struct Parser {
         return true;
     }
 
+    // A whole number in range, applied as the matching window control would apply it.
+    bool sliderOption(const std::string& option, SettingRange range, void (*apply)(Scene&, int)) {
+        int v = 0;
+        if (!intValue(option, range, v)) return false;
+        add([apply, v](Scene& s) { apply(s, v); });
+        return true;
+    }
+
     bool option(const std::string& a) {
         if (a == "--period") return waveOption(a, WaveSetting::Period);
         if (a == "--height") return waveOption(a, WaveSetting::Height);
         if (a == "--direction") return waveOption(a, WaveSetting::Direction);
         if (a == "--turbulence") return waveOption(a, WaveSetting::Turbulence);
         if (a == "--speed") return waveOption(a, WaveSetting::Speed);
-        int v = 0;
-        if (a == "--ripple") {
-            if (!intValue(a, kRippleFormRange, v)) return false;
-            add([v](Scene& s) { setRippleForm(s, v); });
-            return true;
-        }
-        if (a == "--surface") {
-            if (!intValue(a, kSurfaceSliderRange, v)) return false;
-            add([v](Scene& s) { setSurfaceSlider(s, v); });
-            return true;
-        }
-        if (a == "--intensity") {
-            if (!intValue(a, kIntensitySliderRange, v)) return false;
-            add([v](Scene& s) { setIntensitySlider(s, v); });
-            return true;
-        }
-        if (a == "--tolerance") {
-            if (!intValue(a, kEraseToleranceRange, v)) return false;
-            add([v](Scene& s) { setEraseTolerance(s, v); });
-            return true;
-        }
+        if (a == "--ripple") return sliderOption(a, kRippleFormRange, setRippleForm);
+        if (a == "--surface") return sliderOption(a, kSurfaceSliderRange, setSurfaceSlider);
+        if (a == "--intensity") return sliderOption(a, kIntensitySliderRange, setIntensitySlider);
+        if (a == "--tolerance") return sliderOption(a, kEraseToleranceRange, setEraseTolerance);
         if (a == "--picture") return pictureOption(a);
         if (a == "--erase") return eraseOption(a);
         if (a == "--fit" || a == "--no-fit") {
@@ -185,6 +176,7 @@ struct Parser {
             return true;
         }
         if (a == "--step") {
+            int v = 0;
             if (!intValue(a, kStepRange, v)) return false;
             // Only the written frame is seen: N steps are one phase move and one recompute.
             if (v != 0) add([v](Scene& s) { stepAnimation(s, v < 0 ? -1 : 1, std::abs(v)); });

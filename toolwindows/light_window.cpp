@@ -168,17 +168,12 @@ void onCommand(HWND window, int id) {
     if (id == IDOK) {
         takeSnapshot();
     } else if (id == IDCANCEL) {
-        {
-            const WindowDC dc(window);
-            drawMarker(dc.get());
-        }
+        const WindowDC dc(window);
+        drawMarker(dc.get()); // off at the previewed place
         revert();
         initSliders(window);
-        {
-            const WindowDC dc(window);
-            drawReadouts(dc.get());
-            drawMarker(dc.get());
-        }
+        drawReadouts(dc.get());
+        drawMarker(dc.get());
         requestRedraw();
     } else {
         return;
