@@ -13,6 +13,9 @@ constexpr Extension kExtensions[] = {
     {"bmp", ImageFormat::Bmp},
     {"jpg", ImageFormat::Jpeg},
     {"jpeg", ImageFormat::Jpeg},
+    {"png", ImageFormat::Png},
+    {"webp", ImageFormat::Webp},
+    {"gif", ImageFormat::Gif},
 };
 
 // ASCII only: a locale's case rules must not change which writer runs.
@@ -36,4 +39,16 @@ ImageFormat imageFormatForFileName(std::string_view fileName) {
     for (const Extension& known : kExtensions)
         if (equalIgnoringCase(extension, known.text)) return known.format;
     return ImageFormat::Unknown;
+}
+
+const char* imageFormatExtension(ImageFormat format) {
+    switch (format) {
+    case ImageFormat::Bmp: return ".bmp";
+    case ImageFormat::Jpeg: return ".jpg";
+    case ImageFormat::Png: return ".png";
+    case ImageFormat::Webp: return ".webp";
+    case ImageFormat::Gif: return ".gif";
+    case ImageFormat::Unknown: break;
+    }
+    return "";
 }

@@ -15,7 +15,7 @@ template <typename Char>
     return dot == std::basic_string<Char>::npos ? path.size() : dot;
 }
 
-// Frame `number` (1 to 999) of the series of `format` (Bmp or Jpeg) named after `path`.
+// Frame `number` (1 to 999) of the series of `format` named after `path`.
 template <typename Char>
 [[nodiscard]] std::basic_string<Char> numberedFrameName(const std::basic_string<Char>& path,
                                                         std::size_t position, int number,
@@ -23,7 +23,7 @@ template <typename Char>
     std::basic_string<Char> name = path.substr(0, position);
     const int digits[] = {number / 100 % 10, number / 10 % 10, number % 10};
     for (int d : digits) name += static_cast<Char>('0' + d);
-    const char* extension = format == ImageFormat::Bmp ? ".bmp" : ".jpg";
+    const char* extension = imageFormatExtension(format);
     for (const char* c = extension; *c; ++c) name += static_cast<Char>(*c);
     return name;
 }

@@ -42,6 +42,9 @@ constexpr ErrorTexts kTexts[] = {
      L"グレー、カラーのJPEGのみ対応です。"},
     {PictureError::TooManyScans, "the JPEG file has too many scans",
      L"JPEGのスキャン数が多すぎます"},
+    {PictureError::NotPng, "not a PNG file", L"PNGではありません"},
+    {PictureError::DamagedPng, "damaged PNG data", L"PNGファイルが壊れています"},
+    {PictureError::UnsupportedPng, "PNG pictures are not supported", L"PNGには対応していません"},
     {PictureError::OutOfMemory, "out of memory", L"メモリーが足りません。"},
 };
 

@@ -12,7 +12,7 @@ enum class PictureError {
     CannotOpen,             // the file cannot be opened
     CannotRead,             // reading the opened file failed
     FileTooLarge,           // more bytes than any picture within the size limit needs
-    UnknownFormat,          // the first bytes are neither "BM" nor FF D8 FF
+    UnknownFormat,          // the first bytes are none of "BM", FF D8 FF or the PNG signature
     NotBmp,                 // the BMP reader's input does not start with "BM"
     TruncatedHeader,        // the file ends inside its headers (or the bit-field masks)
     UnknownInfoHeader,      // an info header size other than 40, 52, 56, 108 or 124 bytes
@@ -29,6 +29,9 @@ enum class PictureError {
     DamagedJpeg,            // the JPEG library gave up on the data
     UnsupportedJpegColour,  // CMYK, YCCK or another colour space than grey, YCbCr or RGB
     TooManyScans,           // more scans than kMaxJpegScans
+    NotPng,                 // the PNG reader's input does not start with the PNG signature
+    DamagedPng,             // libpng gave up on the data
+    UnsupportedPng,         // a build without the PNG library
     OutOfMemory,
 };
 

@@ -20,7 +20,7 @@ TEST(ImageFormatForFileName, ChoosesByTheLastPartsExtensionInAnyCase) {
         {"frame.png.bmp", ImageFormat::Bmp},
         {"..bmp", ImageFormat::Bmp},
         // Not a BMP name: the extension is elsewhere, longer, shorter or missing.
-        {"frame.bmp.png", ImageFormat::Unknown},
+        {"frame.bmp.png", ImageFormat::Png},
         {"frame.bmpx", ImageFormat::Unknown},
         {"frame.bm", ImageFormat::Unknown},
         {"framebmp", ImageFormat::Unknown},
@@ -39,7 +39,13 @@ TEST(ImageFormatForFileName, ChoosesByTheLastPartsExtensionInAnyCase) {
         {"out.d/frame.Jpg", ImageFormat::Jpeg},
         {"frame.jpe", ImageFormat::Unknown},
         {".jpg", ImageFormat::Unknown},
-        {"frame.png", ImageFormat::Unknown},
+        {"frame.tif", ImageFormat::Unknown},
+        // The animated and transparent formats.
+        {"flag.PNG", ImageFormat::Png},
+        {"flag.webp", ImageFormat::Webp},
+        {"flag.Gif", ImageFormat::Gif},
+        {"flag.web", ImageFormat::Unknown},
+        {".gif", ImageFormat::Unknown},
     };
     for (const Case& c : cases)
         EXPECT_EQ(imageFormatForFileName(c.name), c.format) << '"' << c.name << '"';

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <filesystem>
+
+#include "animation.h"
+#include "byte_sink.h"
+#include "encode_result.h"
+#include "write_result.h"
+
+struct GifSettings {
+    AnimationTiming timing;
+    bool transparent = false; // alpha below half becomes the palette's transparent index
+    bool dither = false;      // Floyd-Steinberg error diffusion when colours are quantised
+};
+
+// The frames as one GIF89a that loops forever, through giflib, with one global palette for all
+// frames. When all the frames' colours fit in the palette they are kept exactly; otherwise the
+// palette is quantised from all frames. Delays are whole hundredths of a second, chosen so that
+// frame k starts at round(100 k / fps). Nothing is appended to `out` on failure.
+[[nodiscard]] EncodeResult encodeGifAnimation(FrameSequence& frames, const GifSettings& settings,
+                                              ByteSink& out);
+
+// Writes the animation as a GIF file at `path`, replacing any file there only once the new one
+// is complete (see writeFileReplacing).
+[[nodiscard]] WriteResult writeGifFile(const std::filesystem::path& path, FrameSequence& frames,
+                                       const GifSettings& settings);

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "picture_result.h"
+
+// A PNG file starts with its eight-byte signature.
+[[nodiscard]] inline bool startsAsPng(std::span<const std::uint8_t> file) {
+    constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    if (file.size() < 8) return false;
+    for (int k = 0; k < 8; ++k)
+        if (file[k] != kSignature[k]) return false;
+    return true;
+}
+
+// What protects memory while a PNG file is decoded; a fuzzing run lowers it.
+struct PngLimits {
+    std::uint64_t maxPictureBytes = kMaxPictureBytes;
+};
+
+// Reads a whole PNG file held in memory into a new picture through libpng: every colour type
+// and bit depth (palette, grey, with or without alpha or a transparent colour, 1 to 16 bits)
+// comes out as 8-bit red, green and blue. When the file has any transparency the picture's
+// fourth bytes hold each pixel's opacity and hasAlpha is set. Damaged files and pictures over
+// the size limit are refused, with no picture.
+[[nodiscard]] PictureResult readPngPicture(std::span<const std::uint8_t> file,
+                                           const PngLimits& limits = {});

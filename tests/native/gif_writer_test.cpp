@@ -1,0 +1,1 @@
+// Tests of gif_writer come here.

@@ -1,0 +1,1 @@
+// Tests of png_reader come here.

@@ -1,0 +1,1 @@
+// Tests of png_writer come here.

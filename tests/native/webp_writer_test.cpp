@@ -1,0 +1,1 @@
+// Tests of webp_writer come here.
