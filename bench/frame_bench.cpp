@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "cli/frame_series.h"
+#include "cli/scene_frames.h"
 #include "geometry/rotation.h"
 #include "imagefiles/bmp_reader.h"
 #include "imagefiles/bmp_writer.h"
@@ -223,16 +224,14 @@ void BM_CaptureJpeg80File(benchmark::State& state) {
 void BM_JpegCycle60(benchmark::State& state) {
     const std::unique_ptr<Scene> start = makeScene(Mode::Wireframe, 0);
     if (start->wave.framesPerCycle != 60) state.SkipWithError("not a 60-frame cycle");
-    auto scene = std::make_unique<Scene>();
-    FrameImage image;
     const ScratchFolder folder;
     const std::string output = (folder.path() / "flag.jpg").string();
-    const FrameFileSettings settings{ImageFormat::Jpeg, kBmpDepth24, kJpegQuality, false};
+    FrameFileSettings settings;
+    settings.format = ImageFormat::Jpeg;
+    settings.jpegQuality = kJpegQuality;
     for (auto _ : state) {
-        state.PauseTiming();
-        *scene = *start;
-        state.ResumeTiming();
-        const SeriesResult series = writeCycleSeries(output, settings, *scene, image);
+        SceneFrames frames(*start, {}, FrameRun::Capture, 1);
+        const SeriesResult series = writeFrameSeries(output, settings, frames);
         if (!series.ok()) state.SkipWithError(series.written.message.c_str());
     }
 }

@@ -5,25 +5,40 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "frame_series.h"
 #include "imagefiles/image_format.h"
 #include "render_options.h"
+#include "scene_frames.h"
 
 namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-bool reportFailure(const std::string& name, const WriteResult& written) {
-    if (written.ok()) return false;
+int exitCode(const std::string& name, const WriteResult& written) {
+    if (written.ok()) return 0;
     std::fprintf(stderr, "vexarond-render: %s: %s\n", name.c_str(), written.message.c_str());
-    return true;
+    return kExitFailure;
 }
 
-FrameFileSettings fileSettings(const RenderRequest& request) {
-    return {imageFormatForFileName(request.output), request.bmpDepth, request.jpegQuality,
-            request.progressive};
+FrameFileSettings fileSettings(const RenderRequest& request, ImageFormat format) {
+    FrameFileSettings settings;
+    settings.format = format;
+    settings.bmpDepth = request.bmpDepth;
+    settings.jpegQuality = request.jpegQuality;
+    settings.progressive = request.progressive;
+    settings.transparent = request.transparent;
+    settings.webpQuality = request.qualityGiven ? request.jpegQuality : kWebpLossless;
+    settings.dither = request.dither;
+    settings.timing.framesPerSecond = request.framesPerSecond;
+    return settings;
+}
+
+int threadCount(const RenderRequest& request) {
+    if (request.threads > 0) return request.threads;
+    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
 int render(RenderRequest& request) {
@@ -35,16 +50,28 @@ int render(RenderRequest& request) {
     auto scene = std::make_unique<Scene>();
     startScene(*scene);
     for (const auto& action : request.actions) action(*scene);
-    auto frame = std::make_unique<FrameImage>();
-    const FrameFileSettings settings = fileSettings(request);
-    if (request.cycle) {
-        const SeriesResult series = writeCycleSeries(request.output, settings, *scene, *frame);
-        return reportFailure(series.failedName, series.written) ? kExitFailure : 0;
+
+    const ImageFormat format = imageFormatForFileName(request.output);
+    const FrameFileSettings settings = fileSettings(request, format);
+    const FrameLook look{request.scale, request.supersample, hasAlphaChannel(format),
+                         request.transparent};
+    const FrameRun run = !request.cycle   ? FrameRun::Single
+                         : request.seamless ? FrameRun::Seamless
+                                            : FrameRun::Capture;
+    SceneFrames frames(*scene, look, run, threadCount(request));
+    scene.reset(); // the frames keep their own copies
+    if (isAnimationFormat(format))
+        return exitCode(request.output, writeAnimationFile(request.output, settings, frames));
+    if (run != FrameRun::Single) {
+        const SeriesResult series = writeFrameSeries(request.output, settings, frames);
+        return exitCode(series.failedName, series.written);
     }
-    drawSceneFrame(*scene, frame->view());
-    return reportFailure(request.output, writeFrameFile(request.output, settings, frame->view()))
-               ? kExitFailure
-               : 0;
+    WriteResult written;
+    (void)frames.forEachFrame([&](int, const FrameView& view) {
+        written = writeFrameFile(request.output, settings, view);
+        return true;
+    });
+    return exitCode(request.output, written);
 }
 
 int run(const std::vector<std::string>& arguments) {

@@ -12,12 +12,13 @@
 #include "imagefiles/image_format.h"
 #include "imagefiles/jpeg_writer.h"
 #include "imagefiles/picture_file.h"
+#include "scene_frames.h"
 
 const char kRenderUsage[] =
-    "usage: vexarond-render [ACTION]... OUTPUT.bmp|OUTPUT.jpg\n"
+    "usage: vexarond-render [ACTION]... OUTPUT.bmp|.jpg|.png|.webp|.gif\n"
     "Draws the waving flag as the program shows it right after start-up, changed by the actions\n"
-    "in the order given, and writes the displayed 641 x 481 frame as BMP or JPEG, as the output\n"
-    "name's extension says (.bmp, .jpg, .jpeg).\n"
+    "in the order given, and writes the displayed 641 x 481 frame as BMP, JPEG, PNG, WebP or\n"
+    "GIF, as the output name's extension says (.bmp, .jpg, .jpeg, .png, .webp, .gif).\n"
     "\n"
     "  --period 2..10  --height 0..20  --direction 0..240  --turbulence 0..6  --speed 2..20\n"
     "                                   wave slider positions\n"
@@ -31,9 +32,10 @@ const char kRenderUsage[] =
     "  --flag pink|cyan|yellow|blue|green|red|white\n"
     "                                   the flag lit in one colour\n"
     "  --wireframe                      the flag as a wireframe\n"
-    "  --picture FILE                   the flag lit and textured with a BMP or JPEG picture\n"
-    "                                   (the type comes from the file's first bytes), shaped\n"
-    "                                   to its proportions while fitting is on\n"
+    "  --picture FILE                   the flag lit and textured with a BMP, JPEG or PNG\n"
+    "                                   picture (the type comes from the file's first bytes),\n"
+    "                                   shaped to its proportions while fitting is on; PNG\n"
+    "                                   pixels less than half opaque are cut out of the flag\n"
     "  --fit  --no-fit                  the flag follows the picture's proportions (the\n"
     "                                   default) or keeps its own shape\n"
     "  --erase R,G,B                    leave out the picture's pixels near this colour\n"
@@ -42,9 +44,21 @@ const char kRenderUsage[] =
     "  --keys STRING                    characters typed into the main window\n"
     "  --step N                         N single steps forward (negative: backward)\n"
     "  --bmp-depth 16|24|32             output depth (default 24)\n"
-    "  --quality 60..100  --progressive JPEG quality (default 80) and progressive JPEG\n"
-    "  --cycle                          one whole wave cycle as numbered files, as the window's\n"
-    "                                   capture writes it: flag.jpg gives flag001.jpg, ...\n"
+    "  --quality 60..100  --progressive JPEG quality (default 80) and progressive JPEG;\n"
+    "                                   --quality also makes WebP lossy (default: lossless)\n"
+    "  --cycle                          one whole wave cycle: one animated file that loops\n"
+    "                                   forever for .webp and .gif, otherwise numbered files as\n"
+    "                                   the window's capture writes them: flag.png gives\n"
+    "                                   flag001.png, ...\n"
+    "  --seamless                       the cycle's frames spaced so that the last leads into\n"
+    "                                   the first without a jump\n"
+    "  --fps 1..50                      frames per second of an animated file (default 25)\n"
+    "  --transparent                    no background: where no part of the flag is drawn is\n"
+    "                                   transparent (PNG, WebP and GIF only)\n"
+    "  --dither                         GIF: diffuse the error where colours are reduced\n"
+    "  --scale 1..4                     frames this many times larger in each direction\n"
+    "  --supersample 1..4               smooth edges: drawn this many times larger and averaged\n"
+    "  --threads 1..64                  frames drawn at once (default: one per processor)\n"
     "  --help                           this text\n";
 
 namespace {
@@ -52,6 +66,10 @@ constexpr SettingRange kStepRange{-1000000, 1000000};
 constexpr SettingRange kJpegQualityRange{kJpegQualityMin, kJpegQualityMax};
 constexpr SettingRange kColourChannelRange{0, 255};
 constexpr SettingRange kIntRange{INT_MIN, INT_MAX};
+constexpr SettingRange kFramesPerSecondRange{kFramesPerSecondMin, kFramesPerSecondMax};
+constexpr SettingRange kScaleRange{1, kMaxLookScale};
+constexpr SettingRange kSupersampleRange{1, kMaxSupersample};
+constexpr SettingRange kThreadRange{1, 64};
 
 bool parseInt(const std::string& text, long& value) {
     if (text.empty()) return false;
@@ -113,6 +131,10 @@ struct Parser {
             return fail(option + ": " + text + " is outside " + std::to_string(range.minimum) +
                         ".." + std::to_string(range.maximum));
         out = static_cast<int>(v);
+        return true;
+    }
+    bool flag(bool& setting) {
+        setting = true;
         return true;
     }
     void add(std::function<void(Scene&)> action) {
@@ -190,15 +212,19 @@ struct Parser {
             result.request.bmpDepth = std::stoi(text);
             return true;
         }
-        if (a == "--quality") return intValue(a, kJpegQualityRange, result.request.jpegQuality);
-        if (a == "--progressive") {
-            result.request.progressive = true;
-            return true;
+        if (a == "--quality") {
+            result.request.qualityGiven = true;
+            return intValue(a, kJpegQualityRange, result.request.jpegQuality);
         }
-        if (a == "--cycle") {
-            result.request.cycle = true;
-            return true;
-        }
+        if (a == "--fps") return intValue(a, kFramesPerSecondRange, result.request.framesPerSecond);
+        if (a == "--scale") return intValue(a, kScaleRange, result.request.scale);
+        if (a == "--supersample") return intValue(a, kSupersampleRange, result.request.supersample);
+        if (a == "--threads") return intValue(a, kThreadRange, result.request.threads);
+        if (a == "--seamless") return flag(result.request.seamless);
+        if (a == "--transparent") return flag(result.request.transparent);
+        if (a == "--dither") return flag(result.request.dither);
+        if (a == "--progressive") return flag(result.request.progressive);
+        if (a == "--cycle") return flag(result.request.cycle);
         return fail("unknown action '" + a + "'");
     }
 
@@ -282,13 +308,25 @@ ParseResult parseRenderArguments(const std::vector<std::string>& arguments) {
         }
         p.result.request.output = a;
     }
-    if (p.result.request.output.empty()) {
-        p.fail("missing output file name (OUTPUT.bmp or OUTPUT.jpg)");
+    const RenderRequest& request = p.result.request;
+    if (request.output.empty()) {
+        p.fail("missing output file name (OUTPUT.bmp, .jpg, .png, .webp or .gif)");
         return p.result;
     }
-    if (imageFormatForFileName(p.result.request.output) == ImageFormat::Unknown) {
-        p.fail("the output file name must end in .bmp, .jpg or .jpeg: '" +
-               p.result.request.output + "'");
+    const ImageFormat format = imageFormatForFileName(request.output);
+    if (format == ImageFormat::Unknown) {
+        p.fail("the output file name must end in .bmp, .jpg, .jpeg, .png, .webp or .gif: '" +
+               request.output + "'");
+        return p.result;
+    }
+#ifndef VEXAROND_EXTRA_FORMATS
+    if (format != ImageFormat::Bmp && format != ImageFormat::Jpeg) {
+        p.fail("this build writes only BMP and JPEG files: '" + request.output + "'");
+        return p.result;
+    }
+#endif
+    if (request.transparent && (format == ImageFormat::Bmp || format == ImageFormat::Jpeg)) {
+        p.fail("--transparent needs a PNG, WebP or GIF output: '" + request.output + "'");
         return p.result;
     }
     p.result.ok = true;

@@ -24,7 +24,15 @@ struct RenderRequest {
     int bmpDepth = 24;
     int jpegQuality = 80;
     bool progressive = false;
-    bool cycle = false; // a numbered series of one wave cycle instead of one file
+    bool cycle = false; // one wave cycle: one animated file (WebP, GIF) or a numbered series
+    bool seamless = false; // the cycle loops without a jump
+    bool transparent = false; // undrawn and erased pixels transparent (PNG, WebP, GIF)
+    bool dither = false;      // GIF
+    bool qualityGiven = false; // --quality: also makes WebP lossy
+    int framesPerSecond = 25;
+    int scale = 1;
+    int supersample = 1;
+    int threads = 0; // 0: one for each processor
     bool help = false;
 };
 

@@ -31,10 +31,11 @@ void movePhase(WaveState& wave, std::int64_t degrees) {
     wave.wavePhase = static_cast<int>(phase);
 }
 
-void addRipple(SurfaceGrid& grid, const WaveState& wave) {
+void addRipple(SurfaceGrid& grid, const WaveState& wave) { addRipple(grid, wave, wave.wavePhase); }
+
+void addRipple(SurfaceGrid& grid, const WaveState& wave, double phase) {
     // The ring spreads from x = -180, z = 0, just beyond the hoist at mid-height.
     static constexpr double kRingCentreX = -180;
-    const double phase = wave.wavePhase;
     for (int i = 0; i < kGridSize; ++i) {
         const double span = grid[i][kGridSize - 1].x - grid[i][0].x;
         for (int j = 0; j < kGridSize; ++j) {
@@ -67,12 +68,15 @@ void addRipple(SurfaceGrid& grid, const WaveState& wave) {
 }
 
 void recomputeFlag(FlagGeometry& flag, const WaveState& wave) {
+    recomputeFlagAtPhase(flag, wave, wave.wavePhase);
+}
+
+void recomputeFlagAtPhase(FlagGeometry& flag, const WaveState& wave, double phase) {
     const int ox = static_cast<int>(flag.modelOffset.x);
     const int oy = static_cast<int>(flag.modelOffset.y);
     const int oz = static_cast<int>(flag.modelOffset.z);
     flag.wavedNet = flag.controlNet;
 
-    const double phase = wave.wavePhase;
     for (int r = 0; r < kNetSize; ++r) {
         const auto& rest = flag.controlNet[r];
         const double span = rest[kNetSize - 1].x - rest[0].x;
@@ -88,7 +92,7 @@ void recomputeFlag(FlagGeometry& flag, const WaveState& wave) {
     }
 
     evaluateSurface(flag.wavedNet, flag.surfaceGrid);
-    addRipple(flag.surfaceGrid, wave);
+    addRipple(flag.surfaceGrid, wave, phase);
     for (auto& row : flag.surfaceGrid)
         for (auto& p : row) p.x += ox, p.y += oy, p.z += oz;
     rotateAboutOffset(flag.surfaceGrid, flag.keyRotation, flag.modelOffset);

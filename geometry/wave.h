@@ -42,9 +42,19 @@ void movePhase(WaveState& wave, std::int64_t degrees);
 // Rebuilds surfaceGrid for the current frame: the wave on a copy of the rest net, the surface,
 // the ripple, the model offset and the replay of every rotation key.
 void recomputeFlag(FlagGeometry& flag, const WaveState& wave);
+// The same at any phase, whole or not, instead of wave.wavePhase; the shape depends on the
+// phase, the settings and the keys alone.
+void recomputeFlagAtPhase(FlagGeometry& flag, const WaveState& wave, double phase);
+
+// One wave period in phase degrees: 360 / frequency, i.e. 3600 / the period setting, exactly
+// as far as a double holds it. The ripple's period divides it.
+[[nodiscard]] inline double wavePeriodDegrees(const WaveState& wave) {
+    return 3600.0 / wave.wavePeriodSetting;
+}
 
 // The ring-shaped ripple on the evaluated surface.
 void addRipple(SurfaceGrid& grid, const WaveState& wave);
+void addRipple(SurfaceGrid& grid, const WaveState& wave, double phase);
 
 extern const double waveWeights[kNetSize][kNetSize];
 extern const double rippleWeights[kGridSize];

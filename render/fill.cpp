@@ -42,9 +42,9 @@ bool isErased(const EraseState& erase, double red, double green, double blue) {
 }
 
 void findSpanEnds(const FlagGeometry& flag, const PolygonRecord& polygon, int y, SpanEnd& left,
-                  SpanEnd& right) {
-    left.x = kSpanSearchLimit;
-    right.x = -kSpanSearchLimit;
+                  SpanEnd& right, double limit) {
+    left.x = limit;
+    right.x = -limit;
     const QuadEdges& quad = flag.quadEdges[polygon.edges];
     for (const EdgeRef& edge : quad.edge) {
         if (edge.from == kNone) break;
@@ -52,14 +52,14 @@ void findSpanEnds(const FlagGeometry& flag, const PolygonRecord& polygon, int y,
         const MeshVertex& q = gridVertex(flag.surfaceGrid, edge.to);
         const double dp = kSideScale * (p.sy - y);
         const double dq = kSideScale * (q.sy - y);
-        const double fl = (y - p.sy) * (q.sx - p.sx) - (-kSpanSearchLimit - p.sx) * (q.sy - p.sy);
-        const double fr = (y - p.sy) * (q.sx - p.sx) - (kSpanSearchLimit - p.sx) * (q.sy - p.sy);
+        const double fl = (y - p.sy) * (q.sx - p.sx) - (-limit - p.sx) * (q.sy - p.sy);
+        const double fr = (y - p.sy) * (q.sx - p.sx) - (limit - p.sx) * (q.sy - p.sy);
         const double side = dp * dq, reach = fl * fr;
         if (!(side <= 0 && reach <= 0) || (side == 0 && reach == 0)) continue;
 
         // Between the search limits by the test above, unless rounding put it a hair outside.
-        const double exact = 2 * kSpanSearchLimit * fl / (fl - fr) - kSpanSearchLimit;
-        if (!(std::fabs(exact) < 2 * kSpanSearchLimit)) continue;
+        const double exact = 2 * limit * fl / (fl - fr) - limit;
+        if (!(std::fabs(exact) < 2 * limit)) continue;
         const double x = static_cast<int>(exact);
         const double t = std::fabs(p.sy - y) / std::fabs(p.sy - q.sy);
         SpanEnd end;
@@ -74,26 +74,21 @@ void findSpanEnds(const FlagGeometry& flag, const PolygonRecord& polygon, int y,
     }
 }
 
-void fillSpan(const PolygonRecord& polygon, const SpanEnd& left, const SpanEnd& right, int y,
-              const FillContext& context) {
-    const int ox = context.origin.x, oy = context.origin.y;
-    // Only columns -originX < x <= originX are drawn; the rest of the span costs nothing.
-    if (!(left.x <= ox && right.x > -ox)) return;
-    const int first = static_cast<int>(std::max(left.x, static_cast<double>(-ox + 1)));
-    const int last = static_cast<int>(std::min(right.x, static_cast<double>(ox)));
-    if (first > last) return;
-    std::int32_t* depthRow = context.depth + static_cast<std::ptrdiff_t>(oy - y) * kDepthRowCells + ox;
-    std::uint32_t* pixelRow = &context.view.at(0, oy - y) + ox;
+namespace {
+// Columns first..last of one row's span, at most kSpanPart of them.
+constexpr int kSpanPart = kClientWidth;
 
+void fillSpanPart(const PolygonRecord& polygon, const SpanEnd& left, const SpanEnd& right, int y,
+                  int first, int last, std::int32_t* depthRow, std::uint32_t* pixelRow,
+                  const FillContext& context) {
     // The span is done in passes over small arrays, with the same arithmetic per pixel as a
     // single pass; the passes without branches let the compiler work on several pixels at once.
-    constexpr int kMaxSpan = kClientWidth;
-    double value[kMaxSpan];
-    int columns[kMaxSpan];
-    double position[kMaxSpan];
-    double intensity[kMaxSpan];
-    double red[kMaxSpan], green[kMaxSpan], blue[kMaxSpan];
-    bool drawn[kMaxSpan];
+    double value[kSpanPart];
+    int columns[kSpanPart];
+    double position[kSpanPart];
+    double intensity[kSpanPart];
+    double red[kSpanPart], green[kSpanPart], blue[kSpanPart];
+    bool drawn[kSpanPart];
 
     // 1. Depth test; the depth is stored at once, also for pixels the erase test drops later.
     const int spanLength = last - first + 1;
@@ -123,23 +118,32 @@ void fillSpan(const PolygonRecord& polygon, const SpanEnd& left, const SpanEnd& 
                                   context.light);
     }
 
-    // 3. Base colour: the polygon's, or the picture's with the erase test.
+    // 3. Base colour: the polygon's, or the picture's with the erase test (and its own
+    //    transparency, when it has any).
     if (context.picture == nullptr) {
         std::fill(red, red + count, static_cast<double>(polygon.red));
         std::fill(green, green + count, static_cast<double>(polygon.green));
         std::fill(blue, blue + count, static_cast<double>(polygon.blue));
         std::fill(drawn, drawn + count, true);
     } else {
-        double u[kMaxSpan], v[kMaxSpan];
+        double u[kSpanPart], v[kSpanPart];
         for (int k = 0; k < count; ++k) {
             const double s = position[k];
             u[k] = (1 - s) * left.u + s * right.u;
             v[k] = (1 - s) * left.v + s * right.v;
         }
-        samplePictureSpan(*context.picture, u, v, count, red, green, blue);
         const bool erasing = context.erase && context.erase->eraseEnabled;
-        for (int k = 0; k < count; ++k)
-            drawn[k] = !(erasing && isErased(*context.erase, red[k], green[k], blue[k]));
+        if (context.picture->hasAlpha) {
+            double alpha[kSpanPart];
+            samplePictureSpanWithAlpha(*context.picture, u, v, count, red, green, blue, alpha);
+            for (int k = 0; k < count; ++k)
+                drawn[k] = alpha[k] >= kOpaqueEnough &&
+                           !(erasing && isErased(*context.erase, red[k], green[k], blue[k]));
+        } else {
+            samplePictureSpan(*context.picture, u, v, count, red, green, blue);
+            for (int k = 0; k < count; ++k)
+                drawn[k] = !(erasing && isErased(*context.erase, red[k], green[k], blue[k]));
+        }
     }
 
     // 4. Each channel scaled by the intensity, then the pixels.
@@ -154,6 +158,25 @@ void fillSpan(const PolygonRecord& polygon, const SpanEnd& left, const SpanEnd& 
             pixelRow[columns[k]] =
                 packPixel({static_cast<std::uint8_t>(red[k]), static_cast<std::uint8_t>(green[k]),
                            static_cast<std::uint8_t>(blue[k])});
+}
+} // namespace
+
+void fillSpan(const PolygonRecord& polygon, const SpanEnd& left, const SpanEnd& right, int y,
+              const FillContext& context) {
+    const int ox = context.origin.x, oy = context.origin.y;
+    // Only columns -originX < x <= originX are drawn; the rest of the span costs nothing.
+    if (!(left.x <= ox && right.x > -ox)) return;
+    const int first = static_cast<int>(std::max(left.x, static_cast<double>(-ox + 1)));
+    const int last = static_cast<int>(std::min(right.x, static_cast<double>(ox)));
+    if (first > last) return;
+    std::int32_t* depthRow =
+        context.depth + static_cast<std::ptrdiff_t>(oy - y) * context.depthRowCells + ox;
+    std::uint32_t* pixelRow = &context.view.at(0, oy - y) + ox;
+    // Each pixel's work depends on its column alone, so a long span (in a large frame) is done
+    // in parts with the very same results.
+    for (int start = first; start <= last; start += kSpanPart)
+        fillSpanPart(polygon, left, right, y, start, std::min(last, start + kSpanPart - 1),
+                     depthRow, pixelRow, context);
 }
 
 void fillPolygon(const FlagGeometry& flag, const PolygonRecord& polygon,
@@ -173,7 +196,7 @@ void fillPolygon(const FlagGeometry& flag, const PolygonRecord& polygon,
     if (!(first <= last)) return;
     SpanEnd left, right;
     for (int y = static_cast<int>(first); y <= static_cast<int>(last); ++y) {
-        findSpanEnds(flag, polygon, y, left, right);
+        findSpanEnds(flag, polygon, y, left, right, context.spanSearchLimit);
         fillSpan(polygon, left, right, y, context);
     }
 }

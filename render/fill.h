@@ -21,11 +21,17 @@ void setEraseColour(EraseState& erase, Colour colour);
 // True when a sampled colour is near enough to the erase colour to be left out.
 [[nodiscard]] bool isErased(const EraseState& erase, double red, double green, double blue);
 
+// Crossings only this far out are searched; the window's client area spans -320 to 320, and a
+// frame K times larger searches K times as far.
+inline constexpr double kSpanSearchLimit = 5000;
+
 // What one frame's fill reads besides the polygon.
 struct FillContext {
     FrameView view;
-    std::int32_t* depth = nullptr; // kDepthCellCount cells
+    std::int32_t* depth = nullptr; // depthCellCountAt(scale) cells
+    int depthRowCells = kDepthRowCells;
     ScreenOrigin origin;
+    double spanSearchLimit = kSpanSearchLimit;
     FrameLight light;
     const TextureImage* picture = nullptr; // set: the picture instead of the polygon's colour
     const EraseState* erase = nullptr;
@@ -38,11 +44,8 @@ struct SpanEnd {
     double u = 0, v = 0;
 };
 
-// Crossings only this far out are searched; the client area spans -320 to 320.
-inline constexpr double kSpanSearchLimit = 5000;
-
 void findSpanEnds(const FlagGeometry& flag, const PolygonRecord& polygon, int y, SpanEnd& left,
-                  SpanEnd& right);
+                  SpanEnd& right, double searchLimit = kSpanSearchLimit);
 void fillSpan(const PolygonRecord& polygon, const SpanEnd& left, const SpanEnd& right, int y,
               const FillContext& context);
 // Draws one quad as a shaded, depth-tested surface.

@@ -32,15 +32,17 @@ template <typename Visit> void forEachPolygon(FlagGeometry& flag, Visit visit) {
 }
 } // namespace
 
-void prepareFaces(FlagGeometry& flag) {
+void prepareFaces(FlagGeometry& flag, int scale) {
     SurfaceGrid& grid = flag.surfaceGrid;
+    // Times 1 is exact: the window's frame keeps its pixels. Depth keeps the window's scale.
+    const double focal = scale * kViewDistance;
     // Every vertex is projected once; a quad with a corner at or behind the viewer is not drawn.
     for (auto& row : grid) {
         for (MeshVertex& p : row) {
             if (p.z < kViewDistance) {
                 const double depth = kViewDistance - p.z;
-                p.sx = kViewDistance * p.x / depth;
-                p.sy = kViewDistance * p.y / depth;
+                p.sx = focal * p.x / depth;
+                p.sy = focal * p.y / depth;
                 p.sz = kViewDistance * p.z / depth;
             } else {
                 p.sx = p.sy = p.sz = 0;

@@ -4,7 +4,8 @@
 #include "frame.h"
 
 // The per-frame preparation of the flag's quads, run in every display mode.
-void prepareFaces(FlagGeometry& flag);          // face normals and projected corners
+// Face normals and projected corners; at frame scale K the projection is K times larger.
+void prepareFaces(FlagGeometry& flag, int scale = 1);
 void averageVertexNormals(FlagGeometry& flag);  // vertex normal = mean of its quads' normals
 void computeScreenPlanes(FlagGeometry& flag);   // plane of each projected quad
 

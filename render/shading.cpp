@@ -73,6 +73,36 @@ void samplePictureSpan(const TextureImage& image, const double* u, const double*
     }
 }
 
+void samplePictureSpanWithAlpha(const TextureImage& image, const double* u, const double* v,
+                                int count, double* red, double* green, double* blue,
+                                double* alpha) {
+    const int width = image.width, height = image.height;
+    const std::size_t rowBytes = 4 * static_cast<std::size_t>(width);
+    for (int k = 0; k < count; ++k) {
+        const double x = (width - 1) * u[k], y = (height - 1) * v[k];
+        const int ix = static_cast<int>(x), iy = static_cast<int>(y);
+        const double fx = x - ix, fy = y - iy;
+        const std::uint8_t* upper = image.pixels.data() + (height - 1 - iy) * rowBytes;
+        const std::uint8_t* lower = iy == height - 1 ? upper : upper - rowBytes;
+        const std::size_t left = 4 * static_cast<std::size_t>(ix);
+        const std::size_t right = ix == width - 1 ? left : left + 4;
+        const std::uint8_t* corner[4] = {upper + left, upper + right, lower + left, lower + right};
+        const double weight[4] = {(1 - fx) * (1 - fy), fx * (1 - fy), (1 - fx) * fy, fx * fy};
+        double opacity = 0, sum[3] = {0, 0, 0}; // blue, green, red, each times its opacity
+        for (int c = 0; c < 4; ++c) {
+            const double w = weight[c] * corner[c][3];
+            opacity += w;
+            for (int byte = 0; byte < 3; ++byte) sum[byte] += w * corner[c][byte];
+        }
+        double out[3] = {0, 0, 0};
+        if (opacity > 0)
+            for (int byte = 0; byte < 3; ++byte)
+                out[byte] = std::clamp(static_cast<int>(sum[byte] / opacity + 0.5), 0, 255);
+        blue[k] = out[0], green[k] = out[1], red[k] = out[2];
+        alpha[k] = std::clamp(static_cast<int>(opacity + 0.5), 0, 255);
+    }
+}
+
 Vec3 lightDirectionFromDial(int x, int y) {
     constexpr double kCentre = 80, kRadius = 65;
     const double a = (x - kCentre) / kRadius;

@@ -83,6 +83,15 @@ struct Sample {
 void samplePictureSpan(const TextureImage& image, const double* u, const double* v, int count,
                        double* red, double* green, double* blue);
 
+// A picture with transparency (hasAlpha) is sampled with each pixel's colour weighted by its
+// opacity, so transparent pixels lend no colour to the edge of a cut-out shape; `alpha` gets
+// the interpolated opacity rounded to a whole 0..255. Where it is below kOpaqueEnough the flag
+// is cut out, as where the erase colour is.
+inline constexpr double kOpaqueEnough = 128;
+void samplePictureSpanWithAlpha(const TextureImage& image, const double* u, const double* v,
+                                int count, double* red, double* green, double* blue,
+                                double* alpha);
+
 // The light window's dial: a client point inside its circle (centre 80, 80, radius 65) as a
 // unit direction toward the viewer's side.
 [[nodiscard]] Vec3 lightDirectionFromDial(int x, int y);

@@ -29,6 +29,7 @@ const Colour lineColours[kBackgroundCount] = {
 };
 
 void startScene(Scene& scene) {
+    scene.frameScale = 1;
     clearDepth(scene.depthBuffer);
     deriveWaveValues(scene.wave);
     FlagGeometry& flag = scene.flag;
@@ -48,13 +49,20 @@ void startScene(Scene& scene) {
 }
 
 void setScreenOrigin(Scene& scene, ScreenOrigin origin) {
-    // The depth buffer has room for a 640 x 480 client area and no more.
-    scene.origin = {std::min(origin.x, kClientWidth / 2), std::min(origin.y, kClientHeight / 2)};
+    // The depth buffer has room for a 640 x 480 client area (times the scale) and no more.
+    scene.origin = {std::min(origin.x, kClientWidth / 2 * scene.frameScale),
+                    std::min(origin.y, kClientHeight / 2 * scene.frameScale)};
+}
+
+void setFrameScale(Scene& scene, int scale) {
+    scene.frameScale = std::clamp(scale, 1, kMaxFrameScale);
+    clearDepth(scene.depthBuffer, scene.frameScale);
+    setScreenOrigin(scene, {kClientWidth / 2 * scene.frameScale, kClientHeight / 2 * scene.frameScale});
 }
 
 void renderFrame(Scene& scene, FrameView view) {
     FlagGeometry& flag = scene.flag;
-    prepareFaces(flag);
+    prepareFaces(flag, scene.frameScale);
     averageVertexNormals(flag);
     computeScreenPlanes(flag);
     if (scene.displayMode == DisplayMode::Wireframe) {
@@ -68,7 +76,9 @@ void renderFrame(Scene& scene, FrameView view) {
     FillContext context;
     context.view = view;
     context.depth = scene.depthBuffer.data();
+    context.depthRowCells = depthRowCellsAt(scene.frameScale);
     context.origin = scene.origin;
+    context.spanSearchLimit = kSpanSearchLimit * scene.frameScale;
     context.light = frameLight(scene.light);
     if (scene.displayMode == DisplayMode::Picture && scene.pictureLoaded())
         context.picture = &scene.picture;
@@ -221,9 +231,10 @@ void setIntensitySlider(Scene& scene, int position) {
     recomputeFlag(scene.flag, scene.wave);
 }
 
-void drawSceneFrame(Scene& scene, FrameView view) {
-    fillFrame(view, scene.background);
-    clearDepth(scene.depthBuffer);
+void drawSceneFrame(Scene& scene, FrameView view, bool markUndrawn) {
+    if (markUndrawn) fillFrameMarked(view, scene.background);
+    else fillFrame(view, scene.background);
+    clearDepth(scene.depthBuffer, scene.frameScale);
     renderFrame(scene, view);
 }
 
@@ -237,3 +248,5 @@ void advanceAnimation(Scene& scene) {
     movePhase(scene.wave, phaseStep(scene.wave) * scene.wave.animationDirection);
     recomputeFlag(scene.flag, scene.wave);
 }
+
+void showPhase(Scene& scene, double phase) { recomputeFlagAtPhase(scene.flag, scene.wave, phase); }

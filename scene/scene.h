@@ -23,6 +23,7 @@ struct Scene {
     Colour wireColour{255, 255, 255};
     Colour background{0, 0, 0};
     ScreenOrigin origin;
+    int frameScale = 1; // see setFrameScale
     DepthBuffer depthBuffer;
     LightState light;
     EraseState erase;
@@ -68,8 +69,15 @@ void startScene(Scene& scene);
 // Where model x = 0, y = 0 lands: half the client area, never more than the depth buffer holds.
 void setScreenOrigin(Scene& scene, ScreenOrigin origin);
 
-// Clears the frame to the background and the depth buffer, then renders the surface.
-void drawSceneFrame(Scene& scene, FrameView view);
+// Frames `scale` (1..kMaxFrameScale) times larger in each direction, drawn on views of
+// frameWidthAt(scale) x frameHeightAt(scale) pixels or more: the projection, the origin and
+// the depth buffer grow with it. Scale 1 is the window's frame.
+void setFrameScale(Scene& scene, int scale);
+
+// Clears the frame to the background and the depth buffer, then renders the surface. With
+// `markUndrawn` the background carries kUndrawnMark, so that the pixels no part of the flag
+// was drawn on can be told apart afterwards (erased picture pixels among them).
+void drawSceneFrame(Scene& scene, FrameView view, bool markUndrawn = false);
 // renderFrame: the three preparation passes, then each quad by the display mode's drawer.
 void renderFrame(Scene& scene, FrameView view);
 
@@ -79,6 +87,8 @@ void stepAnimation(Scene& scene, int direction, int count = 1);
 // One animation tick, also the step between two frames of a numbered capture: moves the phase
 // in the current direction and recomputes.
 void advanceAnimation(Scene& scene);
+// Shows the flag at any phase, whole or not, without changing the stored phase.
+void showPhase(Scene& scene, double phase);
 
 // Writes a flag colour into every polygon record; nothing before the list is built.
 void setSurfaceColour(FlagGeometry& flag, int index);

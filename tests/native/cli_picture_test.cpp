@@ -106,7 +106,7 @@ TEST_F(RenderPicture, AFileThatCannotBeReadIsOneLineNamingIt) {
     const Case cases[] = {
         {missing, missing + ": cannot open the file"},
         {(dir / "text.bmp").string(),
-         (dir / "text.bmp").string() + ": neither a BMP nor a JPEG file"},
+         (dir / "text.bmp").string() + ": not a BMP, JPEG or PNG file"},
         {(dir / "short.bmp").string(),
          (dir / "short.bmp").string() + ": the BMP headers are cut short"},
     };

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "cli/frame_series.h"
+#include "cli/scene_frames.h"
 #include "file_test_support.h"
 #include "imagefiles/captured_frame.h"
 #include "imagefiles/jpeg_writer.h"
@@ -170,7 +171,8 @@ TEST_F(DiskFull, JpegFileFailsWithNoSpaceAndLeavesNoPartOfItself) {
 // The series stops at the frame that does not fit: the frames before it stay whole, that
 // frame's file is not there, nor any after it.
 TEST_F(DiskFull, CycleSeriesStopsAtTheFrameThatDoesNotFit) {
-    const FrameFileSettings settings{ImageFormat::Jpeg, kBmpDepth24, 80, false};
+    FrameFileSettings settings;
+    settings.format = ImageFormat::Jpeg;
     // Frame k as a single render k - 1 steps on from the start, in memory.
     std::vector<Bytes> expected;
     for (int steps = 0; steps < 3; ++steps) {
@@ -196,8 +198,8 @@ TEST_F(DiskFull, CycleSeriesStopsAtTheFrameThatDoesNotFit) {
         [&](Findings& found) {
             auto scene = std::make_unique<Scene>();
             startScene(*scene);
-            auto frame = std::make_unique<FrameImage>();
-            const SeriesResult series = writeCycleSeries(output, settings, *scene, *frame);
+            SceneFrames frames(*scene, {}, FrameRun::Capture, 1);
+            const SeriesResult series = writeFrameSeries(output, settings, frames);
             if (series.failedName != (dir / "flag003.jpg").string())
                 found << "the failed frame is '" << series.failedName << "'\n";
             if (series.written.fileError != FileError::CannotWrite ||

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "imagefiles/animation.h"
+#include "render/frame.h"
+#include "scene/scene.h"
+
+// How the headless renderer's frames look beyond the scene itself.
+struct FrameLook {
+    int scale = 1;           // frames this many times larger in each direction (1..4)
+    int supersample = 1;     // drawn this many times larger again, each block averaged (1..4)
+    bool alphaChannel = false; // pixels carry alpha in the top byte (0xAARRGGBB), for PNG, WebP, GIF
+    bool transparent = false;  // with alphaChannel: pixels no part of the flag was drawn on get alpha 0
+};
+inline constexpr int kMaxLookScale = 4;
+inline constexpr int kMaxSupersample = 4;
+
+// Which frames: the scene as it is, one wave cycle as the window's capture takes it (one tick
+// between frames), or one cycle that loops without a jump.
+enum class FrameRun { Single, Capture, Seamless };
+
+// The frames of a run, drawn from a copy of `scene`. A frame depends only on its phase, the
+// settings and the keys, so the frames are drawn `threads` at a time, each on its own copy of
+// the scene; the pixels are the same for any number of threads.
+//  - Capture: frame 1 at the scene's phase, then one animation tick (movePhase) before each of
+//    framesPerCycle frames, exactly as the window's capture.
+//  - Seamless: the same count of frames (the whole number nearest to one cycle), the phase
+//    moving by exactly one wave period over them, so that frame count + 1 would be frame 1
+//    again, also when the period is not a whole number of ticks.
+class SceneFrames : public FrameSequence {
+public:
+    SceneFrames(const Scene& scene, const FrameLook& look, FrameRun run, int threads);
+
+    int frameCount() const override { return static_cast<int>(phases_.size()); }
+    int width() const override { return width_; }
+    int height() const override { return height_; }
+    bool forEachFrame(const std::function<bool(int, const FrameView&)>& visit) override;
+
+    // The phase frame k (from 0) is drawn at; k may pass the end, continuing the run.
+    [[nodiscard]] double phaseOf(int k) const;
+    // Draws frame k (any k >= 0, see phaseOf) into `frame`, of width() x height().
+    void drawFrame(int k, FrameImage& frame);
+
+private:
+    // One lane's own scene and frames, so that lanes never share what they write.
+    struct Worker {
+        Scene scene;
+        FrameImage fine; // the supersampled drawing, when there is one
+        FrameImage frame;
+    };
+    [[nodiscard]] std::unique_ptr<Worker> makeWorker() const;
+    void draw(Worker& worker, double phase);
+
+    FrameLook look_;
+    FrameRun run_;
+    int threads_;
+    int width_, height_;
+    Scene base_;
+    std::vector<double> phases_;
+};
+
+// Averages each block of factor x factor pixels of `fine` into one pixel of `out`, whose size
+// times the factor fits in `fine`. With alpha, each colour is weighted by its pixel's opacity.
+void averageBlocks(const FrameView& fine, int factor, bool alphaChannel, FrameView out);

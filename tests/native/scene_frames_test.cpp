@@ -1,0 +1,280 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "cli/scene_frames.h"
+#include "picture_test_support.h"
+
+namespace {
+
+std::unique_ptr<Scene> startedScene() {
+    auto scene = std::make_unique<Scene>();
+    startScene(*scene);
+    return scene;
+}
+
+std::vector<std::vector<std::uint32_t>> allFrames(SceneFrames& frames) {
+    std::vector<std::vector<std::uint32_t>> out;
+    EXPECT_TRUE(frames.forEachFrame([&](int index, const FrameView& view) {
+        EXPECT_EQ(index, static_cast<int>(out.size()));
+        out.emplace_back(view.pixels, view.pixels + view.stride * view.height);
+        return true;
+    }));
+    return out;
+}
+
+// The box around every pixel whose alpha is not 0.
+struct Box {
+    int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;
+};
+Box drawnBox(const FrameView& view) {
+    Box box;
+    for (int row = 0; row < view.height; ++row)
+        for (int column = 0; column < view.width; ++column)
+            if (alphaOf(view.at(column, row)) != 0) {
+                box.left = std::min(box.left, column), box.right = std::max(box.right, column);
+                box.top = std::min(box.top, row), box.bottom = std::max(box.bottom, row);
+            }
+    return box;
+}
+
+// The capture's frames are the scene's frames tick after tick, whatever the number of threads
+// that draw them.
+TEST(SceneFrames, CaptureIsTheWindowsTickByTickFramesForAnyThreadCount) {
+    auto scene = startedScene();
+    setWaveSetting(*scene, WaveSetting::Period, 10);
+    setWaveSetting(*scene, WaveSetting::Speed, 20); // 18 frames: several batches
+    chooseSurfaceColour(*scene, kRed);
+    std::vector<std::vector<std::uint32_t>> expected;
+    auto ticking = std::make_unique<Scene>(*scene);
+    for (int k = 0; k < scene->wave.framesPerCycle; ++k) {
+        if (k > 0) advanceAnimation(*ticking);
+        FrameImage frame;
+        drawSceneFrame(*ticking, frame.view());
+        expected.push_back(frame.pixels);
+    }
+    ASSERT_EQ(expected.size(), 18u);
+    for (int threads : {1, 2, 7}) {
+        SceneFrames frames(*scene, {}, FrameRun::Capture, threads);
+        EXPECT_EQ(frames.frameCount(), 18);
+        EXPECT_TRUE(allFrames(frames) == expected) << threads << " threads";
+    }
+}
+
+// A seamless cycle comes back to its first frame exactly one frame after its last, for every
+// period (3600 / setting is not whole for 7), every ripple form and both directions; the
+// capture of a period of 514 2/7 degrees in ticks of 10 does not.
+TEST(SceneFrames, SeamlessCycleReturnsToItsFirstFrame) {
+    struct Case {
+        int period, speed, ripple, direction;
+    };
+    const Case cases[] = {{7, 10, 0, 1}, {7, 13, 1, 1}, {3, 7, 2, -1}, {10, 20, 0, -1},
+                          {2, 9, 1, 1},  {6, 10, 2, 1}};
+    for (const Case& c : cases) {
+        auto scene = startedScene();
+        setWaveSetting(*scene, WaveSetting::Period, c.period);
+        setWaveSetting(*scene, WaveSetting::Speed, c.speed);
+        setRippleForm(*scene, c.ripple);
+        if (c.direction < 0) stepAnimation(*scene, -1);
+        chooseSurfaceColour(*scene, kWhite);
+        SceneFrames frames(*scene, {}, FrameRun::Seamless, 1);
+        const int n = frames.frameCount();
+        EXPECT_EQ(n, scene->wave.framesPerCycle);
+        FrameImage first, after;
+        frames.drawFrame(0, first);
+        frames.drawFrame(n, after);
+        EXPECT_TRUE(first.pixels == after.pixels)
+            << "period " << c.period << " speed " << c.speed << " ripple " << c.ripple;
+        // Evenly spaced: one period over n frames.
+        EXPECT_DOUBLE_EQ(frames.phaseOf(n) - frames.phaseOf(0),
+                         c.direction * 360 / scene->wave.waveFrequency);
+    }
+    auto scene = startedScene();
+    setWaveSetting(*scene, WaveSetting::Period, 7);
+    chooseSurfaceColour(*scene, kWhite);
+    SceneFrames capture(*scene, {}, FrameRun::Capture, 1);
+    FrameImage first, after;
+    capture.drawFrame(0, first);
+    capture.drawFrame(capture.frameCount(), after);
+    EXPECT_FALSE(first.pixels == after.pixels) << "the capture's cycle is not whole here";
+}
+
+TEST(SceneFrames, ScaleOneIsTheWindowsFrame) {
+    auto scene = startedScene();
+    chooseSurfaceColour(*scene, kYellow);
+    FrameImage window;
+    drawSceneFrame(*scene, window.view());
+    SceneFrames frames(*scene, {}, FrameRun::Single, 2);
+    ASSERT_EQ(frames.width(), kFrameWidth);
+    ASSERT_EQ(frames.height(), kFrameHeight);
+    EXPECT_TRUE(allFrames(frames).front() == window.pixels);
+}
+
+// At scale K the same flag covers K times the width and height, about the scaled origin.
+TEST(SceneFrames, LargerScaleDrawsTheSameFlagLarger) {
+    auto scene = startedScene();
+    chooseSurfaceColour(*scene, kGreen);
+    FrameLook look{1, 1, true, true};
+    FrameImage small, large;
+    SceneFrames(*scene, look, FrameRun::Single, 1).drawFrame(0, small);
+    look.scale = 3;
+    SceneFrames scaled(*scene, look, FrameRun::Single, 1);
+    EXPECT_EQ(scaled.width(), 1921);
+    EXPECT_EQ(scaled.height(), 1441);
+    scaled.drawFrame(0, large);
+    const Box a = drawnBox(small.view()), b = drawnBox(large.view());
+    ASSERT_GT(a.right - a.left, 100);
+    // Column c at scale 1 is model x = c - 320; at scale 3 it is 3x, give or take a pixel's
+    // truncation at either scale.
+    EXPECT_NEAR(b.left, 3 * a.left, 3);
+    EXPECT_NEAR(b.right, 3 * a.right, 3);
+    EXPECT_NEAR(b.top, 3 * a.top, 3);
+    EXPECT_NEAR(b.bottom, 3 * a.bottom, 3);
+}
+
+// Transparency: the background and erased picture pixels get alpha 0, the flag alpha 255; a
+// wireframe's lines count as drawn.
+TEST(SceneFrames, TransparentLeavesOutBackgroundAndErasedPixels) {
+    // Top half red, bottom half blue; red is erased.
+    std::vector<Colour> rows;
+    for (int row = 0; row < 20; ++row)
+        for (int column = 0; column < 30; ++column)
+            rows.push_back(row < 10 ? Colour{208, 40, 40} : Colour{40, 40, 208});
+    auto scene = startedScene();
+    putPicture(*scene, pictureFromTopRows(30, 20, rows));
+    FrameImage plain, erased;
+    const FrameLook look{1, 1, true, true};
+    SceneFrames(*scene, look, FrameRun::Single, 1).drawFrame(0, plain);
+    setEraseColour(*scene, {208, 40, 40});
+    setErasing(*scene, true);
+    SceneFrames(*scene, look, FrameRun::Single, 1).drawFrame(0, erased);
+    int drawn = 0, erasedAway = 0, mixed = 0;
+    for (std::size_t k = 0; k < plain.pixels.size(); ++k) {
+        const std::uint32_t p = plain.pixels[k], q = erased.pixels[k];
+        ASSERT_TRUE(alphaOf(p) == 0 || alphaOf(p) == 255);
+        if (alphaOf(p) == 0) {
+            EXPECT_EQ(alphaOf(q), 0);
+            continue;
+        }
+        ++drawn;
+        if (alphaOf(q) == 0) ++erasedAway;
+        else EXPECT_EQ(q, p) << "a pixel that stays is drawn the same";
+        // Red pixels are erased, blue ones stay; only where the bands meet are they mixed.
+        mixed += (alphaOf(q) == 0) != (((p >> 16) & 255) > (p & 255));
+    }
+    EXPECT_LT(mixed, drawn / 50);
+    EXPECT_GT(drawn, 20000);
+    EXPECT_GT(erasedAway, drawn / 4);
+    EXPECT_LT(erasedAway, drawn * 3 / 4);
+    // The background colour stays under alpha 0: only the alpha tells.
+    EXPECT_EQ(plain.pixels[0], 0x00000000u);
+
+    auto wire = startedScene();
+    FrameImage lines;
+    SceneFrames(*wire, look, FrameRun::Single, 1).drawFrame(0, lines);
+    int white = 0;
+    for (std::uint32_t p : lines.pixels) {
+        EXPECT_TRUE(p == 0xFFFFFFFFu || p == 0x00000000u) << std::hex << p;
+        white += p == 0xFFFFFFFFu;
+    }
+    EXPECT_GT(white, 1000);
+}
+
+// Without transparency every pixel of a frame with alpha is opaque; for BMP and JPEG frames
+// the top byte stays 0 as the window's buffers have it.
+TEST(SceneFrames, OpaqueFramesAreWhollyOpaque) {
+    auto scene = startedScene();
+    FrameImage withAlpha, plain;
+    SceneFrames(*scene, {1, 1, true, false}, FrameRun::Single, 1).drawFrame(0, withAlpha);
+    SceneFrames(*scene, {1, 1, false, false}, FrameRun::Single, 1).drawFrame(0, plain);
+    for (std::size_t k = 0; k < plain.pixels.size(); ++k) {
+        ASSERT_EQ(plain.pixels[k] >> 24, 0u);
+        ASSERT_EQ(withAlpha.pixels[k], plain.pixels[k] | kOpaqueAlpha);
+    }
+}
+
+// A picture's own transparency cuts the flag out where it is less than half opaque, and the
+// colours under full transparency lend nothing to the edge.
+TEST(SceneFrames, PictureTransparencyCutsTheFlagOut) {
+    auto picture = [](std::uint8_t hiddenGrey, std::uint8_t leftAlpha) {
+        std::vector<PictureBytes> rows;
+        for (int row = 0; row < 20; ++row)
+            for (int column = 0; column < 30; ++column)
+                rows.push_back(column < 15 ? PictureBytes{hiddenGrey, hiddenGrey, hiddenGrey, leftAlpha}
+                                           : PictureBytes{250, 250, 250, 255});
+        TextureImage image = pictureFromTopRows(30, 20, rows);
+        image.hasAlpha = true;
+        return image;
+    };
+    const FrameLook look{1, 1, true, true};
+    auto frameWith = [&](TextureImage image) {
+        auto scene = startedScene();
+        putPicture(*scene, std::move(image));
+        FrameImage frame;
+        SceneFrames(*scene, look, FrameRun::Single, 1).drawFrame(0, frame);
+        return frame.pixels;
+    };
+    const auto opaque = frameWith(picture(0, 255));
+    const auto halfCut = frameWith(picture(0, 0));
+    EXPECT_TRUE(halfCut == frameWith(picture(255, 0))) << "hidden colours show at the edge";
+    // Alpha just below half is cut out too; only where it blends with the opaque half is more
+    // than half opaque, a few columns more are drawn.
+    const auto nearlyHalf = frameWith(picture(90, 127));
+    auto drawn = [](const std::vector<std::uint32_t>& pixels) {
+        return std::count_if(pixels.begin(), pixels.end(),
+                             [](std::uint32_t p) { return alphaOf(p) != 0; });
+    };
+    EXPECT_GT(drawn(halfCut), drawn(opaque) * 4 / 10);
+    EXPECT_LT(drawn(halfCut), drawn(opaque) * 6 / 10);
+    EXPECT_GT(drawn(nearlyHalf), drawn(halfCut));
+    EXPECT_LT(drawn(nearlyHalf), drawn(halfCut) + drawn(opaque) / 20);
+    for (std::size_t k = 0; k < halfCut.size(); ++k)
+        if (alphaOf(halfCut[k]) != 0) ASSERT_EQ(alphaOf(opaque[k]), 255);
+}
+
+TEST(AverageBlocks, AveragesColourWeightedByOpacityAndRoundsHalvesUp) {
+    // 2 x 2 blocks of a 4 x 2 picture: marked pixels (top byte FF) were not drawn.
+    std::vector<std::uint32_t> fine = {
+        0x00000000, 0x00030303, 0xFF00FF00, 0x00FF0000,
+        0x00000001, 0x00000002, 0xFF00FF00, 0xFF00FF00,
+    };
+    std::vector<std::uint32_t> out(2);
+    const FrameView fineView{fine.data(), 4, 2, 4};
+    averageBlocks(fineView, 2, true, {out.data(), 2, 1, 2});
+    // Left: all drawn, red 3/4 -> 1 (0.75 rounds up), green 3/4 -> 1, blue 6/4 -> 2 (1.5 up).
+    EXPECT_EQ(out[0], 0xFF010102u);
+    // Right: one drawn pixel of four: its colour, alpha 255 / 4 -> 64 (63.75 up).
+    EXPECT_EQ(out[1], 0x40FF0000u);
+    // Without alpha the marks are not there to read: a plain average, top byte 0.
+    std::vector<std::uint32_t> opaque = {0x000A0000, 0x00000000, 0x00000000, 0x00010000};
+    averageBlocks({opaque.data(), 2, 2, 2}, 2, false, {out.data(), 1, 1, 1});
+    EXPECT_EQ(out[0], 0x00030000u); // 11 / 4 = 2.75 -> 3
+}
+
+// Supersampling keeps the size and gives the flag's edge in-between colours and opacities.
+TEST(SceneFrames, SupersampledEdgesAreBlended) {
+    auto scene = startedScene();
+    chooseSurfaceColour(*scene, kWhite);
+    FrameImage sharp, smooth;
+    SceneFrames(*scene, {1, 1, true, true}, FrameRun::Single, 1).drawFrame(0, sharp);
+    SceneFrames supersampled(*scene, {1, 3, true, true}, FrameRun::Single, 1);
+    ASSERT_EQ(supersampled.width(), kFrameWidth);
+    supersampled.drawFrame(0, smooth);
+    int partial = 0, sharpPartial = 0;
+    for (std::size_t k = 0; k < smooth.pixels.size(); ++k) {
+        const int a = alphaOf(smooth.pixels[k]);
+        partial += a > 0 && a < 255;
+        sharpPartial += alphaOf(sharp.pixels[k]) % 255 != 0;
+    }
+    EXPECT_EQ(sharpPartial, 0);
+    EXPECT_GT(partial, 500);
+    const Box a = drawnBox(sharp.view()), b = drawnBox(smooth.view());
+    EXPECT_NEAR(a.left, b.left, 1);
+    EXPECT_NEAR(a.right, b.right, 1);
+    EXPECT_NEAR(a.top, b.top, 1);
+    EXPECT_NEAR(a.bottom, b.bottom, 1);
+}
+
+} // namespace
