@@ -9,6 +9,7 @@
 
 #include "bmp_reader.h"
 #include "jpeg_reader.h"
+#include "png_reader.h"
 
 namespace {
 constexpr std::size_t kReadChunk = std::size_t{1} << 20;
@@ -17,6 +18,7 @@ constexpr std::size_t kReadChunk = std::size_t{1} << 20;
 PictureFormat pictureFormatOf(std::span<const std::uint8_t> file) {
     if (startsAsBmp(file)) return PictureFormat::Bmp;
     if (startsAsJpeg(file)) return PictureFormat::Jpeg;
+    if (startsAsPng(file)) return PictureFormat::Png;
     return PictureFormat::Unknown;
 }
 
@@ -24,6 +26,7 @@ PictureResult readPicture(std::span<const std::uint8_t> file) {
     switch (pictureFormatOf(file)) {
     case PictureFormat::Bmp: return readBmpPicture(file);
     case PictureFormat::Jpeg: return readJpegPicture(file);
+    case PictureFormat::Png: return readPngPicture(file);
     case PictureFormat::Unknown: break;
     }
     return pictureFailure(PictureError::UnknownFormat);
@@ -54,6 +57,7 @@ PictureResult readPictureFile(const std::filesystem::path& path, PictureFormat f
             switch (format) {
             case PictureFormat::Bmp: return readBmpPicture(bytes);
             case PictureFormat::Jpeg: return readJpegPicture(bytes);
+            case PictureFormat::Png: return readPngPicture(bytes);
             case PictureFormat::Unknown: break;
             }
             return readPicture(bytes);

@@ -11,6 +11,7 @@ enum class PictureFormat {
     Unknown,
     Bmp,  // "BM"
     Jpeg, // FF D8 FF
+    Png,  // 89 "PNG" 0D 0A 1A 0A
 };
 [[nodiscard]] PictureFormat pictureFormatOf(std::span<const std::uint8_t> file);
 
@@ -23,7 +24,7 @@ inline constexpr std::uint64_t kMaxPictureFileBytes = kMaxPictureBytes + (1u << 
 
 // Reads the file at `path` (at most kMaxPictureFileBytes) and then the picture in it, as
 // readPicture does, or with the reader of `format` when it is known (the window program's open
-// dialog names the type: a BMP file chosen as a JPEG one is refused by the JPEG reader). The
+// dialog names the type: a BMP file chosen as a JPEG or PNG one is refused by that reader). The
 // file is read whole before any of it is taken for a picture.
 [[nodiscard]] PictureResult readPictureFile(const std::filesystem::path& path,
                                             PictureFormat format = PictureFormat::Unknown);

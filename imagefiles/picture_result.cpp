@@ -14,7 +14,7 @@ constexpr ErrorTexts kTexts[] = {
     {PictureError::CannotOpen, "cannot open the file", L" ファイルのオープンに失敗しました"},
     {PictureError::CannotRead, "cannot read the file", L"ファイルの読み込みに失敗しました"},
     {PictureError::FileTooLarge, "the file is too large", L"ファイルが大きすぎます"},
-    {PictureError::UnknownFormat, "neither a BMP nor a JPEG file", L"BMPでもJPEGでもありません"},
+    {PictureError::UnknownFormat, "not a BMP, JPEG or PNG file", L"BMPでもJPEGでもありません"},
     {PictureError::NotBmp, "not a BMP file", L"ビットマップではありません"},
     {PictureError::TruncatedHeader, "the BMP headers are cut short",
      L"ビットマップのヘッダーが途中で切れています"},

@@ -20,9 +20,12 @@ struct PngLimits {
 };
 
 // Reads a whole PNG file held in memory into a new picture through libpng: every colour type
-// and bit depth (palette, grey, with or without alpha or a transparent colour, 1 to 16 bits)
-// comes out as 8-bit red, green and blue. When the file has any transparency the picture's
-// fourth bytes hold each pixel's opacity and hasAlpha is set. Damaged files and pictures over
-// the size limit are refused, with no picture.
+// and bit depth (palette, grey, with or without alpha or a transparent colour, 1 to 16 bits,
+// interlaced or not) comes out as 8-bit red, green and blue, 16-bit samples rounded to the
+// nearest. The samples are taken as stored: gamma and colour chunks are skipped like every other
+// ancillary chunk. When the file has any transparency (an alpha channel or a tRNS chunk) the
+// picture's fourth bytes hold each pixel's opacity and hasAlpha is set; otherwise they are 0.
+// Files that are damaged or cut short anywhere up to their end chunk, and pictures over the size
+// limit or over 16384 pixels a side, are refused, with no picture.
 [[nodiscard]] PictureResult readPngPicture(std::span<const std::uint8_t> file,
                                            const PngLimits& limits = {});
