@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include <unistd.h>
@@ -20,6 +21,7 @@
 #include "geometry/rotation.h"
 #include "imagefiles/bmp_reader.h"
 #include "imagefiles/bmp_writer.h"
+#include "imagefiles/image_format.h"
 #include "imagefiles/jpeg_reader.h"
 #include "imagefiles/jpeg_writer.h"
 #include "scene/scene.h"
@@ -102,6 +104,24 @@ void BM_FrameTexturedAfter4096Keys(benchmark::State& state) {
     frame(state, Mode::Textured, 4096);
 }
 void BM_FrameTexturedErasing(benchmark::State& state) { frame(state, Mode::TexturedErasing, 0); }
+
+// The textured frame three times larger in each direction (1921 x 1441): nine times the
+// pixels, the same quads.
+void BM_FrameTexturedScale3(benchmark::State& state) {
+    auto scene = makeScene(Mode::Textured, 0);
+    setFrameScale(*scene, 3);
+    FrameImage image(frameWidthAt(3), frameHeightAt(3));
+    const FrameView view = image.view();
+    long before = allocations.load();
+    for (auto _ : state) {
+        advanceAnimation(*scene);
+        drawSceneFrame(*scene, view);
+        benchmark::DoNotOptimize(image.pixels.data());
+    }
+    state.counters["allocations"] =
+        benchmark::Counter(static_cast<double>(allocations.load() - before),
+                           benchmark::Counter::kAvgIterations);
+}
 
 // A 2000 x 1500 photo-sized picture: ramps with fine detail, so that JPEG has work to do.
 constexpr int kFileWidth = 2000, kFileHeight = 1500;
@@ -235,6 +255,31 @@ void BM_JpegCycle60(benchmark::State& state) {
         if (!series.ok()) state.SkipWithError(series.written.message.c_str());
     }
 }
+
+// `vexarond-render --picture flag.bmp --cycle [--quality 80] flag.webp|flag.gif` at start-up:
+// 60 textured frames drawn on all cores and written as one animated file.
+void animatedCycle(benchmark::State& state, ImageFormat format, bool lossy) {
+    const std::unique_ptr<Scene> start = makeScene(Mode::Textured, 0);
+    if (start->wave.framesPerCycle != 60) state.SkipWithError("not a 60-frame cycle");
+    const ScratchFolder folder;
+    const std::string output =
+        (folder.path() / (std::string("flag") + imageFormatExtension(format))).string();
+    FrameFileSettings settings;
+    settings.format = format;
+    if (lossy) settings.webpQuality = kJpegQuality;
+    const int threads = std::max(1u, std::thread::hardware_concurrency());
+    for (auto _ : state) {
+        SceneFrames frames(*start, {1, 1, true, false}, FrameRun::Capture, threads);
+        const WriteResult written = writeAnimationFile(output, settings, frames);
+        if (!written.ok()) state.SkipWithError(written.message.c_str());
+    }
+    state.counters["file_bytes"] = static_cast<double>(std::filesystem::file_size(output));
+}
+void BM_WebpLossyCycle60(benchmark::State& state) { animatedCycle(state, ImageFormat::Webp, true); }
+void BM_WebpLosslessCycle60(benchmark::State& state) {
+    animatedCycle(state, ImageFormat::Webp, false);
+}
+void BM_GifCycle60(benchmark::State& state) { animatedCycle(state, ImageFormat::Gif, false); }
 } // namespace
 
 BENCHMARK(BM_RecomputeFlag)->Unit(benchmark::kMicrosecond);
@@ -243,10 +288,14 @@ BENCHMARK(BM_FrameSolid)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FrameTextured)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FrameTexturedAfter4096Keys)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FrameTexturedErasing)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FrameTexturedScale3)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadJpeg2000x1500)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadBmp2000x1500)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CaptureBmp24File)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CaptureJpeg80Memory)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CaptureJpeg80File)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_JpegCycle60)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WebpLossyCycle60)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WebpLosslessCycle60)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GifCycle60)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_MAIN();

@@ -49,7 +49,19 @@ for args in "${bad_inputs[@]}"; do
   else fail "'$args' gave exit $rc, $lines stderr lines, file left: $([ -e "$scratch/bad.bmp" ] && echo yes || echo no)"; fi
 done
 run 2>/dev/null; [ $? -eq 2 ] && pass || fail "no output name should exit 2"
-run "$scratch/out.png" 2>/dev/null; [ $? -eq 2 ] && [ ! -e "$scratch/out.png" ] && pass || fail "a .png output should be refused"
+run "$scratch/out.tif" 2>/dev/null; [ $? -eq 2 ] && [ ! -e "$scratch/out.tif" ] && pass || fail "a .tif output should be refused"
+# Options of the animated, transparent and large outputs out of range, or transparency in a
+# format without it.
+for args in "--scale 0 out.png" "--scale 5 out.png" "--supersample 9 out.png" "--fps 0 --cycle out.gif" \
+            "--fps 51 --cycle out.webp" "--threads 0 out.png" "--transparent out.jpg" "--transparent --cycle out.BMP"; do
+  out="$scratch/${args##* }"
+  rm -f "$out"
+  # shellcheck disable=SC2086
+  run ${args% *} "$out" 2>"$scratch/err.txt"
+  rc=$?
+  [ $rc -eq 2 ] && [ "$(wc -l < "$scratch/err.txt")" -eq 1 ] && [ ! -e "$out" ] && pass ||
+    fail "'$args' gave exit $rc, '$(cat "$scratch/err.txt")'"
+done
 
 # A failed run leaves an existing file exactly as it was.
 printf 'earlier picture' > "$scratch/keep.bmp"
@@ -288,6 +300,18 @@ INNER
   else
     echo "SKIPPED: neither root nor user namespaces, so no full file system of our own"
   fi
+fi
+
+# PNG, WebP and GIF: natively only; the Windows build refuses them in one line.
+if [ $native = 0 ]; then
+  for name in out.png out.webp out.gif; do
+    run --cycle "$scratch/$name" 2>"$scratch/err.txt"
+    rc=$?
+    [ $rc -eq 2 ] && [ "$(wc -l < "$scratch/err.txt")" -eq 1 ] && [ ! -e "$scratch/$name" ] && pass ||
+      fail "the Windows build should refuse $name in one line: exit $rc"
+  done
+else
+  source "$(dirname "$0")/animated_outputs.sh"
 fi
 
 echo "$passed passed, $failed failed"

@@ -230,8 +230,11 @@ TEST(SceneFrames, PictureTransparencyCutsTheFlagOut) {
     EXPECT_LT(drawn(halfCut), drawn(opaque) * 6 / 10);
     EXPECT_GT(drawn(nearlyHalf), drawn(halfCut));
     EXPECT_LT(drawn(nearlyHalf), drawn(halfCut) + drawn(opaque) / 20);
-    for (std::size_t k = 0; k < halfCut.size(); ++k)
-        if (alphaOf(halfCut[k]) != 0) ASSERT_EQ(alphaOf(opaque[k]), 255);
+    for (std::size_t k = 0; k < halfCut.size(); ++k) {
+        if (alphaOf(halfCut[k]) != 0) {
+            ASSERT_EQ(alphaOf(opaque[k]), 255);
+        }
+    }
 }
 
 TEST(AverageBlocks, AveragesColourWeightedByOpacityAndRoundsHalvesUp) {
