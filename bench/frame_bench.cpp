@@ -75,9 +75,10 @@ std::unique_ptr<Scene> makeScene(Mode mode, int extraKeys) {
     return scene;
 }
 
-void frame(benchmark::State& state, Mode mode, int extraKeys) {
+void frame(benchmark::State& state, Mode mode, int extraKeys, int scale = 1) {
     auto scene = makeScene(mode, extraKeys);
-    FrameImage image;
+    setFrameScale(*scene, scale);
+    FrameImage image(frameWidthAt(scale), frameHeightAt(scale));
     const FrameView view = image.view();
     long before = allocations.load();
     for (auto _ : state) {
@@ -107,21 +108,7 @@ void BM_FrameTexturedErasing(benchmark::State& state) { frame(state, Mode::Textu
 
 // The textured frame three times larger in each direction (1921 x 1441): nine times the
 // pixels, the same quads.
-void BM_FrameTexturedScale3(benchmark::State& state) {
-    auto scene = makeScene(Mode::Textured, 0);
-    setFrameScale(*scene, 3);
-    FrameImage image(frameWidthAt(3), frameHeightAt(3));
-    const FrameView view = image.view();
-    long before = allocations.load();
-    for (auto _ : state) {
-        advanceAnimation(*scene);
-        drawSceneFrame(*scene, view);
-        benchmark::DoNotOptimize(image.pixels.data());
-    }
-    state.counters["allocations"] =
-        benchmark::Counter(static_cast<double>(allocations.load() - before),
-                           benchmark::Counter::kAvgIterations);
-}
+void BM_FrameTexturedScale3(benchmark::State& state) { frame(state, Mode::Textured, 0, 3); }
 
 // A 2000 x 1500 photo-sized picture: ramps with fine detail, so that JPEG has work to do.
 constexpr int kFileWidth = 2000, kFileHeight = 1500;

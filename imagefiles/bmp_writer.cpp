@@ -117,8 +117,5 @@ EncodeResult encodeBmp(const CapturedFrame& frame, int depth, ByteSink& out) try
 }
 
 WriteResult writeBmpFile(const std::filesystem::path& path, const CapturedFrame& frame, int depth) {
-    std::vector<std::uint8_t> bytes;
-    ByteSink out{bytes};
-    EncodeResult encoded = encodeBmp(frame, depth, out);
-    return writeEncodedFile(path, std::move(encoded), bytes);
+    return encodeToFile(path, [&](ByteSink& sink) { return encodeBmp(frame, depth, sink); });
 }

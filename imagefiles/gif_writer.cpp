@@ -561,12 +561,6 @@ EncodeResult encodeGifAnimation(FrameSequence& frames, const GifSettings& settin
 
 WriteResult writeGifFile(const std::filesystem::path& path, FrameSequence& frames,
                          const GifSettings& settings) {
-    try {
-        std::vector<std::uint8_t> bytes;
-        ByteSink sink{bytes};
-        EncodeResult encoded = encodeGifAnimation(frames, settings, sink);
-        return writeEncodedFile(path, std::move(encoded), bytes);
-    } catch (const std::bad_alloc&) {
-        return {EncodeError::OutOfMemory, FileError::None, "out of memory"};
-    }
+    return encodeToFile(path,
+                        [&](ByteSink& sink) { return encodeGifAnimation(frames, settings, sink); });
 }

@@ -135,12 +135,6 @@ EncodeResult encodeJpeg(const CapturedFrame& frame, int quality, bool progressiv
 
 WriteResult writeJpegFile(const std::filesystem::path& path, const CapturedFrame& frame,
                           int quality, bool progressive) {
-    try {
-        std::vector<std::uint8_t> bytes;
-        ByteSink sink{bytes};
-        EncodeResult encoded = encodeJpeg(frame, quality, progressive, sink);
-        return writeEncodedFile(path, std::move(encoded), bytes);
-    } catch (const std::bad_alloc&) {
-        return {EncodeError::OutOfMemory, FileError::None, "out of memory"};
-    }
+    return encodeToFile(
+        path, [&](ByteSink& sink) { return encodeJpeg(frame, quality, progressive, sink); });
 }

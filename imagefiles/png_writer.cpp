@@ -144,12 +144,5 @@ EncodeResult encodePng(const FrameView& frame, bool transparent, ByteSink& out) 
 
 WriteResult writePngFile(const std::filesystem::path& path, const FrameView& frame,
                          bool transparent) {
-    try {
-        std::vector<std::uint8_t> bytes;
-        ByteSink sink{bytes};
-        EncodeResult encoded = encodePng(frame, transparent, sink);
-        return writeEncodedFile(path, std::move(encoded), bytes);
-    } catch (const std::bad_alloc&) {
-        return {EncodeError::OutOfMemory, FileError::None, "out of memory"};
-    }
+    return encodeToFile(path, [&](ByteSink& sink) { return encodePng(frame, transparent, sink); });
 }

@@ -19,7 +19,9 @@ namespace {
 // The canvas colour a player may show before and between frames: transparent for a transparent
 // animation, so that no player paints the page behind it white; white otherwise, as the
 // encoder's default.
-std::uint32_t backgroundOf(bool transparent) { return transparent ? 0x00000000u : 0xFFFFFFFFu; }
+std::uint32_t backgroundOf(bool transparent) {
+    return transparent ? 0x00000000u : 0xFFFFFFFFu;
+}
 
 constexpr int kMaxWebpSide = WEBP_MAX_DIMENSION;
 
@@ -137,7 +139,7 @@ EncodeResult appendAsAnimation(const WebPData& still, int width, int height, boo
     out.bytes.insert(out.bytes.end(), {'A', 'N', 'I', 'M'});
     out.put32(6);
     out.put32(backgroundOf(transparent));
-    out.put16(0);          // loop forever
+    out.put16(0); // loop forever
     out.bytes.insert(out.bytes.end(), {'A', 'N', 'M', 'F'});
     out.put32(static_cast<std::uint32_t>(16 + image));
     put24(out, 0); // at the top left
@@ -255,12 +257,6 @@ EncodeResult encodeWebpAnimation(FrameSequence& frames, const WebpSettings& sett
 
 WriteResult writeWebpFile(const std::filesystem::path& path, FrameSequence& frames,
                           const WebpSettings& settings) {
-    try {
-        std::vector<std::uint8_t> bytes;
-        ByteSink sink{bytes};
-        EncodeResult encoded = encodeWebpAnimation(frames, settings, sink);
-        return writeEncodedFile(path, std::move(encoded), bytes);
-    } catch (const std::bad_alloc&) {
-        return {EncodeError::OutOfMemory, FileError::None, "out of memory"};
-    }
+    return encodeToFile(
+        path, [&](ByteSink& sink) { return encodeWebpAnimation(frames, settings, sink); });
 }
