@@ -3,7 +3,9 @@
 // renderer do. The "allocations" counter counts heap allocations per frame; it must stay 0.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -75,20 +77,70 @@ std::unique_ptr<Scene> makeScene(Mode mode, int extraKeys) {
     return scene;
 }
 
+// Clearing the colour and depth buffers, as every frame starts: the floor a frame is measured
+// against. Memory's speed differs between machines far less than ratios to it do.
+void clearBuffers(FrameView view, DepthBuffer& depth, int scale) {
+    fillFrame(view, {0, 0, 0});
+    clearDepth(depth, scale);
+    benchmark::DoNotOptimize(view.pixels);
+    benchmark::DoNotOptimize(depth.data());
+}
+
+void BM_ClearBuffers(benchmark::State& state) {
+    FrameImage image;
+    DepthBuffer depth;
+    for (auto _ : state) clearBuffers(image.view(), depth, 1);
+}
+
+using Clock = std::chrono::steady_clock;
+
+// Seconds one clear of frame and depth buffers takes at `scale`: the median of a few timed
+// batches, measured in the frame benchmark's own run.
+double clearSeconds(int scale) {
+    FrameImage image(frameWidthAt(scale), frameHeightAt(scale));
+    DepthBuffer depth;
+    clearBuffers(image.view(), depth, scale);
+    constexpr int kBatches = 7, kClears = 50;
+    std::vector<double> batches;
+    for (int b = 0; b < kBatches; ++b) {
+        const auto start = Clock::now();
+        for (int k = 0; k < kClears; ++k) clearBuffers(image.view(), depth, scale);
+        batches.push_back(std::chrono::duration<double>(Clock::now() - start).count() / kClears);
+    }
+    std::nth_element(batches.begin(), batches.begin() + kBatches / 2, batches.end());
+    return batches[kBatches / 2];
+}
+
+// The pixels a frame of the scene draws: those the background's mark is gone from.
+double drawnPixels(Scene scene, FrameImage& image) {
+    drawSceneFrame(scene, image.view(), true);
+    return static_cast<double>(std::count_if(image.pixels.begin(), image.pixels.end(),
+                                              [](std::uint32_t p) { return !(p & kUndrawnMark); }));
+}
+
+// A whole frame: the animation's tick, the clear and the render. Beside its time, the frame
+// as a multiple of clearing its buffers ("x_clear") and per drawn pixel ("ns_per_pixel").
 void frame(benchmark::State& state, Mode mode, int extraKeys, int scale = 1) {
     auto scene = makeScene(mode, extraKeys);
     setFrameScale(*scene, scale);
     FrameImage image(frameWidthAt(scale), frameHeightAt(scale));
     const FrameView view = image.view();
+    const double clear = clearSeconds(scale);
+    const double drawn = drawnPixels(*scene, image);
     long before = allocations.load();
+    const auto start = Clock::now();
     for (auto _ : state) {
         advanceAnimation(*scene);
         drawSceneFrame(*scene, view);
         benchmark::DoNotOptimize(image.pixels.data());
     }
+    const double perFrame = std::chrono::duration<double>(Clock::now() - start).count() /
+                            static_cast<double>(state.iterations());
     state.counters["allocations"] =
         benchmark::Counter(static_cast<double>(allocations.load() - before),
                            benchmark::Counter::kAvgIterations);
+    state.counters["x_clear"] = perFrame / clear;
+    state.counters["ns_per_pixel"] = perFrame * 1e9 / drawn;
 }
 
 void BM_RecomputeFlag(benchmark::State& state) {
@@ -269,6 +321,7 @@ void BM_WebpLosslessCycle60(benchmark::State& state) {
 void BM_GifCycle60(benchmark::State& state) { animatedCycle(state, ImageFormat::Gif, false); }
 } // namespace
 
+BENCHMARK(BM_ClearBuffers)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RecomputeFlag)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FrameWireframe)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FrameSolid)->Unit(benchmark::kMicrosecond);
