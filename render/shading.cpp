@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "span_kernels.h"
+
 namespace {
 Vec3 unit(Vec3 v) {
     const double squares = v.x * v.x + v.y * v.y + v.z * v.z;
@@ -27,50 +29,8 @@ FrameLight frameLight(const LightState& light) {
 
 void samplePictureSpan(const TextureImage& image, const double* u, const double* v, int count,
                        double* red, double* green, double* blue) {
-    const int width = image.width, height = image.height;
-    constexpr int kChunk = 64; // fixed-size scratch: no allocation per span
-    for (int start = 0; start < count; start += kChunk) {
-        const int n = std::min(kChunk, count - start);
-        int ix[kChunk], iy[kChunk];
-        double w00[kChunk], w10[kChunk], w01[kChunk], w11[kChunk];
-        for (int k = 0; k < n; ++k) {
-            const double x = (width - 1) * u[start + k], y = (height - 1) * v[start + k];
-            ix[k] = static_cast<int>(x);
-            iy[k] = static_cast<int>(y);
-            const double fx = x - ix[k], fy = y - iy[k];
-            w00[k] = (1 - fx) * (1 - fy), w10[k] = fx * (1 - fy);
-            w01[k] = (1 - fx) * fy, w11[k] = fx * fy;
-        }
-        std::uint32_t c00[kChunk], c10[kChunk], c01[kChunk], c11[kChunk];
-        const std::size_t rowBytes = 4 * static_cast<std::size_t>(width);
-        for (int k = 0; k < n; ++k) {
-            // Picture rows count from the top; the image stores the bottom row first.
-            const std::uint8_t* upper = image.pixels.data() + (height - 1 - iy[k]) * rowBytes;
-            const std::uint8_t* lower = iy[k] == height - 1 ? upper : upper - rowBytes;
-            const std::size_t left = 4 * static_cast<std::size_t>(ix[k]);
-            const std::size_t right = ix[k] == width - 1 ? left : left + 4;
-            std::memcpy(&c00[k], upper + left, 4);
-            std::memcpy(&c10[k], upper + right, 4);
-            std::memcpy(&c01[k], lower + left, 4);
-            std::memcpy(&c11[k], lower + right, 4);
-        }
-        // Byte b of each pixel (little-endian: blue 0, green 1, red 2), blended as samplePicture
-        // blends it.
-        auto blend = [&](int byte, double* out) {
-            const int shift = 8 * byte;
-            for (int k = 0; k < n; ++k) {
-                const double value = w10[k] * static_cast<int>((c10[k] >> shift) & 255) +
-                                     w00[k] * static_cast<int>((c00[k] >> shift) & 255) +
-                                     w11[k] * static_cast<int>((c11[k] >> shift) & 255) +
-                                     w01[k] * static_cast<int>((c01[k] >> shift) & 255) + 0.5;
-                const int truncated = static_cast<int>(value);
-                out[start + k] = std::min(std::max(truncated, 0), 255);
-            }
-        };
-        blend(2, red);
-        blend(1, green);
-        blend(0, blue);
-    }
+    span_kernels::active().samplePictureSpan({image.pixels.data(), image.width, image.height}, u,
+                                             v, count, red, green, blue);
 }
 
 void samplePictureSpanWithAlpha(const TextureImage& image, const double* u, const double* v,

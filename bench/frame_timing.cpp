@@ -1,0 +1,69 @@
+// Frame times without Google Benchmark, so that the same measurement runs in the Windows build
+// (under Wine) and natively: the median of timed batches for clearing the buffers and for whole
+// frames in each display mode, each frame also as a multiple of the clear.
+//   frame_timing [BATCHES]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "scene/scene.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+// The textured benchmark's picture: 350 x 260 smooth ramps.
+TextureImage rampPicture() {
+    TextureImage image;
+    image.width = 350;
+    image.height = 260;
+    image.pixels.resize(4u * image.width * image.height);
+    for (int row = 0; row < image.height; ++row)
+        for (int column = 0; column < image.width; ++column) {
+            std::uint8_t* p = image.pixels.data() + 4u * (row * image.width + column);
+            p[0] = static_cast<std::uint8_t>(row * 255 / image.height);
+            p[1] = static_cast<std::uint8_t>(column * 255 / image.width);
+            p[2] = static_cast<std::uint8_t>(255 - column * 255 / image.width);
+        }
+    return image;
+}
+
+// Median seconds of one call of `work`, over `batches` batches of `calls` calls.
+template <typename Work> double medianSeconds(int batches, int calls, Work work) {
+    std::vector<double> times;
+    work(); // warm up
+    for (int b = 0; b < batches; ++b) {
+        const auto start = Clock::now();
+        for (int k = 0; k < calls; ++k) work();
+        times.push_back(std::chrono::duration<double>(Clock::now() - start).count() / calls);
+    }
+    std::nth_element(times.begin(), times.begin() + batches / 2, times.end());
+    return times[batches / 2];
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    const int batches = argc > 1 ? std::max(1, std::atoi(argv[1])) : 9;
+    auto image = std::make_unique<FrameImage>();
+    DepthBuffer depth;
+    const double clear = medianSeconds(batches, 200, [&] {
+        fillFrame(image->view(), {0, 0, 0});
+        clearDepth(depth);
+    });
+    std::printf("%-12s %10.1f us\n", "clear", clear * 1e6);
+    const char* names[] = {"wireframe", "solid", "textured"};
+    for (int mode = 0; mode < 3; ++mode) {
+        auto scene = std::make_unique<Scene>();
+        startScene(*scene);
+        if (mode == 1) chooseSurfaceColour(*scene, kRed);
+        if (mode == 2) putPicture(*scene, rampPicture());
+        const double frame = medianSeconds(batches, 20, [&] {
+            advanceAnimation(*scene);
+            drawSceneFrame(*scene, image->view());
+        });
+        std::printf("%-12s %10.1f us  x_clear %.1f\n", names[mode], frame * 1e6, frame / clear);
+    }
+    return 0;
+}

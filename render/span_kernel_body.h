@@ -1,0 +1,364 @@
+// The fill's and the sampler's per-pixel passes. No include guard: span_kernels_generic.cpp and
+// span_kernels_avx2.cpp each include this once, with SPAN_KERNEL_VARIANT naming their namespace,
+// and are compiled with different instruction sets.
+//
+// Rules that keep both builds drawing the same pixels:
+//  - Every pixel gets exactly the operations of shadePixel, samplePicture and the fill, in the
+//    same order; the loops only run several pixels side by side. No FMA (the AVX2 object is
+//    built with -mavx2 alone, and -ffp-contract=off holds everywhere), no reassociation.
+//  - Branches become selects, which give exactly what the plain "if" gives.
+//  - Integer conversions truncate (cvttsd2si / cvttpd2dq); the range guards come first.
+//  - Nothing here may call an inline function with external linkage (std::min, vector::data,
+//    Vec3's operators, shadePixel...): without inlining, as in a debug build, the linker keeps
+//    one copy of each, and it may be the AVX2 one, which the generic path would then run on a
+//    processor without AVX2. Helpers live in an unnamed namespace; callers pass plain data.
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "span_kernels.h"
+
+#ifndef SPAN_KERNEL_VARIANT
+#error "define SPAN_KERNEL_VARIANT before including span_kernel_body.h"
+#endif
+
+namespace span_kernels::SPAN_KERNEL_VARIANT {
+namespace {
+
+constexpr int kRun = kSpanRunLength;
+// Spans are short (about ten pixels in the window's frame), so their loops run whole blocks of
+// kLanes pixels, past the end into spare room, rather than a vector loop plus a scalar tail.
+constexpr int kLanes = PixelBatch::kSpareLanes;
+
+#if defined(__GNUC__)
+// Picture pixels read as whole words; the bytes are a std::uint8_t array.
+typedef std::uint32_t PixelWord __attribute__((may_alias));
+#else
+typedef std::uint32_t PixelWord;
+#endif
+
+// shadePixel for one lane, with the light's values passed in.
+inline double shadeLane(double nx, double ny, double nz, double lx, double ly, double lz,
+                        double specular, double diffuse, double brightnessTerm) {
+    const double turn = nz < 0 ? -1.0 : 1.0;
+    nx = turn * nx, ny = turn * ny, nz = turn * nz;
+    const double nLength = std::sqrt(nx * nx + ny * ny + nz * nz);
+    nx = nx / nLength, ny = ny / nLength, nz = nz / nLength;
+    double d = nx * lx + ny * ly + nz * lz;
+    d = d < 0 ? 0 : d;
+    double rx = 2 * d * nx - lx, ry = 2 * d * ny - ly, rz = 2 * d * nz - lz;
+    const double rLength = std::sqrt(rx * rx + ry * ry + rz * rz);
+    rx = rx / rLength, ry = ry / rLength, rz = rz / rLength;
+    const double s = rz < 0 ? 0 : rz;
+    double p = rx * lx + ry * ly + rz * lz;
+    p = p < 0 ? 0 : p;
+    const double lit = 15 * (specular * s + diffuse * d);
+    // brightnessTerm is 15 * brightness, which shadePixel also works out first.
+    return (0.0 < lit ? lit : 0.0) + brightnessTerm * (p * p) + 2;
+}
+
+void shadeLanes(const FrameLight& light, const double* nx, const double* ny, const double* nz,
+                int count, double* intensity) {
+    const double lx = light.unitLight.x, ly = light.unitLight.y, lz = light.unitLight.z;
+    const double specular = light.specularWeight, diffuse = light.diffuseWeight;
+    const double brightnessTerm = 15 * light.brightness;
+    for (int k = 0; k < count; ++k)
+        intensity[k] =
+            shadeLane(nx[k], ny[k], nz[k], lx, ly, lz, specular, diffuse, brightnessTerm);
+}
+
+// C * I / 15 truncated and limited to 0..255; not a number gives 0.
+inline std::int32_t channel(double value) {
+    value = value > 0 ? value : 0;
+    value = value < 255 ? value : 255;
+    return static_cast<std::int32_t>(value);
+}
+
+inline std::int32_t clampByte(std::int32_t value) {
+    value = value > 0 ? value : 0;
+    return value < 255 ? value : 255;
+}
+
+// Bilinear samples of `count` (at most kRun) points as whole 0..255 channels, as
+// samplePicture gives them. Pixel numbers fit in 32 bits: the readers keep pictures to
+// kMaxPictureBytes, 2^28 pixels.
+void sampleChannels(PictureView image, const double* u, const double* v, int count,
+                    std::int32_t* red, std::int32_t* green, std::int32_t* blue) {
+    const int width = image.width, height = image.height;
+    const double xScale = width - 1, yScale = height - 1;
+    alignas(32) double w00[kRun], w10[kRun], w01[kRun], w11[kRun];
+    alignas(32) std::int32_t at00[kRun], at10[kRun], at01[kRun], at11[kRun];
+    for (int k = 0; k < count; ++k) {
+        const double x = xScale * u[k], y = yScale * v[k];
+        const std::int32_t ix = static_cast<std::int32_t>(x), iy = static_cast<std::int32_t>(y);
+        const double fx = x - ix, fy = y - iy;
+        w00[k] = (1 - fx) * (1 - fy), w10[k] = fx * (1 - fy);
+        w01[k] = (1 - fx) * fy, w11[k] = fx * fy;
+        // Picture rows count from the top; the image stores the bottom row first. The last
+        // column and row take their own pixel as the next one.
+        const std::int32_t upper = (height - 1 - iy) * width + ix;
+        const std::int32_t right = ix == width - 1 ? 0 : 1;
+        const std::int32_t lower = iy == height - 1 ? upper : upper - width;
+        at00[k] = upper, at10[k] = upper + right;
+        at01[k] = lower, at11[k] = lower + right;
+    }
+    const PixelWord* pixels = reinterpret_cast<const PixelWord*>(image.pixels);
+    alignas(32) std::uint32_t c00[kRun], c10[kRun], c01[kRun], c11[kRun];
+    for (int k = 0; k < count; ++k) {
+        c00[k] = pixels[at00[k]], c10[k] = pixels[at10[k]];
+        c01[k] = pixels[at01[k]], c11[k] = pixels[at11[k]];
+    }
+    // Bytes of a pixel word (little-endian): blue 0, green 1, red 2.
+    for (int k = 0; k < count; ++k) {
+        const double a = w10[k], b = w00[k], c = w11[k], d = w01[k];
+        const std::uint32_t p10 = c10[k], p00 = c00[k], p11 = c11[k], p01 = c01[k];
+        const double r = a * static_cast<std::int32_t>((p10 >> 16) & 255) +
+                         b * static_cast<std::int32_t>((p00 >> 16) & 255) +
+                         c * static_cast<std::int32_t>((p11 >> 16) & 255) +
+                         d * static_cast<std::int32_t>((p01 >> 16) & 255) + 0.5;
+        const double g = a * static_cast<std::int32_t>((p10 >> 8) & 255) +
+                         b * static_cast<std::int32_t>((p00 >> 8) & 255) +
+                         c * static_cast<std::int32_t>((p11 >> 8) & 255) +
+                         d * static_cast<std::int32_t>((p01 >> 8) & 255) + 0.5;
+        const double bl = a * static_cast<std::int32_t>(p10 & 255) +
+                          b * static_cast<std::int32_t>(p00 & 255) +
+                          c * static_cast<std::int32_t>(p11 & 255) +
+                          d * static_cast<std::int32_t>(p01 & 255) + 0.5;
+        red[k] = clampByte(static_cast<std::int32_t>(r));
+        green[k] = clampByte(static_cast<std::int32_t>(g));
+        blue[k] = clampByte(static_cast<std::int32_t>(bl));
+    }
+}
+
+// A span's ends, as blendBlock mixes them.
+struct SpanBlend {
+    double leftX, divisor;
+    bool onePixel; // every pixel takes the left end
+    double lnx, lny, lnz, rnx, rny, rnz;
+    double lu, lv, ru, rv;
+};
+
+#if defined(__GNUC__)
+// Blocks of four lanes as GCC's vector types: one AVX2 register, or two SSE2 ones. Their
+// arithmetic is the scalar IEEE arithmetic lane by lane.
+typedef double Lanes __attribute__((vector_size(32)));
+typedef std::int64_t LaneMask __attribute__((vector_size(32)));
+typedef std::int32_t IntLanes __attribute__((vector_size(16)));
+static_assert(kLanes == 4, "the vector types hold four lanes");
+
+// (No helper functions taking or giving these types: without AVX that changes the calling
+// convention, which GCC warns about.)
+
+// Depths of columns column..column+3: -(a x + b y + c) / plane z, truncated, or the empty
+// depth where that is not a signed 32-bit value (or not a number).
+inline void depthBlock(double px, double pz, double rowTerm, double offset, int column,
+                       std::int32_t* out) {
+    const double c = column;
+    const Lanes x = Lanes{c, c, c, c} + Lanes{0, 1, 2, 3}; // whole numbers: exact
+    const Lanes z = -(px * x + rowTerm + offset) / pz;
+    constexpr double kLow = INT32_MIN - 1.0, kHigh = INT32_MAX + 1.0;
+    constexpr double kEmpty = kEmptyDepth;
+    const LaneMask fits =
+        (z > Lanes{kLow, kLow, kLow, kLow}) & (z < Lanes{kHigh, kHigh, kHigh, kHigh});
+    const Lanes guarded = fits ? z : Lanes{kEmpty, kEmpty, kEmpty, kEmpty};
+    const IntLanes depth = __builtin_convertvector(guarded, IntLanes);
+    std::memcpy(out, &depth, sizeof depth);
+}
+
+inline void blendBlock(const SpanBlend& b, const std::int32_t* columns, double* nx, double* ny,
+                       double* nz, double* u, double* v) {
+    IntLanes column;
+    std::memcpy(&column, columns, sizeof column);
+    const Lanes offset = __builtin_convertvector(column, Lanes) - b.leftX;
+    // std::fabs: the sign bit cleared, also of -0 and NaN.
+    const Lanes distance =
+        reinterpret_cast<Lanes>(reinterpret_cast<LaneMask>(offset) & INT64_MAX);
+    const Lanes position = distance / b.divisor;
+    const Lanes s = b.onePixel ? Lanes{0, 0, 0, 0} : position;
+    const Lanes t = 1 - s;
+    const Lanes outNx = t * b.lnx + s * b.rnx, outNy = t * b.lny + s * b.rny;
+    const Lanes outNz = t * b.lnz + s * b.rnz;
+    const Lanes outU = t * b.lu + s * b.ru, outV = t * b.lv + s * b.rv;
+    std::memcpy(nx, &outNx, sizeof outNx);
+    std::memcpy(ny, &outNy, sizeof outNy);
+    std::memcpy(nz, &outNz, sizeof outNz);
+    std::memcpy(u, &outU, sizeof outU);
+    std::memcpy(v, &outV, sizeof outV);
+}
+#else
+inline void depthBlock(double px, double pz, double rowTerm, double offset, int column,
+                       std::int32_t* out) {
+    for (int lane = 0; lane < kLanes; ++lane) {
+        const double z = -(px * (column + lane) + rowTerm + offset) / pz;
+        const bool fits = z > INT32_MIN - 1.0 && z < INT32_MAX + 1.0;
+        out[lane] = static_cast<std::int32_t>(fits ? z : static_cast<double>(kEmptyDepth));
+    }
+}
+
+inline void blendBlock(const SpanBlend& b, const std::int32_t* columns, double* nx, double* ny,
+                       double* nz, double* u, double* v) {
+    for (int lane = 0; lane < kLanes; ++lane) {
+        const double position = std::fabs(columns[lane] - b.leftX) / b.divisor;
+        const double s = b.onePixel ? 0.0 : position;
+        nx[lane] = (1 - s) * b.lnx + s * b.rnx;
+        ny[lane] = (1 - s) * b.lny + s * b.rny;
+        nz[lane] = (1 - s) * b.lnz + s * b.rnz;
+        u[lane] = (1 - s) * b.lu + s * b.ru;
+        v[lane] = (1 - s) * b.lv + s * b.rv;
+    }
+}
+#endif
+
+} // namespace
+
+void samplePictureSpan(PictureView image, const double* u, const double* v, int count,
+                       double* red, double* green, double* blue) {
+    alignas(32) std::int32_t r[kRun], g[kRun], b[kRun];
+    for (int start = 0; start < count; start += kRun) {
+        const int n = count - start < kRun ? count - start : kRun;
+        sampleChannels(image, u + start, v + start, n, r, g, b);
+        for (int k = 0; k < n; ++k) {
+            red[start + k] = r[k];
+            green[start + k] = g[k];
+            blue[start + k] = b[k];
+        }
+    }
+}
+
+void shadeSpan(const FrameLight& light, const double* nx, const double* ny, const double* nz,
+               int count, double* intensity) {
+    shadeLanes(light, nx, ny, nz, count, intensity);
+}
+
+void collectSpanRun(const SpanRun& run, PixelBatch& batch) {
+    const PolygonRecord& polygon = *run.polygon;
+    const int first = run.first, spanLength = run.last - run.first + 1;
+
+    // 1. Depth test; the depth is stored at once, also for pixels the erase test drops later.
+    //    Only the pixels that pass go on, their columns packed together.
+    alignas(32) std::int32_t depthAt[kRun + kLanes];
+    {
+        const double px = polygon.screenNormal.x, pz = polygon.screenNormal.z;
+        const double rowTerm = polygon.screenNormal.y * run.y;
+        const double offset = polygon.screenPlaneOffset;
+        for (int block = 0; block < spanLength; block += kLanes)
+            depthBlock(px, pz, rowTerm, offset, first + block, depthAt + block);
+    }
+    alignas(32) std::int32_t columns[kRun + kLanes];
+    int count = 0;
+    std::int32_t* depthRow = run.depthRow + first;
+    std::uint32_t* pixel = run.pixelRow + first;
+    std::uint32_t** target = batch.target + batch.count;
+    for (int k = 0; k < spanLength; ++k) {
+        const std::int32_t z = depthAt[k], cell = depthRow[k];
+        const bool nearer = z > cell;
+        depthRow[k] = nearer ? z : cell;
+        columns[count] = first + k;
+        target[count] = pixel + k;
+        count += nearer;
+    }
+    if (count == 0) return;
+    for (int lane = 0; lane < kLanes; ++lane) columns[count + lane] = first; // padding lanes
+
+    // 2. Position in the span, and the normal and texture coordinates there.
+    const SpanEnd& left = *run.left;
+    const SpanEnd& right = *run.right;
+    const double width = std::fabs(right.x - left.x);
+    const bool onePixel = width == 0; // every pixel takes the left end
+    const double divisor = onePixel ? 1.0 : width;
+    const double leftX = left.x;
+    const Vec3 ln = left.normal, rn = right.normal;
+    const double lu = left.u, lv = left.v, ru = right.u, rv = right.v;
+    const int base = batch.count;
+    double* nx = batch.nx + base;
+    double* ny = batch.ny + base;
+    double* nz = batch.nz + base;
+    double* u = batch.u + base;
+    double* v = batch.v + base;
+    const SpanBlend blend{leftX, divisor, onePixel, ln.x, ln.y, ln.z, rn.x, rn.y, rn.z,
+                          lu, lv, ru, rv};
+    for (int block = 0; block < count; block += kLanes)
+        blendBlock(blend, columns + block, nx + block, ny + block, nz + block, u + block,
+                   v + block);
+    batch.count = base + count;
+}
+
+namespace {
+constexpr int kDrawChunk = 256; // scratch for this many pixels at a time
+
+// 3. The light intensity, the base colour (the polygon's, or the picture's with the erase
+//    test and its own transparency), each channel scaled by the intensity, and the pixels;
+//    pixels the picture leaves out are kept as they were.
+void drawChunk(const SpanRun& style, const PixelBatch& batch, int start, int count) {
+    alignas(32) double intensity[kDrawChunk];
+    shadeLanes(*style.light, batch.nx + start, batch.ny + start, batch.nz + start, count,
+               intensity);
+    std::uint32_t* const* target = batch.target + start;
+    alignas(32) std::uint32_t packed[kDrawChunk];
+    if (style.picture == nullptr) {
+        const PolygonRecord& polygon = *style.polygon;
+        const double red = polygon.red, green = polygon.green, blue = polygon.blue;
+        for (int k = 0; k < count; ++k) {
+            const double i = intensity[k];
+            packed[k] = static_cast<std::uint32_t>(channel(red * i / 15) << 16 |
+                                                   channel(green * i / 15) << 8 |
+                                                   channel(blue * i / 15));
+        }
+        for (int k = 0; k < count; ++k) *target[k] = packed[k];
+        return;
+    }
+
+    alignas(32) std::int32_t red[kDrawChunk], green[kDrawChunk], blue[kDrawChunk];
+    alignas(32) std::uint8_t drawn[kDrawChunk];
+    if (style.picture->hasAlpha) {
+        // Pictures with transparency take the plain per-pixel sampler.
+        alignas(32) double r[kDrawChunk], g[kDrawChunk], b[kDrawChunk], alpha[kDrawChunk];
+        samplePictureSpanWithAlpha(*style.picture, batch.u + start, batch.v + start, count, r, g,
+                                   b, alpha);
+        for (int k = 0; k < count; ++k) {
+            red[k] = static_cast<std::int32_t>(r[k]);
+            green[k] = static_cast<std::int32_t>(g[k]);
+            blue[k] = static_cast<std::int32_t>(b[k]);
+            drawn[k] = alpha[k] >= kOpaqueEnough;
+        }
+    } else {
+        sampleChannels(style.pictureView, batch.u + start, batch.v + start, count, red, green,
+                       blue);
+        for (int k = 0; k < count; ++k) drawn[k] = 1;
+    }
+    if (style.erase != nullptr) {
+        // isErased, per lane.
+        const EraseState& erase = *style.erase;
+        const double eraseLuma = erase.eraseLuma, eraseBlueDiff = erase.eraseBlueDiff;
+        const double eraseRedDiff = erase.eraseRedDiff;
+        const double limit = 1.2 * erase.eraseTolerance;
+        for (int k = 0; k < count; ++k) {
+            const double r = red[k], g = green[k], b = blue[k];
+            const double luma = 0.3 * r + 0.59 * g + 0.11 * b;
+            const double dl = eraseLuma - luma;
+            const double db = eraseBlueDiff - (b - luma);
+            const double dr = eraseRedDiff - (r - luma);
+            const bool erased = std::sqrt(dl * dl + db * db + dr * dr) < limit;
+            drawn[k] = erased ? 0 : drawn[k];
+        }
+    }
+    for (int k = 0; k < count; ++k) {
+        const double i = intensity[k];
+        const double r = red[k], g = green[k], b = blue[k];
+        packed[k] = static_cast<std::uint32_t>(channel(r * i / 15) << 16 |
+                                               channel(g * i / 15) << 8 | channel(b * i / 15));
+    }
+    for (int k = 0; k < count; ++k)
+        if (drawn[k]) *target[k] = packed[k];
+}
+} // namespace
+
+void drawBatch(const SpanRun& style, PixelBatch& batch) {
+    for (int start = 0; start < batch.count; start += kDrawChunk)
+        drawChunk(style, batch, start,
+                  batch.count - start < kDrawChunk ? batch.count - start : kDrawChunk);
+    batch.count = 0;
+}
+
+} // namespace span_kernels::SPAN_KERNEL_VARIANT

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <cstdint>
+
+#include "fill.h"
+
+// The per-pixel passes of the fill and of the picture sampler, built twice: for any x86-64
+// (SSE2) and for AVX2. Both do the same IEEE operations in the same order for every pixel, so
+// they draw the same pixels; only how many pixels a loop step handles differs. The variant is
+// chosen once, from the processor, unless VEXAROND_NO_AVX2 is set in the environment.
+
+enum class KernelVariant { Generic, Avx2 };
+
+// Whether this build has the variant and this processor can run it.
+[[nodiscard]] bool kernelVariantAvailable(KernelVariant variant);
+// The variant the fill and the sampler use now.
+[[nodiscard]] KernelVariant activeKernelVariant();
+// Switches the variant (for tests and benchmarks); false, and no change, if it is unavailable.
+bool useKernelVariant(KernelVariant variant);
+
+namespace span_kernels {
+
+// A picture as the kernels read it: plain data only (see span_kernel_body.h for why).
+struct PictureView {
+    const std::uint8_t* pixels = nullptr; // 4 * width * height bytes, bottom row first
+    int width = 0, height = 0;
+};
+
+// One run of a row's span: columns first..last (at most kSpanRunLength of them) of row y,
+// with what its pixels are drawn with.
+struct SpanRun {
+    const PolygonRecord* polygon = nullptr;
+    const SpanEnd* left = nullptr;
+    const SpanEnd* right = nullptr;
+    int y = 0, first = 0, last = 0;
+    std::int32_t* depthRow = nullptr; // indexed by column
+    std::uint32_t* pixelRow = nullptr;
+    const FrameLight* light = nullptr;
+    const TextureImage* picture = nullptr; // set: sampled instead of the polygon's colour
+    PictureView pictureView;               // the same picture's pixels
+    const EraseState* erase = nullptr;     // set only when erasing
+};
+
+inline constexpr int kSpanRunLength = kClientWidth;
+
+// Pixels of one polygon that passed the depth test, waiting to be shaded: a quad's spans are
+// short (about ten pixels in the window's frame), so the shading runs over many spans at once.
+// Depths are stored as pixels join; pixels are drawn in the order they joined, so a later
+// pixel still covers an earlier one at the same place.
+struct PixelBatch {
+    static constexpr int kCapacity = 2 * kSpanRunLength;
+    static constexpr int kSpareLanes = 4; // room past the end that whole blocks may fill
+    int count = 0;
+    alignas(32) double nx[kCapacity + kSpareLanes], ny[kCapacity + kSpareLanes],
+        nz[kCapacity + kSpareLanes];                                  // interpolated normal
+    alignas(32) double u[kCapacity + kSpareLanes], v[kCapacity + kSpareLanes]; // texture
+    std::uint32_t* target[kCapacity];
+};
+
+struct Kernels {
+    // Depth-tests the run and adds the pixels that pass; the batch has room for the run.
+    void (*collectSpanRun)(const SpanRun& run, PixelBatch& batch);
+    // Shades and draws the batch's pixels as `style` (one polygon) says; empties the batch.
+    void (*drawBatch)(const SpanRun& style, PixelBatch& batch);
+    void (*samplePictureSpan)(PictureView image, const double* u, const double* v, int count,
+                              double* red, double* green, double* blue);
+    // shadePixel for `count` normals.
+    void (*shadeSpan)(const FrameLight& light, const double* nx, const double* ny,
+                      const double* nz, int count, double* intensity);
+};
+
+// The table in use; never null.
+[[nodiscard]] const Kernels& active();
+
+namespace generic {
+void collectSpanRun(const SpanRun& run, PixelBatch& batch);
+void drawBatch(const SpanRun& style, PixelBatch& batch);
+void samplePictureSpan(PictureView image, const double* u, const double* v, int count,
+                       double* red, double* green, double* blue);
+void shadeSpan(const FrameLight& light, const double* nx, const double* ny, const double* nz,
+               int count, double* intensity);
+} // namespace generic
+namespace avx2 {
+void collectSpanRun(const SpanRun& run, PixelBatch& batch);
+void drawBatch(const SpanRun& style, PixelBatch& batch);
+void samplePictureSpan(PictureView image, const double* u, const double* v, int count,
+                       double* red, double* green, double* blue);
+void shadeSpan(const FrameLight& light, const double* nx, const double* ny, const double* nz,
+               int count, double* intensity);
+} // namespace avx2
+
+} // namespace span_kernels
