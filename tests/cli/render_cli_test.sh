@@ -193,8 +193,10 @@ if command -v cjpeg >/dev/null && command -v djpeg >/dev/null; then
   run --flag red --keys yyy "$scratch/red.bmp"
   # Names apart also without case: Windows file systems do not tell RED.JPG from red.jpg.
   for name in red1.jpg red2.jpeg RED3.JPG Red4.Jpeg; do
-    run --flag red --keys yyy "$scratch/$name" && cjpeg -quality 80 "$scratch/red.bmp" | cmp -s - "$scratch/$name" &&
-      pass || fail "'$name' is not cjpeg's quality 80 file of the same frame"
+    run --flag red --keys yyy "$scratch/$name" 2>"$scratch/err.txt"
+    rc=$?
+    [ $rc -eq 0 ] && cjpeg -quality 80 "$scratch/red.bmp" | cmp -s - "$scratch/$name" &&
+      pass || fail "'$name' is not cjpeg's quality 80 file of the same frame (exit $rc, '$(cat "$scratch/err.txt")', $(stat -c %s "$scratch/$name" 2>/dev/null) bytes)"
   done
   for settings in "60" "100" "60 -progressive" "80 -progressive"; do
     quality=${settings%% *} progressive=""

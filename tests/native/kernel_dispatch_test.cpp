@@ -194,6 +194,7 @@ std::vector<std::uint32_t> renderPlainly(const FrameCase& c) {
         const QuadEdges& quad = flag.quadEdges[polygon.edges];
         double low = INFINITY, high = -INFINITY;
         for (const EdgeRef& e : quad.edge) {
+            if (e.from == kNone) break; // the list's end
             const double row = std::trunc(gridVertex(flag.surfaceGrid, e.from).sy);
             low = std::min(low, row), high = std::max(high, row);
         }
