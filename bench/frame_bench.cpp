@@ -26,6 +26,7 @@
 #include "imagefiles/image_format.h"
 #include "imagefiles/jpeg_reader.h"
 #include "imagefiles/jpeg_writer.h"
+#include "ramp_picture.h"
 #include "scene/scene.h"
 #include "tests/native/jpeg_file_builder.h"
 
@@ -43,22 +44,6 @@ void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
-// A 350 x 260 picture with smooth colour ramps, as a loaded picture would be.
-TextureImage makePicture() {
-    TextureImage image;
-    image.width = 350;
-    image.height = 260;
-    image.pixels.resize(4u * image.width * image.height);
-    for (int row = 0; row < image.height; ++row)
-        for (int column = 0; column < image.width; ++column) {
-            std::uint8_t* p = image.pixels.data() + 4u * (row * image.width + column);
-            p[0] = static_cast<std::uint8_t>(row * 255 / image.height);
-            p[1] = static_cast<std::uint8_t>(column * 255 / image.width);
-            p[2] = static_cast<std::uint8_t>(255 - column * 255 / image.width);
-            p[3] = 0;
-        }
-    return image;
-}
 
 enum class Mode { Wireframe, Solid, Textured, TexturedErasing };
 
@@ -66,7 +51,7 @@ std::unique_ptr<Scene> makeScene(Mode mode, int extraKeys) {
     auto scene = std::make_unique<Scene>();
     startScene(*scene);
     if (mode == Mode::Solid) chooseSurfaceColour(*scene, kRed);
-    if (mode == Mode::Textured || mode == Mode::TexturedErasing) putPicture(*scene, makePicture());
+    if (mode == Mode::Textured || mode == Mode::TexturedErasing) putPicture(*scene, rampPicture());
     if (mode == Mode::TexturedErasing) {
         // The colour in the picture's middle: a patch of the flag is left out.
         setEraseColour(*scene, {128, 127, 127});

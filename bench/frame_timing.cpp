@@ -9,26 +9,12 @@
 #include <memory>
 #include <vector>
 
+#include "ramp_picture.h"
 #include "scene/scene.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
 
-// The textured benchmark's picture: 350 x 260 smooth ramps.
-TextureImage rampPicture() {
-    TextureImage image;
-    image.width = 350;
-    image.height = 260;
-    image.pixels.resize(4u * image.width * image.height);
-    for (int row = 0; row < image.height; ++row)
-        for (int column = 0; column < image.width; ++column) {
-            std::uint8_t* p = image.pixels.data() + 4u * (row * image.width + column);
-            p[0] = static_cast<std::uint8_t>(row * 255 / image.height);
-            p[1] = static_cast<std::uint8_t>(column * 255 / image.width);
-            p[2] = static_cast<std::uint8_t>(255 - column * 255 / image.width);
-        }
-    return image;
-}
 
 // Median seconds of one call of `work`, over `batches` batches of `calls` calls.
 template <typename Work> double medianSeconds(int batches, int calls, Work work) {

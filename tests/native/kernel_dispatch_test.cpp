@@ -15,31 +15,10 @@
 #include "render/fill.h"
 #include "render/pipeline.h"
 #include "render/span_kernels.h"
+#include "kernel_test_support.h"
 #include "scene/scene.h"
 
 namespace {
-const char* nameOf(KernelVariant variant) {
-    return variant == KernelVariant::Avx2 ? "AVX2" : "generic";
-}
-
-std::vector<KernelVariant> availableVariants() {
-    std::vector<KernelVariant> variants;
-    for (KernelVariant v : {KernelVariant::Generic, KernelVariant::Avx2})
-        if (kernelVariantAvailable(v)) variants.push_back(v);
-    return variants;
-}
-
-// Puts the variant that was active back when a test ends.
-class VariantRestorer {
-public:
-    VariantRestorer() : saved_(activeKernelVariant()) {}
-    ~VariantRestorer() { useKernelVariant(saved_); }
-    VariantRestorer(const VariantRestorer&) = delete;
-    VariantRestorer& operator=(const VariantRestorer&) = delete;
-
-private:
-    KernelVariant saved_;
-};
 
 // A picture with detail at every pixel, so that each bilinear sample differs from its
 // neighbours; with `alpha`, opacity that ramps across it and drops to zero in a band.

@@ -12,29 +12,9 @@
 #include "render/fill.h"
 #include "render/shading.h"
 #include "render/span_kernels.h"
+#include "kernel_test_support.h"
 
 namespace {
-std::vector<KernelVariant> availableVariants() {
-    std::vector<KernelVariant> variants;
-    for (KernelVariant v : {KernelVariant::Generic, KernelVariant::Avx2})
-        if (kernelVariantAvailable(v)) variants.push_back(v);
-    return variants;
-}
-
-class VariantRestorer {
-public:
-    VariantRestorer() : saved_(activeKernelVariant()) {}
-    ~VariantRestorer() { useKernelVariant(saved_); }
-    VariantRestorer(const VariantRestorer&) = delete;
-    VariantRestorer& operator=(const VariantRestorer&) = delete;
-
-private:
-    KernelVariant saved_;
-};
-
-const char* nameOf(KernelVariant variant) {
-    return variant == KernelVariant::Avx2 ? "AVX2" : "generic";
-}
 
 // The same double to the last bit; any two NaNs count as the same (a NaN draws black).
 bool sameBits(double a, double b) {
