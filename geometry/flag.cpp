@@ -72,12 +72,19 @@ double bernstein(double t, int n) {
 }
 
 namespace {
-// bernstein(i * 0.04, n) for every grid index i: the same values the evaluation would compute.
+// Grid columns padded to whole vector blocks; the padding columns are worked out and dropped.
+constexpr int kPaddedColumns = (kGridSize + 7) / 8 * 8;
+
+// bernstein(i * 0.04, n) for every grid index i: the same values the evaluation would compute;
+// also by control column and grid column, so that a row's columns lie side by side.
 struct BernsteinTable {
     double value[kGridSize][kNetSize];
+    double byColumn[kNetSize][kPaddedColumns] = {};
     BernsteinTable() {
         for (int i = 0; i < kGridSize; ++i)
             for (int n = 0; n < kNetSize; ++n) value[i][n] = bernstein(i * kGridStep, n);
+        for (int n = 0; n < kNetSize; ++n)
+            for (int j = 0; j < kGridSize; ++j) byColumn[n][j] = value[j][n];
     }
 };
 } // namespace
@@ -85,20 +92,25 @@ struct BernsteinTable {
 void evaluateSurface(const ControlNet& net, SurfaceGrid& grid) {
     static const BernsteinTable basis;
     for (int i = 0; i < kGridSize; ++i) {
-        for (int j = 0; j < kGridSize; ++j) {
-            double x = 0, y = 0, z = 0;
-            for (int k = 0; k < kNetSize; ++k) {
-                const double bk = basis.value[i][k];
-                for (int c = 0; c < kNetSize; ++c) {
-                    const double bc = basis.value[j][c];
-                    // Same association as the plain sum: (point * bk) * bc.
-                    x += net[k][c].x * bk * bc;
-                    y += net[k][c].y * bk * bc;
-                    z += net[k][c].z * bk * bc;
+        // Every vertex of the row sums (point * bk) * bc over k, then c, as the plain sum does;
+        // the row's vertices are summed together, so the loop over columns runs in vector lanes
+        // and no vertex waits for the one before it.
+        alignas(64) double x[kPaddedColumns] = {}, y[kPaddedColumns] = {}, z[kPaddedColumns] = {};
+        for (int k = 0; k < kNetSize; ++k) {
+            const double bk = basis.value[i][k];
+            for (int c = 0; c < kNetSize; ++c) {
+                const double px = net[k][c].x * bk, py = net[k][c].y * bk, pz = net[k][c].z * bk;
+                const double* bc = basis.byColumn[c];
+                for (int j = 0; j < kPaddedColumns; ++j) {
+                    x[j] += px * bc[j];
+                    y[j] += py * bc[j];
+                    z[j] += pz * bc[j];
                 }
             }
+        }
+        for (int j = 0; j < kGridSize; ++j) {
             MeshVertex& p = grid[i][j];
-            p.x = x, p.y = y, p.z = z, p.w = 1;
+            p.x = x[j], p.y = y[j], p.z = z[j], p.w = 1;
             p.u = j * kGridStep;
             p.v = i * kGridStep;
             p.edge = (i == 0 || i == kGridSize - 1 || j == 0 || j == kGridSize - 1) ? 1 : 0;
