@@ -75,12 +75,40 @@ void drawLine(FrameView view, double fx0, double fy0, double fx1, double fy1, st
         kFirst = std::max(kFirst, majorStart - (majorLimit - 1));
         kLast = std::min(kLast, majorStart);
     }
+    if (kFirst > kLast) return;
+    // Step k sets minor step n = floor((2 k minorDelta + majorDelta + bias - 1) / (2 majorDelta)).
+    // The numerator grows by 2 minorDelta <= 2 majorDelta a step, so n and the remainder are
+    // carried from step to step: n grows by at most 1, and there is no division per pixel.
+    const std::int64_t divisor = 2 * majorDelta, growth = 2 * minorDelta;
+    const auto numerator = [&](std::int64_t k) { return 2 * k * minorDelta + majorDelta + bias - 1; };
+    std::int64_t n = numerator(kFirst) / divisor, remainder = numerator(kFirst) % divisor;
+    std::int64_t major = majorStart + kFirst * majorStep;
+    const std::ptrdiff_t stride = view.stride;
+    // The minor coordinate moves one way only, so its first and last values tell whether the
+    // whole line lies inside the view: then the pixel address steps along without checks.
+    const std::int64_t minorFirst = minorStart + n * minorStep;
+    const std::int64_t minorLast = minorStart + numerator(kLast) / divisor * minorStep;
+    if (std::min(minorFirst, minorLast) >= 0 && std::max(minorFirst, minorLast) < minorLimit) {
+        const std::ptrdiff_t majorPixelStep = xMajor ? majorStep : majorStep * stride;
+        const std::ptrdiff_t minorPixelStep = xMajor ? minorStep * stride : minorStep;
+        std::ptrdiff_t at = xMajor ? minorFirst * stride + major : major * stride + minorFirst;
+        for (std::int64_t k = kFirst; k <= kLast; ++k) {
+            view.pixels[at] = pixel;
+            remainder += growth;
+            const bool carry = remainder >= divisor;
+            remainder -= carry ? divisor : 0;
+            at += majorPixelStep + (carry ? minorPixelStep : 0);
+        }
+        return;
+    }
     for (std::int64_t k = kFirst; k <= kLast; ++k) {
-        const std::int64_t n = (2 * k * minorDelta + majorDelta + bias - 1) / (2 * majorDelta);
-        const std::int64_t major = majorStart + k * majorStep;
         const std::int64_t minor = minorStart + n * minorStep;
-        if (minor < 0 || minor >= minorLimit) continue;
-        if (xMajor) view.at(static_cast<int>(major), static_cast<int>(minor)) = pixel;
-        else view.at(static_cast<int>(minor), static_cast<int>(major)) = pixel;
+        if (minor >= 0 && minor < minorLimit) {
+            const std::ptrdiff_t column = xMajor ? major : minor, row = xMajor ? minor : major;
+            view.pixels[row * stride + column] = pixel;
+        }
+        major += majorStep;
+        remainder += growth;
+        if (remainder >= divisor) remainder -= divisor, ++n;
     }
 }

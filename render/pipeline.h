@@ -18,3 +18,7 @@ struct ScreenOrigin {
 // Draws the quad's four edges as 1-pixel lines in the given pixel colour.
 void drawPolygonWire(const FlagGeometry& flag, const PolygonRecord& polygon, FrameView view,
                      ScreenOrigin origin, std::uint32_t pixel);
+// Draws every quad's edges as drawPolygonWire does, quad by quad, with the same pixels; an
+// edge two quads share is drawn once.
+void drawFlagWire(const FlagGeometry& flag, FrameView view, ScreenOrigin origin,
+                  std::uint32_t pixel);

@@ -63,16 +63,13 @@ void setFrameScale(Scene& scene, int scale) {
 void renderFrame(Scene& scene, FrameView view) {
     FlagGeometry& flag = scene.flag;
     prepareFaces(flag, scene.frameScale);
-    averageVertexNormals(flag);
-    computeScreenPlanes(flag);
     if (scene.displayMode == DisplayMode::Wireframe) {
-        const std::uint32_t wirePixel = packPixel(scene.wireColour);
-        for (const PolygonRecord& polygon : flag.polygonList) {
-            if (polygon.edges == kNone) break;
-            drawPolygonWire(flag, polygon, view, scene.origin, wirePixel);
-        }
+        // Lines need only the projected corners: no normals, planes or depths.
+        drawFlagWire(flag, view, scene.origin, packPixel(scene.wireColour));
         return;
     }
+    averageVertexNormals(flag);
+    computeScreenPlanes(flag);
     FillContext context;
     context.view = view;
     context.depth = scene.depthBuffer.data();
@@ -234,7 +231,8 @@ void setIntensitySlider(Scene& scene, int position) {
 void drawSceneFrame(Scene& scene, FrameView view, bool markUndrawn) {
     if (markUndrawn) fillFrameMarked(view, scene.background);
     else fillFrame(view, scene.background);
-    clearDepth(scene.depthBuffer, scene.frameScale);
+    // The wireframe does not test depths; the next filled frame clears them anyway.
+    if (scene.displayMode != DisplayMode::Wireframe) clearDepth(scene.depthBuffer, scene.frameScale);
     renderFrame(scene, view);
 }
 

