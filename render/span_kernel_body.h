@@ -1,6 +1,7 @@
 // The fill's and the sampler's per-pixel passes. No include guard: span_kernels_generic.cpp and
 // span_kernels_avx2.cpp each include this once, with SPAN_KERNEL_VARIANT naming their namespace,
-// and are compiled with different instruction sets.
+// and are compiled with different instruction sets; SPAN_KERNEL_LANES (4 unless set) is how many
+// pixels a block holds, a vector register's worth of doubles.
 //
 // Rules that keep both builds drawing the same pixels:
 //  - Every pixel gets exactly the operations of shadePixel, samplePicture and the fill, in the
@@ -29,7 +30,12 @@ namespace {
 constexpr int kRun = kSpanRunLength;
 // Spans are short (about ten pixels in the window's frame), so their loops run whole blocks of
 // kLanes pixels, past the end into spare room, rather than a vector loop plus a scalar tail.
-constexpr int kLanes = PixelBatch::kSpareLanes;
+#ifndef SPAN_KERNEL_LANES
+#define SPAN_KERNEL_LANES 4
+#endif
+constexpr int kLanes = SPAN_KERNEL_LANES;
+static_assert(kLanes == 4 || kLanes == 8, "blocks of four or eight lanes");
+static_assert(kLanes <= PixelBatch::kSpareLanes, "a block may run past the batch's end");
 
 #if defined(__GNUC__)
 // Picture pixels read as whole words; the bytes are a std::uint8_t array.
@@ -87,8 +93,8 @@ void sampleChannels(PictureView image, const double* u, const double* v, int cou
                     std::int32_t* red, std::int32_t* green, std::int32_t* blue) {
     const int width = image.width, height = image.height;
     const double xScale = width - 1, yScale = height - 1;
-    alignas(32) double w00[kRun], w10[kRun], w01[kRun], w11[kRun];
-    alignas(32) std::int32_t at00[kRun], at10[kRun], at01[kRun], at11[kRun];
+    alignas(64) double w00[kRun], w10[kRun], w01[kRun], w11[kRun];
+    alignas(64) std::int32_t at00[kRun], at10[kRun], at01[kRun], at11[kRun];
     for (int k = 0; k < count; ++k) {
         const double x = xScale * u[k], y = yScale * v[k];
         const std::int32_t ix = static_cast<std::int32_t>(x), iy = static_cast<std::int32_t>(y);
@@ -104,7 +110,7 @@ void sampleChannels(PictureView image, const double* u, const double* v, int cou
         at01[k] = lower, at11[k] = lower + right;
     }
     const PixelWord* pixels = reinterpret_cast<const PixelWord*>(image.pixels);
-    alignas(32) std::uint32_t c00[kRun], c10[kRun], c01[kRun], c11[kRun];
+    alignas(64) std::uint32_t c00[kRun], c10[kRun], c01[kRun], c11[kRun];
     for (int k = 0; k < count; ++k) {
         c00[k] = pixels[at00[k]], c10[k] = pixels[at10[k]];
         c01[k] = pixels[at01[k]], c11[k] = pixels[at11[k]];
@@ -140,12 +146,18 @@ struct SpanBlend {
 };
 
 #if defined(__GNUC__)
-// Blocks of four lanes as GCC's vector types: one AVX2 register, or two SSE2 ones. Their
+// Blocks of lanes as GCC's vector types: one AVX-512 or AVX2 register, or two SSE2 ones. Their
 // arithmetic is the scalar IEEE arithmetic lane by lane.
-typedef double Lanes __attribute__((vector_size(32)));
-typedef std::int64_t LaneMask __attribute__((vector_size(32)));
-typedef std::int32_t IntLanes __attribute__((vector_size(16)));
-static_assert(kLanes == 4, "the vector types hold four lanes");
+typedef double Lanes __attribute__((vector_size(8 * kLanes)));
+typedef std::int64_t LaneMask __attribute__((vector_size(8 * kLanes)));
+typedef std::int32_t IntLanes __attribute__((vector_size(4 * kLanes)));
+#if SPAN_KERNEL_LANES == 8
+constexpr Lanes kLaneNumbers{0, 1, 2, 3, 4, 5, 6, 7};
+#else
+constexpr Lanes kLaneNumbers{0, 1, 2, 3};
+#endif
+// A block with every lane `value`.
+#define SPAN_KERNEL_ALL_LANES(value) (Lanes{} + (value))
 
 // (No helper functions taking or giving these types: without AVX that changes the calling
 // convention, which GCC warns about.)
@@ -155,13 +167,13 @@ static_assert(kLanes == 4, "the vector types hold four lanes");
 inline void depthBlock(double px, double pz, double rowTerm, double offset, int column,
                        std::int32_t* out) {
     const double c = column;
-    const Lanes x = Lanes{c, c, c, c} + Lanes{0, 1, 2, 3}; // whole numbers: exact
+    const Lanes x = SPAN_KERNEL_ALL_LANES(c) + kLaneNumbers; // whole numbers: exact
     const Lanes z = -(px * x + rowTerm + offset) / pz;
     constexpr double kLow = INT32_MIN - 1.0, kHigh = INT32_MAX + 1.0;
     constexpr double kEmpty = kEmptyDepth;
     const LaneMask fits =
-        (z > Lanes{kLow, kLow, kLow, kLow}) & (z < Lanes{kHigh, kHigh, kHigh, kHigh});
-    const Lanes guarded = fits ? z : Lanes{kEmpty, kEmpty, kEmpty, kEmpty};
+        (z > SPAN_KERNEL_ALL_LANES(kLow)) & (z < SPAN_KERNEL_ALL_LANES(kHigh));
+    const Lanes guarded = fits ? z : SPAN_KERNEL_ALL_LANES(kEmpty);
     const IntLanes depth = __builtin_convertvector(guarded, IntLanes);
     std::memcpy(out, &depth, sizeof depth);
 }
@@ -175,7 +187,7 @@ inline void blendBlock(const SpanBlend& b, const std::int32_t* columns, double* 
     const Lanes distance =
         reinterpret_cast<Lanes>(reinterpret_cast<LaneMask>(offset) & INT64_MAX);
     const Lanes position = distance / b.divisor;
-    const Lanes s = b.onePixel ? Lanes{0, 0, 0, 0} : position;
+    const Lanes s = b.onePixel ? Lanes{} : position;
     const Lanes t = 1 - s;
     const Lanes outNx = t * b.lnx + s * b.rnx, outNy = t * b.lny + s * b.rny;
     const Lanes outNz = t * b.lnz + s * b.rnz;
@@ -214,7 +226,7 @@ inline void blendBlock(const SpanBlend& b, const std::int32_t* columns, double* 
 
 void samplePictureSpan(PictureView image, const double* u, const double* v, int count,
                        double* red, double* green, double* blue) {
-    alignas(32) std::int32_t r[kRun], g[kRun], b[kRun];
+    alignas(64) std::int32_t r[kRun], g[kRun], b[kRun];
     for (int start = 0; start < count; start += kRun) {
         const int n = count - start < kRun ? count - start : kRun;
         sampleChannels(image, u + start, v + start, n, r, g, b);
@@ -237,7 +249,7 @@ void collectSpanRun(const SpanRun& run, PixelBatch& batch) {
 
     // 1. Depth test; the depth is stored at once, also for pixels the erase test drops later.
     //    Only the pixels that pass go on, their columns packed together.
-    alignas(32) std::int32_t depthAt[kRun + kLanes];
+    alignas(64) std::int32_t depthAt[kRun + kLanes];
     {
         const double px = polygon.screenNormal.x, pz = polygon.screenNormal.z;
         const double rowTerm = polygon.screenNormal.y * run.y;
@@ -245,7 +257,7 @@ void collectSpanRun(const SpanRun& run, PixelBatch& batch) {
         for (int block = 0; block < spanLength; block += kLanes)
             depthBlock(px, pz, rowTerm, offset, first + block, depthAt + block);
     }
-    alignas(32) std::int32_t columns[kRun + kLanes];
+    alignas(64) std::int32_t columns[kRun + kLanes];
     int count = 0;
     std::int32_t* depthRow = run.depthRow + first;
     std::uint32_t* pixel = run.pixelRow + first;
@@ -291,11 +303,11 @@ constexpr int kDrawChunk = 256; // scratch for this many pixels at a time
 //    test and its own transparency), each channel scaled by the intensity, and the pixels;
 //    pixels the picture leaves out are kept as they were.
 void drawChunk(const SpanRun& style, const PixelBatch& batch, int start, int count) {
-    alignas(32) double intensity[kDrawChunk];
+    alignas(64) double intensity[kDrawChunk];
     shadeLanes(*style.light, batch.nx + start, batch.ny + start, batch.nz + start, count,
                intensity);
     std::uint32_t* const* target = batch.target + start;
-    alignas(32) std::uint32_t packed[kDrawChunk];
+    alignas(64) std::uint32_t packed[kDrawChunk];
     if (style.picture == nullptr) {
         const PolygonRecord& polygon = *style.polygon;
         const double red = polygon.red, green = polygon.green, blue = polygon.blue;
@@ -309,11 +321,11 @@ void drawChunk(const SpanRun& style, const PixelBatch& batch, int start, int cou
         return;
     }
 
-    alignas(32) std::int32_t red[kDrawChunk], green[kDrawChunk], blue[kDrawChunk];
-    alignas(32) std::uint8_t drawn[kDrawChunk];
+    alignas(64) std::int32_t red[kDrawChunk], green[kDrawChunk], blue[kDrawChunk];
+    alignas(64) std::uint8_t drawn[kDrawChunk];
     if (style.picture->hasAlpha) {
         // Pictures with transparency take the plain per-pixel sampler.
-        alignas(32) double r[kDrawChunk], g[kDrawChunk], b[kDrawChunk], alpha[kDrawChunk];
+        alignas(64) double r[kDrawChunk], g[kDrawChunk], b[kDrawChunk], alpha[kDrawChunk];
         samplePictureSpanWithAlpha(*style.picture, batch.u + start, batch.v + start, count, r, g,
                                    b, alpha);
         for (int k = 0; k < count; ++k) {

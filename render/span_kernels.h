@@ -4,12 +4,13 @@
 
 #include "fill.h"
 
-// The per-pixel passes of the fill and of the picture sampler, built twice: for any x86-64
-// (SSE2) and for AVX2. Both do the same IEEE operations in the same order for every pixel, so
-// they draw the same pixels; only how many pixels a loop step handles differs. The variant is
-// chosen once, from the processor, unless VEXAROND_NO_AVX2 is set in the environment.
+// The per-pixel passes of the fill and of the picture sampler, built three times: for any
+// x86-64 (SSE2), for AVX2 and for AVX-512. All do the same IEEE operations in the same order for
+// every pixel, so they draw the same pixels; only how many pixels a loop step handles differs.
+// The widest variant the processor runs is chosen once, unless the environment holds
+// VEXAROND_NO_AVX512 (AVX2 at most) or VEXAROND_NO_AVX2 (the generic passes).
 
-enum class KernelVariant { Generic, Avx2 };
+enum class KernelVariant { Generic, Avx2, Avx512 };
 
 // Whether this build has the variant and this processor can run it.
 [[nodiscard]] bool kernelVariantAvailable(KernelVariant variant);
@@ -49,11 +50,11 @@ inline constexpr int kSpanRunLength = kClientWidth;
 // pixel still covers an earlier one at the same place.
 struct PixelBatch {
     static constexpr int kCapacity = 2 * kSpanRunLength;
-    static constexpr int kSpareLanes = 4; // room past the end that whole blocks may fill
+    static constexpr int kSpareLanes = 8; // room past the end that whole blocks may fill
     int count = 0;
-    alignas(32) double nx[kCapacity + kSpareLanes], ny[kCapacity + kSpareLanes],
+    alignas(64) double nx[kCapacity + kSpareLanes], ny[kCapacity + kSpareLanes],
         nz[kCapacity + kSpareLanes];                                  // interpolated normal
-    alignas(32) double u[kCapacity + kSpareLanes], v[kCapacity + kSpareLanes]; // texture
+    alignas(64) double u[kCapacity + kSpareLanes], v[kCapacity + kSpareLanes]; // texture
     std::uint32_t* target[kCapacity];
 };
 
@@ -88,5 +89,13 @@ void samplePictureSpan(PictureView image, const double* u, const double* v, int 
 void shadeSpan(const FrameLight& light, const double* nx, const double* ny, const double* nz,
                int count, double* intensity);
 } // namespace avx2
+namespace avx512 {
+void collectSpanRun(const SpanRun& run, PixelBatch& batch);
+void drawBatch(const SpanRun& style, PixelBatch& batch);
+void samplePictureSpan(PictureView image, const double* u, const double* v, int count,
+                       double* red, double* green, double* blue);
+void shadeSpan(const FrameLight& light, const double* nx, const double* ny, const double* nz,
+               int count, double* intensity);
+} // namespace avx512
 
 } // namespace span_kernels

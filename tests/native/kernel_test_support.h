@@ -7,12 +7,17 @@
 #include "render/span_kernels.h"
 
 inline const char* nameOf(KernelVariant variant) {
-    return variant == KernelVariant::Avx2 ? "AVX2" : "generic";
+    switch (variant) {
+    case KernelVariant::Avx512: return "AVX-512";
+    case KernelVariant::Avx2: return "AVX2";
+    case KernelVariant::Generic: break;
+    }
+    return "generic";
 }
 
 inline std::vector<KernelVariant> availableVariants() {
     std::vector<KernelVariant> variants;
-    for (KernelVariant v : {KernelVariant::Generic, KernelVariant::Avx2})
+    for (KernelVariant v : {KernelVariant::Generic, KernelVariant::Avx2, KernelVariant::Avx512})
         if (kernelVariantAvailable(v)) variants.push_back(v);
     return variants;
 }
