@@ -18,6 +18,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include "span_kernels.h"
 
 #ifndef SPAN_KERNEL_VARIANT
@@ -137,13 +141,56 @@ void sampleChannels(PictureView image, const double* u, const double* v, int cou
     }
 }
 
-// A span's ends, as blendBlock mixes them.
+// A span's ends, as the blend mixes them.
 struct SpanBlend {
     double leftX, divisor;
     bool onePixel; // every pixel takes the left end
     double lnx, lny, lnz, rnx, rny, rnz;
     double lu, lv, ru, rv;
 };
+
+inline SpanBlend spanBlend(const SpanEnd& left, const SpanEnd& right) {
+    const double width = std::fabs(right.x - left.x);
+    const bool onePixel = width == 0;
+    return {left.x,        onePixel ? 1.0 : width, onePixel,     left.normal.x, left.normal.y,
+            left.normal.z, right.normal.x,         right.normal.y, right.normal.z, left.u,
+            left.v,        right.u,                right.v};
+}
+
+// Plain per-pixel rule of the depth test: -(a x + b y + c) / plane z, truncated, or the empty
+// depth where that is not a signed 32-bit value (or not a number).
+inline std::int32_t depthAt(double px, double pz, double rowTerm, double offset, int column) {
+    const double z = -(px * column + rowTerm + offset) / pz;
+    const bool fits = z > INT32_MIN - 1.0 && z < INT32_MAX + 1.0;
+    return static_cast<std::int32_t>(fits ? z : static_cast<double>(kEmptyDepth));
+}
+
+// The plain rule of the blend at one column.
+inline void blendAt(const SpanBlend& b, int column, double& nx, double& ny, double& nz,
+                    double& u, double& v) {
+    const double position = std::fabs(column - b.leftX) / b.divisor;
+    const double s = b.onePixel ? 0.0 : position;
+    nx = (1 - s) * b.lnx + s * b.rnx;
+    ny = (1 - s) * b.lny + s * b.rny;
+    nz = (1 - s) * b.lnz + s * b.rnz;
+    u = (1 - s) * b.lu + s * b.ru;
+    v = (1 - s) * b.lv + s * b.rv;
+}
+
+// Adds the pixels of a block whose depth test passed one by one (when some in the middle fail).
+inline void addPassingLanes(const SpanRun& run, PixelBatch& batch, int column, int lanes,
+                            const std::int32_t* passed) {
+    const SpanBlend blend = spanBlend(*run.left, *run.right);
+    int count = batch.count;
+    for (int lane = 0; lane < lanes; ++lane) {
+        if (!passed[lane]) continue;
+        blendAt(blend, column + lane, batch.nx[count], batch.ny[count], batch.nz[count],
+                batch.u[count], batch.v[count]);
+        batch.target[count] = run.pixelRow + column + lane;
+        ++count;
+    }
+    batch.count = count;
+}
 
 #if defined(__GNUC__)
 // Blocks of lanes as GCC's vector types: one AVX-512 or AVX2 register, or two SSE2 ones. Their
@@ -153,72 +200,64 @@ typedef std::int64_t LaneMask __attribute__((vector_size(8 * kLanes)));
 typedef std::int32_t IntLanes __attribute__((vector_size(4 * kLanes)));
 #if SPAN_KERNEL_LANES == 8
 constexpr Lanes kLaneNumbers{0, 1, 2, 3, 4, 5, 6, 7};
+constexpr IntLanes kIntLaneNumbers{0, 1, 2, 3, 4, 5, 6, 7};
 #else
 constexpr Lanes kLaneNumbers{0, 1, 2, 3};
+constexpr IntLanes kIntLaneNumbers{0, 1, 2, 3};
 #endif
 // A block with every lane `value`.
 #define SPAN_KERNEL_ALL_LANES(value) (Lanes{} + (value))
+#define SPAN_KERNEL_ALL_INT_LANES(value) (IntLanes{} + (value))
 
 // (No helper functions taking or giving these types: without AVX that changes the calling
-// convention, which GCC warns about.)
+// convention, which GCC warns about. The helpers below pass them through memory.)
 
-// Depths of columns column..column+3: -(a x + b y + c) / plane z, truncated, or the empty
-// depth where that is not a signed 32-bit value (or not a number).
-inline void depthBlock(double px, double pz, double rowTerm, double offset, int column,
-                       std::int32_t* out) {
-    const double c = column;
-    const Lanes x = SPAN_KERNEL_ALL_LANES(c) + kLaneNumbers; // whole numbers: exact
-    const Lanes z = -(px * x + rowTerm + offset) / pz;
-    constexpr double kLow = INT32_MIN - 1.0, kHigh = INT32_MAX + 1.0;
-    constexpr double kEmpty = kEmptyDepth;
-    const LaneMask fits =
-        (z > SPAN_KERNEL_ALL_LANES(kLow)) & (z < SPAN_KERNEL_ALL_LANES(kHigh));
-    const Lanes guarded = fits ? z : SPAN_KERNEL_ALL_LANES(kEmpty);
-    const IntLanes depth = __builtin_convertvector(guarded, IntLanes);
-    std::memcpy(out, &depth, sizeof depth);
-}
-
-inline void blendBlock(const SpanBlend& b, const std::int32_t* columns, double* nx, double* ny,
-                       double* nz, double* u, double* v) {
-    IntLanes column;
-    std::memcpy(&column, columns, sizeof column);
-    const Lanes offset = __builtin_convertvector(column, Lanes) - b.leftX;
-    // std::fabs: the sign bit cleared, also of -0 and NaN.
-    const Lanes distance =
-        reinterpret_cast<Lanes>(reinterpret_cast<LaneMask>(offset) & INT64_MAX);
-    const Lanes position = distance / b.divisor;
-    const Lanes s = b.onePixel ? Lanes{} : position;
-    const Lanes t = 1 - s;
-    const Lanes outNx = t * b.lnx + s * b.rnx, outNy = t * b.lny + s * b.rny;
-    const Lanes outNz = t * b.lnz + s * b.rnz;
-    const Lanes outU = t * b.lu + s * b.ru, outV = t * b.lv + s * b.rv;
-    std::memcpy(nx, &outNx, sizeof outNx);
-    std::memcpy(ny, &outNy, sizeof outNy);
-    std::memcpy(nz, &outNz, sizeof outNz);
-    std::memcpy(u, &outU, sizeof outU);
-    std::memcpy(v, &outV, sizeof outV);
-}
+// The depth cells of lanes 0..lanes-1 into `cells` (lanes past them read nothing).
+inline void loadCells(const std::int32_t* row, int lanes, void* cells) {
+    if (lanes == kLanes) {
+        std::memcpy(cells, row, sizeof(IntLanes));
+        return;
+    }
+#if defined(__AVX512F__) && SPAN_KERNEL_LANES == 8
+    const __m256i loaded = _mm256_maskz_loadu_epi32(static_cast<__mmask8>((1u << lanes) - 1), row);
+    std::memcpy(cells, &loaded, sizeof loaded);
 #else
-inline void depthBlock(double px, double pz, double rowTerm, double offset, int column,
-                       std::int32_t* out) {
-    for (int lane = 0; lane < kLanes; ++lane) {
-        const double z = -(px * (column + lane) + rowTerm + offset) / pz;
-        const bool fits = z > INT32_MIN - 1.0 && z < INT32_MAX + 1.0;
-        out[lane] = static_cast<std::int32_t>(fits ? z : static_cast<double>(kEmptyDepth));
-    }
+    std::int32_t* out = static_cast<std::int32_t*>(cells);
+    for (int lane = 0; lane < kLanes; ++lane) out[lane] = lane < lanes ? row[lane] : 0;
+#endif
 }
 
-inline void blendBlock(const SpanBlend& b, const std::int32_t* columns, double* nx, double* ny,
-                       double* nz, double* u, double* v) {
-    for (int lane = 0; lane < kLanes; ++lane) {
-        const double position = std::fabs(columns[lane] - b.leftX) / b.divisor;
-        const double s = b.onePixel ? 0.0 : position;
-        nx[lane] = (1 - s) * b.lnx + s * b.rnx;
-        ny[lane] = (1 - s) * b.lny + s * b.rny;
-        nz[lane] = (1 - s) * b.lnz + s * b.rnz;
-        u[lane] = (1 - s) * b.lu + s * b.ru;
-        v[lane] = (1 - s) * b.lv + s * b.rv;
-    }
+// Bit k set where lane k of the IntLanes `mask` is set (all ones).
+inline unsigned laneBits(const void* mask) {
+#if defined(__AVX512F__) && SPAN_KERNEL_LANES == 8
+    __m256i m;
+    std::memcpy(&m, mask, sizeof m);
+    return _mm256_movepi32_mask(m);
+#elif (defined(__x86_64__) || defined(__i386__)) && SPAN_KERNEL_LANES == 4
+    __m128 m;
+    std::memcpy(&m, mask, sizeof m);
+    return static_cast<unsigned>(_mm_movemask_ps(m));
+#else
+    const std::int32_t* lane = static_cast<const std::int32_t*>(mask);
+    unsigned bits = 0;
+    for (int k = 0; k < kLanes; ++k) bits |= (lane[k] != 0 ? 1u : 0u) << k;
+    return bits;
+#endif
+}
+
+// Writes the lanes of `depth` whose `write` lane is set.
+inline void storeCells(std::int32_t* row, const void* depth, const void* write) {
+#if defined(__AVX512F__) && SPAN_KERNEL_LANES == 8
+    __m256i value, mask;
+    std::memcpy(&value, depth, sizeof value);
+    std::memcpy(&mask, write, sizeof mask);
+    _mm256_mask_storeu_epi32(row, _mm256_movepi32_mask(mask), value);
+#else
+    const std::int32_t* value = static_cast<const std::int32_t*>(depth);
+    const std::int32_t* mask = static_cast<const std::int32_t*>(write);
+    for (int lane = 0; lane < kLanes; ++lane)
+        if (mask[lane]) row[lane] = value[lane];
+#endif
 }
 #endif
 
@@ -243,57 +282,76 @@ void shadeSpan(const FrameLight& light, const double* nx, const double* ny, cons
     shadeLanes(light, nx, ny, nz, count, intensity);
 }
 
+// Depth test, then the position in the span and the normal and texture coordinates there, a
+// block of lanes at a time, kept in registers from one step to the next. The depth is stored at
+// once, also for pixels the erase test drops later; only pixels that pass join the batch.
 void collectSpanRun(const SpanRun& run, PixelBatch& batch) {
     const PolygonRecord& polygon = *run.polygon;
     const int first = run.first, spanLength = run.last - run.first + 1;
-
-    // 1. Depth test; the depth is stored at once, also for pixels the erase test drops later.
-    //    Only the pixels that pass go on, their columns packed together.
-    alignas(64) std::int32_t depthAt[kRun + kLanes];
-    {
-        const double px = polygon.screenNormal.x, pz = polygon.screenNormal.z;
-        const double rowTerm = polygon.screenNormal.y * run.y;
-        const double offset = polygon.screenPlaneOffset;
-        for (int block = 0; block < spanLength; block += kLanes)
-            depthBlock(px, pz, rowTerm, offset, first + block, depthAt + block);
-    }
-    alignas(64) std::int32_t columns[kRun + kLanes];
-    int count = 0;
+    const double px = polygon.screenNormal.x, pz = polygon.screenNormal.z;
+    const double rowTerm = polygon.screenNormal.y * run.y;
+    const double offset = polygon.screenPlaneOffset;
     std::int32_t* depthRow = run.depthRow + first;
-    std::uint32_t* pixel = run.pixelRow + first;
-    std::uint32_t** target = batch.target + batch.count;
-    for (int k = 0; k < spanLength; ++k) {
-        const std::int32_t z = depthAt[k], cell = depthRow[k];
-        const bool nearer = z > cell;
-        depthRow[k] = nearer ? z : cell;
-        columns[count] = first + k;
-        target[count] = pixel + k;
-        count += nearer;
-    }
-    if (count == 0) return;
-    for (int lane = 0; lane < kLanes; ++lane) columns[count + lane] = first; // padding lanes
+#if defined(__GNUC__)
+    const SpanBlend b = spanBlend(*run.left, *run.right);
+    constexpr double kLow = INT32_MIN - 1.0, kHigh = INT32_MAX + 1.0;
+    constexpr double kEmpty = kEmptyDepth;
+    for (int block = 0; block < spanLength; block += kLanes) {
+        const int lanes = spanLength - block < kLanes ? spanLength - block : kLanes;
+        const double c = first + block;
+        const Lanes x = SPAN_KERNEL_ALL_LANES(c) + kLaneNumbers; // whole numbers: exact
+        const Lanes z = -(px * x + rowTerm + offset) / pz;
+        const LaneMask fits = (z > SPAN_KERNEL_ALL_LANES(kLow)) & (z < SPAN_KERNEL_ALL_LANES(kHigh));
+        const IntLanes depth =
+            __builtin_convertvector(fits ? z : SPAN_KERNEL_ALL_LANES(kEmpty), IntLanes);
+        IntLanes cells;
+        loadCells(depthRow + block, lanes, &cells);
+        const IntLanes passed = (depth > cells) & (kIntLaneNumbers < SPAN_KERNEL_ALL_INT_LANES(lanes));
+        storeCells(depthRow + block, &depth, &passed);
 
-    // 2. Position in the span, and the normal and texture coordinates there.
-    const SpanEnd& left = *run.left;
-    const SpanEnd& right = *run.right;
-    const double width = std::fabs(right.x - left.x);
-    const bool onePixel = width == 0; // every pixel takes the left end
-    const double divisor = onePixel ? 1.0 : width;
-    const double leftX = left.x;
-    const Vec3 ln = left.normal, rn = right.normal;
-    const double lu = left.u, lv = left.v, ru = right.u, rv = right.v;
-    const int base = batch.count;
-    double* nx = batch.nx + base;
-    double* ny = batch.ny + base;
-    double* nz = batch.nz + base;
-    double* u = batch.u + base;
-    double* v = batch.v + base;
-    const SpanBlend blend{leftX, divisor, onePixel, ln.x, ln.y, ln.z, rn.x, rn.y, rn.z,
-                          lu, lv, ru, rv};
-    for (int block = 0; block < count; block += kLanes)
-        blendBlock(blend, columns + block, nx + block, ny + block, nz + block, u + block,
-                   v + block);
-    batch.count = base + count;
+        // Blocks where the first n lanes pass (n = 0 included) join whole: the lanes past n are
+        // overwritten by the next block or lie in the batch's spare room.
+        const unsigned bits = laneBits(&passed);
+        if (bits == 0) continue;
+        const int passing = __builtin_popcount(bits);
+        if ((bits & (bits + 1)) != 0) {
+            alignas(64) std::int32_t pass[kLanes];
+            std::memcpy(pass, &passed, sizeof passed);
+            addPassingLanes(run, batch, first + block, lanes, pass);
+            continue;
+        }
+        const Lanes offsetInSpan = x - b.leftX;
+        // std::fabs: the sign bit cleared, also of -0 and NaN.
+        const Lanes distance =
+            reinterpret_cast<Lanes>(reinterpret_cast<LaneMask>(offsetInSpan) & INT64_MAX);
+        const Lanes position = distance / b.divisor;
+        const Lanes s = b.onePixel ? Lanes{} : position;
+        const Lanes t = 1 - s;
+        const Lanes outNx = t * b.lnx + s * b.rnx, outNy = t * b.lny + s * b.rny;
+        const Lanes outNz = t * b.lnz + s * b.rnz;
+        const Lanes outU = t * b.lu + s * b.ru, outV = t * b.lv + s * b.rv;
+        const int at = batch.count;
+        std::memcpy(batch.nx + at, &outNx, sizeof outNx);
+        std::memcpy(batch.ny + at, &outNy, sizeof outNy);
+        std::memcpy(batch.nz + at, &outNz, sizeof outNz);
+        std::memcpy(batch.u + at, &outU, sizeof outU);
+        std::memcpy(batch.v + at, &outV, sizeof outV);
+        std::uint32_t* pixel = run.pixelRow + first + block;
+        for (int lane = 0; lane < kLanes; ++lane) batch.target[at + lane] = pixel + lane;
+        batch.count = at + passing;
+    }
+#else
+    for (int block = 0; block < spanLength; block += kLanes) {
+        const int lanes = spanLength - block < kLanes ? spanLength - block : kLanes;
+        std::int32_t passed[kLanes] = {};
+        for (int lane = 0; lane < lanes; ++lane) {
+            const std::int32_t z = depthAt(px, pz, rowTerm, offset, first + block + lane);
+            passed[lane] = z > depthRow[block + lane];
+            if (passed[lane]) depthRow[block + lane] = z;
+        }
+        addPassingLanes(run, batch, first + block, lanes, passed);
+    }
+#endif
 }
 
 namespace {

@@ -55,7 +55,7 @@ struct PixelBatch {
     alignas(64) double nx[kCapacity + kSpareLanes], ny[kCapacity + kSpareLanes],
         nz[kCapacity + kSpareLanes];                                  // interpolated normal
     alignas(64) double u[kCapacity + kSpareLanes], v[kCapacity + kSpareLanes]; // texture
-    std::uint32_t* target[kCapacity];
+    std::uint32_t* target[kCapacity + kSpareLanes];
 };
 
 struct Kernels {

@@ -248,3 +248,68 @@ TEST(KernelFill, EachChannelIsScaledByTheIntensityOfItsPixel) {
             }
     }
 }
+
+// Pixels behind what the depth buffer holds are left out wherever they lie in a block of lanes
+// (first, last, in the middle, every other one), and the pixels around them are drawn and
+// stored as if nothing stood in their way.
+TEST(KernelFill, OnlyTheNearerPixelsOfASpanAreDrawnAndStored) {
+    VariantRestorer restore;
+    const FrameLight light = lightOf({-0.5385, 0.5385, 0.6482}, 0.5, 0.125, 0.3);
+    constexpr int kFirst = -12, kLast = 13; // 26 columns: whole blocks and a part block
+    constexpr std::int32_t kSpanDepth = 500;
+    struct Blocking {
+        const char* name;
+        bool (*blocked)(int k); // k: column - kFirst
+    };
+    const Blocking blockings[] = {
+        {"nothing", [](int) { return false; }},
+        {"everything", [](int) { return true; }},
+        {"every other", [](int k) { return k % 2 == 1; }},
+        {"every third", [](int k) { return k % 3 == 0; }},
+        {"one in the middle of a block", [](int k) { return k == 5; }},
+        {"the first and the last", [](int k) { return k == 0 || k == kLast - kFirst; }},
+        {"a run across blocks", [](int k) { return k >= 6 && k < 11; }},
+        {"the tail", [](int k) { return k >= 17; }},
+    };
+    PolygonRecord polygon;
+    polygon.screenNormal = {0, 0, 1};
+    polygon.screenPlaneOffset = -kSpanDepth; // depth 500 everywhere
+    polygon.red = 200, polygon.green = 90, polygon.blue = 30;
+    SpanEnd left, right;
+    left.x = kFirst, right.x = kLast;
+    left.normal = {0.3, -0.2, 0.9}, right.normal = {-0.6, 0.4, 0.7};
+    const int row = kClientHeight / 2; // y = 0
+    const auto fill = [&](const Blocking* blocking, FrameImage& image,
+                          std::vector<std::int32_t>& depth) {
+        depth.assign(kDepthCellCount, kEmptyDepth);
+        for (int x = kFirst; x <= kLast; ++x)
+            if (blocking != nullptr && blocking->blocked(x - kFirst))
+                depth[row * kDepthRowCells + kClientWidth / 2 + x] = kSpanDepth; // not nearer
+        FillContext context;
+        context.view = image.view();
+        context.depth = depth.data();
+        context.light = light;
+        fillSpan(polygon, left, right, 0, context);
+    };
+    for (KernelVariant variant : availableVariants()) {
+        ASSERT_TRUE(useKernelVariant(variant));
+        FrameImage open;
+        std::vector<std::int32_t> openDepth;
+        fill(nullptr, open, openDepth);
+        for (const Blocking& b : blockings) {
+            FrameImage image;
+            std::vector<std::int32_t> depth;
+            fill(&b, image, depth);
+            for (int x = kFirst - 1; x <= kLast + 1; ++x) {
+                const int column = kClientWidth / 2 + x;
+                const bool inSpan = x >= kFirst && x <= kLast;
+                const bool drawn = inSpan && !b.blocked(x - kFirst);
+                EXPECT_EQ(image.view().at(column, row), drawn ? open.view().at(column, row) : 0u)
+                    << nameOf(variant) << ", " << b.name << ", column " << x;
+                EXPECT_EQ(depth[row * kDepthRowCells + column], inSpan ? kSpanDepth : kEmptyDepth)
+                    << nameOf(variant) << ", " << b.name << ", column " << x;
+            }
+        }
+        EXPECT_NE(open.view().at(kClientWidth / 2, row), 0u) << "the open span must be drawn";
+    }
+}
