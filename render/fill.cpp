@@ -23,56 +23,42 @@ bool isErased(const EraseState& erase, double red, double green, double blue) {
 }
 
 namespace {
-constexpr double kSideScale = 10000; // scale of the row side test
+using span_kernels::EdgeLanes;
 
-// What the row search needs of one edge, worked out once per polygon: the terms that do not
-// depend on the row, each computed exactly as the per-row formula would.
-struct EdgeTerms {
-    const MeshVertex* p;
-    const MeshVertex* q;
-    double dx;        // q.sx - p.sx
-    double leftTerm;  // (-limit - p.sx) * (q.sy - p.sy)
-    double rightTerm; // (limit - p.sx) * (q.sy - p.sy)
-    double height;    // |p.sy - q.sy|
-};
-
-struct PolygonEdges {
-    EdgeTerms edge[4];
-    int count = 0;
-    double limit = 0;
-};
-
+// What the row search needs of the quad's edges, worked out once per polygon.
 void prepareEdges(const FlagGeometry& flag, const PolygonRecord& polygon, double limit,
-                  PolygonEdges& edges) {
+                  EdgeLanes& edges) {
     edges.count = 0;
     edges.limit = limit;
     const QuadEdges& quad = flag.quadEdges[polygon.edges];
     for (const EdgeRef& e : quad.edge) {
-        if (e.from == kNone) break;
-        EdgeTerms& t = edges.edge[edges.count++];
-        t.p = &gridVertex(flag.surfaceGrid, e.from);
-        t.q = &gridVertex(flag.surfaceGrid, e.to);
-        const MeshVertex &p = *t.p, &q = *t.q;
-        t.dx = q.sx - p.sx;
-        t.leftTerm = (-limit - p.sx) * (q.sy - p.sy);
-        t.rightTerm = (limit - p.sx) * (q.sy - p.sy);
-        t.height = std::fabs(p.sy - q.sy);
+        if (e.from == kNone || edges.count == EdgeLanes::kEdges) break;
+        const int k = edges.count++;
+        const MeshVertex& p = gridVertex(flag.surfaceGrid, e.from);
+        const MeshVertex& q = gridVertex(flag.surfaceGrid, e.to);
+        edges.psy[k] = p.sy, edges.qsy[k] = q.sy;
+        edges.dx[k] = q.sx - p.sx;
+        edges.leftTerm[k] = (-limit - p.sx) * (q.sy - p.sy);
+        edges.rightTerm[k] = (limit - p.sx) * (q.sy - p.sy);
+        edges.height[k] = std::fabs(p.sy - q.sy);
+        edges.pnx[k] = p.nx, edges.pny[k] = p.ny, edges.pnz[k] = p.nz;
+        edges.qnx[k] = q.nx, edges.qny[k] = q.ny, edges.qnz[k] = q.nz;
+        edges.pu[k] = p.u, edges.pv[k] = p.v, edges.qu[k] = q.u, edges.qv[k] = q.v;
     }
 }
 
-void spanEndsOfRow(const PolygonEdges& edges, int y, SpanEnd& left, SpanEnd& right) {
-    const double limit = edges.limit;
+// The plain row search: each edge in turn.
+void spanEndsOfRow(const EdgeLanes& e, int y, SpanEnd& left, SpanEnd& right) {
+    const double limit = e.limit;
     left.x = limit;
     right.x = -limit;
     const double row = y;
-    for (int k = 0; k < edges.count; ++k) {
-        const EdgeTerms& e = edges.edge[k];
-        const MeshVertex &p = *e.p, &q = *e.q;
-        const double dp = kSideScale * (p.sy - row);
-        const double dq = kSideScale * (q.sy - row);
-        const double along = (row - p.sy) * e.dx;
-        const double fl = along - e.leftTerm;
-        const double fr = along - e.rightTerm;
+    for (int k = 0; k < e.count; ++k) {
+        const double dp = EdgeLanes::kSideScale * (e.psy[k] - row);
+        const double dq = EdgeLanes::kSideScale * (e.qsy[k] - row);
+        const double along = (row - e.psy[k]) * e.dx[k];
+        const double fl = along - e.leftTerm[k];
+        const double fr = along - e.rightTerm[k];
         const double side = dp * dq, reach = fl * fr;
         if (!(side <= 0 && reach <= 0) || (side == 0 && reach == 0)) continue;
 
@@ -83,13 +69,13 @@ void spanEndsOfRow(const PolygonEdges& edges, int y, SpanEnd& left, SpanEnd& rig
         // An end moves only for a crossing strictly further out.
         const bool newLeft = x < left.x, newRight = x > right.x;
         if (!newLeft && !newRight) continue;
-        const double t = std::fabs(p.sy - row) / e.height;
+        const double t = std::fabs(e.psy[k] - row) / e.height[k];
         SpanEnd end;
         end.x = x;
-        end.normal = {(1 - t) * p.nx + t * q.nx, (1 - t) * p.ny + t * q.ny,
-                      (1 - t) * p.nz + t * q.nz};
-        end.u = (1 - t) * p.u + t * q.u;
-        end.v = (1 - t) * p.v + t * q.v;
+        end.normal = {(1 - t) * e.pnx[k] + t * e.qnx[k], (1 - t) * e.pny[k] + t * e.qny[k],
+                      (1 - t) * e.pnz[k] + t * e.qnz[k]};
+        end.u = (1 - t) * e.pu[k] + t * e.qu[k];
+        end.v = (1 - t) * e.pv[k] + t * e.qv[k];
         if (newLeft) left = end;
         if (newRight) right = end;
     }
@@ -98,7 +84,7 @@ void spanEndsOfRow(const PolygonEdges& edges, int y, SpanEnd& left, SpanEnd& rig
 
 void findSpanEnds(const FlagGeometry& flag, const PolygonRecord& polygon, int y, SpanEnd& left,
                   SpanEnd& right, double limit) {
-    PolygonEdges edges;
+    EdgeLanes edges;
     prepareEdges(flag, polygon, limit, edges);
     spanEndsOfRow(edges, y, left, right);
 }
@@ -171,14 +157,18 @@ void fillPolygon(const FlagGeometry& flag, const PolygonRecord& polygon,
     const double last = std::min(high, static_cast<double>(oy));
     if (!(first <= last)) return;
     const span_kernels::Kernels& kernels = span_kernels::active();
-    span_kernels::SpanRun run = polygonStyle(polygon, context);
+    const span_kernels::SpanRun style = polygonStyle(polygon, context);
+    span_kernels::PolygonRows rows;
+    prepareEdges(flag, polygon, context.spanSearchLimit, rows.edges);
+    rows.firstRow = static_cast<int>(first);
+    rows.lastRow = static_cast<int>(last);
+    rows.originX = context.origin.x;
+    rows.originY = oy;
+    rows.depth = context.depth;
+    rows.depthRowCells = context.depthRowCells;
+    rows.pixels = context.view.pixels;
+    rows.stride = context.view.stride;
     span_kernels::PixelBatch batch;
-    PolygonEdges edges;
-    prepareEdges(flag, polygon, context.spanSearchLimit, edges);
-    SpanEnd left, right;
-    for (int y = static_cast<int>(first); y <= static_cast<int>(last); ++y) {
-        spanEndsOfRow(edges, y, left, right);
-        addSpan(left, right, y, context, run, batch, kernels);
-    }
-    kernels.drawBatch(run, batch);
+    kernels.fillPolygonRows(rows, style, batch);
+    kernels.drawBatch(style, batch);
 }

@@ -178,15 +178,14 @@ inline void blendAt(const SpanBlend& b, int column, double& nx, double& ny, doub
 }
 
 // Adds the pixels of a block whose depth test passed one by one (when some in the middle fail).
-inline void addPassingLanes(const SpanRun& run, PixelBatch& batch, int column, int lanes,
-                            const std::int32_t* passed) {
-    const SpanBlend blend = spanBlend(*run.left, *run.right);
+inline void addPassingLanes(const SpanBlend& blend, std::uint32_t* pixelRow, PixelBatch& batch,
+                            int column, int lanes, const std::int32_t* passed) {
     int count = batch.count;
     for (int lane = 0; lane < lanes; ++lane) {
         if (!passed[lane]) continue;
         blendAt(blend, column + lane, batch.nx[count], batch.ny[count], batch.nz[count],
                 batch.u[count], batch.v[count]);
-        batch.target[count] = run.pixelRow + column + lane;
+        batch.target[count] = pixelRow + column + lane;
         ++count;
     }
     batch.count = count;
@@ -282,10 +281,11 @@ void shadeSpan(const FrameLight& light, const double* nx, const double* ny, cons
     shadeLanes(light, nx, ny, nz, count, intensity);
 }
 
+namespace {
 // Depth test, then the position in the span and the normal and texture coordinates there, a
 // block of lanes at a time, kept in registers from one step to the next. The depth is stored at
 // once, also for pixels the erase test drops later; only pixels that pass join the batch.
-void collectSpanRun(const SpanRun& run, PixelBatch& batch) {
+inline void collectSpan(const SpanRun& run, PixelBatch& batch) {
     const PolygonRecord& polygon = *run.polygon;
     const int first = run.first, spanLength = run.last - run.first + 1;
     const double px = polygon.screenNormal.x, pz = polygon.screenNormal.z;
@@ -317,7 +317,7 @@ void collectSpanRun(const SpanRun& run, PixelBatch& batch) {
         if ((bits & (bits + 1)) != 0) {
             alignas(64) std::int32_t pass[kLanes];
             std::memcpy(pass, &passed, sizeof passed);
-            addPassingLanes(run, batch, first + block, lanes, pass);
+            addPassingLanes(b, run.pixelRow, batch, first + block, lanes, pass);
             continue;
         }
         const Lanes offsetInSpan = x - b.leftX;
@@ -349,8 +349,264 @@ void collectSpanRun(const SpanRun& run, PixelBatch& batch) {
             passed[lane] = z > depthRow[block + lane];
             if (passed[lane]) depthRow[block + lane] = z;
         }
-        addPassingLanes(run, batch, first + block, lanes, passed);
+        addPassingLanes(spanBlend(*run.left, *run.right), run.pixelRow, batch, first + block,
+                        lanes, passed);
     }
+#endif
+}
+
+// findSpanEnds for one row: every edge's crossing worked out side by side, then the ends chosen
+// in the edges' order, as the plain search does.
+inline void spanEndsOfRow(const EdgeLanes& e, int y, SpanEnd& left, SpanEnd& right) {
+    constexpr int kEdges = EdgeLanes::kEdges;
+    const double limit = e.limit;
+    left.x = limit;
+    right.x = -limit;
+    const double row = y;
+    alignas(32) double x[kEdges], t[kEdges];
+    alignas(32) std::int64_t take[kEdges];
+#if defined(__GNUC__)
+    typedef double Edges __attribute__((vector_size(8 * kEdges)));
+    typedef std::int64_t EdgeMask __attribute__((vector_size(8 * kEdges)));
+    typedef std::int32_t EdgeInts __attribute__((vector_size(4 * kEdges)));
+    Edges psy, qsy, dx, leftTerm, rightTerm, height;
+    std::memcpy(&psy, e.psy, sizeof psy);
+    std::memcpy(&qsy, e.qsy, sizeof qsy);
+    std::memcpy(&dx, e.dx, sizeof dx);
+    std::memcpy(&leftTerm, e.leftTerm, sizeof leftTerm);
+    std::memcpy(&rightTerm, e.rightTerm, sizeof rightTerm);
+    std::memcpy(&height, e.height, sizeof height);
+    const Edges dp = EdgeLanes::kSideScale * (psy - row);
+    const Edges dq = EdgeLanes::kSideScale * (qsy - row);
+    const Edges along = (row - psy) * dx;
+    const Edges fl = along - leftTerm;
+    const Edges fr = along - rightTerm;
+    const Edges side = dp * dq, reach = fl * fr;
+    const EdgeMask crosses = ((side <= 0) & (reach <= 0)) & ~((side == 0) & (reach == 0));
+    // Between the search limits by the test above, unless rounding put it a hair outside.
+    const Edges exact = 2 * limit * fl / (fl - fr) - limit;
+    const EdgeMask absExact = reinterpret_cast<EdgeMask>(exact) & INT64_MAX;
+    const EdgeMask inside = reinterpret_cast<Edges>(absExact) < 2 * limit;
+    const EdgeMask taken = crosses & inside;
+    // Truncated toward zero as a 32-bit whole number (only where taken, which bounds it).
+    const Edges bounded = taken ? exact : Edges{};
+    const Edges whole =
+        __builtin_convertvector(__builtin_convertvector(bounded, EdgeInts), Edges);
+    const EdgeMask fromRow = reinterpret_cast<EdgeMask>(psy - row) & INT64_MAX;
+    const Edges share = reinterpret_cast<Edges>(fromRow) / height;
+    // Every edge's end attributes, (1 - t) p + t q, as the plain search works out the chosen ones.
+    Edges pnx, pny, pnz, qnx, qny, qnz, pu, pv, qu, qv;
+    std::memcpy(&pnx, e.pnx, sizeof pnx), std::memcpy(&qnx, e.qnx, sizeof qnx);
+    std::memcpy(&pny, e.pny, sizeof pny), std::memcpy(&qny, e.qny, sizeof qny);
+    std::memcpy(&pnz, e.pnz, sizeof pnz), std::memcpy(&qnz, e.qnz, sizeof qnz);
+    std::memcpy(&pu, e.pu, sizeof pu), std::memcpy(&qu, e.qu, sizeof qu);
+    std::memcpy(&pv, e.pv, sizeof pv), std::memcpy(&qv, e.qv, sizeof qv);
+    const Edges rest = 1 - share;
+    const Edges endNx = rest * pnx + share * qnx, endNy = rest * pny + share * qny;
+    const Edges endNz = rest * pnz + share * qnz;
+    const Edges endU = rest * pu + share * qu, endV = rest * pv + share * qv;
+    alignas(32) double nx[kEdges], ny[kEdges], nz[kEdges], u[kEdges], v[kEdges];
+    std::memcpy(nx, &endNx, sizeof nx), std::memcpy(ny, &endNy, sizeof ny);
+    std::memcpy(nz, &endNz, sizeof nz), std::memcpy(u, &endU, sizeof u);
+    std::memcpy(v, &endV, sizeof v);
+    std::memcpy(x, &whole, sizeof x);
+    std::memcpy(take, &taken, sizeof take);
+    // The ends chosen in the edges' order; an end moves only for a crossing strictly further
+    // out. Selects rather than branches: which edges cross changes from row to row.
+    for (int k = 0; k < e.count; ++k) {
+        const bool newLeft = take[k] && x[k] < left.x, newRight = take[k] && x[k] > right.x;
+        left.x = newLeft ? x[k] : left.x;
+        left.normal.x = newLeft ? nx[k] : left.normal.x;
+        left.normal.y = newLeft ? ny[k] : left.normal.y;
+        left.normal.z = newLeft ? nz[k] : left.normal.z;
+        left.u = newLeft ? u[k] : left.u;
+        left.v = newLeft ? v[k] : left.v;
+        right.x = newRight ? x[k] : right.x;
+        right.normal.x = newRight ? nx[k] : right.normal.x;
+        right.normal.y = newRight ? ny[k] : right.normal.y;
+        right.normal.z = newRight ? nz[k] : right.normal.z;
+        right.u = newRight ? u[k] : right.u;
+        right.v = newRight ? v[k] : right.v;
+    }
+    (void)t;
+#else
+    for (int k = 0; k < kEdges; ++k) {
+        const double dp = EdgeLanes::kSideScale * (e.psy[k] - row);
+        const double dq = EdgeLanes::kSideScale * (e.qsy[k] - row);
+        const double along = (row - e.psy[k]) * e.dx[k];
+        const double fl = along - e.leftTerm[k], fr = along - e.rightTerm[k];
+        const double side = dp * dq, reach = fl * fr;
+        const double exact = 2 * limit * fl / (fl - fr) - limit;
+        take[k] = side <= 0 && reach <= 0 && !(side == 0 && reach == 0) &&
+                  std::fabs(exact) < 2 * limit;
+        x[k] = take[k] ? static_cast<int>(exact) : 0;
+        t[k] = std::fabs(e.psy[k] - row) / e.height[k];
+    }
+    for (int k = 0; k < e.count; ++k) {
+        if (!take[k]) continue;
+        // An end moves only for a crossing strictly further out.
+        const bool newLeft = x[k] < left.x, newRight = x[k] > right.x;
+        if (!newLeft && !newRight) continue;
+        const double s = t[k];
+        SpanEnd end;
+        end.x = x[k];
+        end.normal = {(1 - s) * e.pnx[k] + s * e.qnx[k], (1 - s) * e.pny[k] + s * e.qny[k],
+                      (1 - s) * e.pnz[k] + s * e.qnz[k]};
+        end.u = (1 - s) * e.pu[k] + s * e.qu[k];
+        end.v = (1 - s) * e.pv[k] + s * e.qv[k];
+        if (newLeft) left = end;
+        if (newRight) right = end;
+    }
+#endif
+}
+} // namespace
+
+void collectSpanRun(const SpanRun& run, PixelBatch& batch) { collectSpan(run, batch); }
+
+namespace {
+// One run of a row's span, with its ends as the blend mixes them and where its lanes' depths and
+// positions wait in RowScratch.
+struct RunRecord {
+    int y, first, last, lane;
+    SpanBlend blend;
+    std::int32_t* depthRow; // indexed by column
+    std::uint32_t* pixelRow;
+};
+
+// Many rows' depths and positions in the span, worked out before any of them is tested: the
+// divisions of one row then need not wait for the tests of the row before.
+struct RowScratch {
+    static constexpr int kRuns = 64, kLanesHeld = 4 * kRun;
+    RunRecord run[kRuns];
+    alignas(64) std::int32_t depth[kLanesHeld + kLanes];
+    alignas(64) double position[kLanesHeld + kLanes];
+};
+
+#if defined(__GNUC__)
+// Pass 1 for one run: every lane's depth and position in the span.
+inline void prepareRun(const PolygonRecord& polygon, const RunRecord& r, RowScratch& scratch) {
+    const double px = polygon.screenNormal.x, pz = polygon.screenNormal.z;
+    const double rowTerm = polygon.screenNormal.y * r.y;
+    const double offset = polygon.screenPlaneOffset;
+    const SpanBlend& b = r.blend;
+    constexpr double kLow = INT32_MIN - 1.0, kHigh = INT32_MAX + 1.0;
+    constexpr double kEmpty = kEmptyDepth;
+    const int spanLength = r.last - r.first + 1;
+    for (int block = 0; block < spanLength; block += kLanes) {
+        const double c = r.first + block;
+        const Lanes x = SPAN_KERNEL_ALL_LANES(c) + kLaneNumbers; // whole numbers: exact
+        const Lanes z = -(px * x + rowTerm + offset) / pz;
+        const LaneMask fits =
+            (z > SPAN_KERNEL_ALL_LANES(kLow)) & (z < SPAN_KERNEL_ALL_LANES(kHigh));
+        const IntLanes depth =
+            __builtin_convertvector(fits ? z : SPAN_KERNEL_ALL_LANES(kEmpty), IntLanes);
+        const Lanes offsetInSpan = x - b.leftX;
+        // std::fabs: the sign bit cleared, also of -0 and NaN.
+        const Lanes distance =
+            reinterpret_cast<Lanes>(reinterpret_cast<LaneMask>(offsetInSpan) & INT64_MAX);
+        const Lanes position = distance / b.divisor;
+        const Lanes s = b.onePixel ? Lanes{} : position;
+        std::memcpy(scratch.depth + r.lane + block, &depth, sizeof depth);
+        std::memcpy(scratch.position + r.lane + block, &s, sizeof s);
+    }
+}
+
+// Pass 2 for one run: the depth test, and the blend of the pixels that pass.
+inline void collectRun(const RunRecord& r, const RowScratch& scratch, PixelBatch& batch) {
+    const SpanBlend& b = r.blend;
+    const int spanLength = r.last - r.first + 1;
+    std::int32_t* depthRow = r.depthRow + r.first;
+    for (int block = 0; block < spanLength; block += kLanes) {
+        const int lanes = spanLength - block < kLanes ? spanLength - block : kLanes;
+        IntLanes depth, cells;
+        std::memcpy(&depth, scratch.depth + r.lane + block, sizeof depth);
+        loadCells(depthRow + block, lanes, &cells);
+        const IntLanes passed =
+            (depth > cells) & (kIntLaneNumbers < SPAN_KERNEL_ALL_INT_LANES(lanes));
+        storeCells(depthRow + block, &depth, &passed);
+        // Blocks where the first n lanes pass (n = 0 included) join whole: the lanes past n are
+        // overwritten by the next block or lie in the batch's spare room.
+        const unsigned bits = laneBits(&passed);
+        if (bits == 0) continue;
+        if ((bits & (bits + 1)) != 0) {
+            alignas(64) std::int32_t pass[kLanes];
+            std::memcpy(pass, &passed, sizeof passed);
+            addPassingLanes(b, r.pixelRow, batch, r.first + block, lanes, pass);
+            continue;
+        }
+        Lanes s;
+        std::memcpy(&s, scratch.position + r.lane + block, sizeof s);
+        const Lanes t = 1 - s;
+        const Lanes outNx = t * b.lnx + s * b.rnx, outNy = t * b.lny + s * b.rny;
+        const Lanes outNz = t * b.lnz + s * b.rnz;
+        const Lanes outU = t * b.lu + s * b.ru, outV = t * b.lv + s * b.rv;
+        const int at = batch.count;
+        std::memcpy(batch.nx + at, &outNx, sizeof outNx);
+        std::memcpy(batch.ny + at, &outNy, sizeof outNy);
+        std::memcpy(batch.nz + at, &outNz, sizeof outNz);
+        std::memcpy(batch.u + at, &outU, sizeof outU);
+        std::memcpy(batch.v + at, &outV, sizeof outV);
+        std::uint32_t* pixel = r.pixelRow + r.first + block;
+        for (int lane = 0; lane < kLanes; ++lane) batch.target[at + lane] = pixel + lane;
+        batch.count = at + __builtin_popcount(bits);
+    }
+}
+#endif
+} // namespace
+
+void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& batch) {
+    const int ox = rows.originX, oy = rows.originY;
+    const double lowest = -ox + 1, highest = ox;
+#if defined(__GNUC__)
+    RowScratch scratch;
+    int runs = 0, lanesUsed = 0;
+    const auto collectAll = [&] {
+        for (int k = 0; k < runs; ++k) {
+            const RunRecord& r = scratch.run[k];
+            if (batch.count + (r.last - r.first + 1) > PixelBatch::kCapacity)
+                drawBatch(style, batch);
+            collectRun(r, scratch, batch);
+        }
+        runs = 0, lanesUsed = 0;
+    };
+#else
+    SpanRun run = style;
+#endif
+    SpanEnd left, right;
+    for (int y = rows.firstRow; y <= rows.lastRow; ++y) {
+        spanEndsOfRow(rows.edges, y, left, right);
+        // Only columns -originX < x <= originX are drawn; the rest of the span costs nothing.
+        if (!(left.x <= ox && right.x > -ox)) continue;
+        const int first = static_cast<int>(left.x < lowest ? lowest : left.x);
+        const int last = static_cast<int>(highest < right.x ? highest : right.x);
+        if (first > last) continue;
+        std::int32_t* depthRow =
+            rows.depth + static_cast<std::ptrdiff_t>(oy - y) * rows.depthRowCells + ox;
+        std::uint32_t* pixelRow = rows.pixels + static_cast<std::ptrdiff_t>(oy - y) * rows.stride + ox;
+        // Each pixel's work depends on its column alone, so a long span (in a large frame) is
+        // done in pieces with the very same results.
+        for (int start = first; start <= last; start += kRun) {
+            const int runLast = last - start < kRun ? last : start + kRun - 1;
+#if defined(__GNUC__)
+            const int length = runLast - start + 1;
+            const int lanesNeeded = (length + kLanes - 1) / kLanes * kLanes;
+            if (runs == RowScratch::kRuns || lanesUsed + lanesNeeded > RowScratch::kLanesHeld)
+                collectAll();
+            RunRecord& r = scratch.run[runs++];
+            r = {y, start, runLast, lanesUsed, spanBlend(left, right), depthRow, pixelRow};
+            lanesUsed += lanesNeeded;
+            prepareRun(*style.polygon, r, scratch);
+#else
+            run.left = &left, run.right = &right, run.y = y;
+            run.depthRow = depthRow, run.pixelRow = pixelRow;
+            run.first = start, run.last = runLast;
+            if (batch.count + (runLast - start + 1) > PixelBatch::kCapacity) drawBatch(run, batch);
+            collectSpan(run, batch);
+#endif
+        }
+    }
+#if defined(__GNUC__)
+    collectAll();
 #endif
 }
 

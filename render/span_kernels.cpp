@@ -5,12 +5,12 @@
 
 namespace span_kernels {
 namespace {
-constexpr Kernels kGeneric{generic::collectSpanRun, generic::drawBatch, generic::samplePictureSpan,
+constexpr Kernels kGeneric{generic::fillPolygonRows, generic::collectSpanRun, generic::drawBatch, generic::samplePictureSpan,
                            generic::shadeSpan};
 #if VEXAROND_AVX2_KERNELS
-constexpr Kernels kAvx2{avx2::collectSpanRun, avx2::drawBatch, avx2::samplePictureSpan,
+constexpr Kernels kAvx2{avx2::fillPolygonRows, avx2::collectSpanRun, avx2::drawBatch, avx2::samplePictureSpan,
                         avx2::shadeSpan};
-constexpr Kernels kAvx512{avx512::collectSpanRun, avx512::drawBatch, avx512::samplePictureSpan,
+constexpr Kernels kAvx512{avx512::fillPolygonRows, avx512::collectSpanRun, avx512::drawBatch, avx512::samplePictureSpan,
                           avx512::shadeSpan};
 #endif
 

@@ -44,6 +44,34 @@ struct SpanRun {
 
 inline constexpr int kSpanRunLength = kClientWidth;
 
+// A quad's edges as the row search reads them, side by side: the terms that do not depend on the
+// row, each computed exactly as the per-row formula would, and the attributes at both ends.
+struct EdgeLanes {
+    static constexpr int kEdges = 4;
+    static constexpr double kSideScale = 10000; // scale of the row side test
+    int count = 0;   // edges 0..count-1 are the quad's, in its own order
+    double limit = 0; // crossings only this far out
+    alignas(32) double psy[kEdges] = {}, qsy[kEdges] = {};
+    alignas(32) double dx[kEdges] = {};        // q.sx - p.sx
+    alignas(32) double leftTerm[kEdges] = {};  // (-limit - p.sx) * (q.sy - p.sy)
+    alignas(32) double rightTerm[kEdges] = {}; // (limit - p.sx) * (q.sy - p.sy)
+    alignas(32) double height[kEdges] = {};    // |p.sy - q.sy|
+    alignas(32) double pnx[kEdges] = {}, pny[kEdges] = {}, pnz[kEdges] = {};
+    alignas(32) double qnx[kEdges] = {}, qny[kEdges] = {}, qnz[kEdges] = {};
+    alignas(32) double pu[kEdges] = {}, pv[kEdges] = {}, qu[kEdges] = {}, qv[kEdges] = {};
+};
+
+// One quad's rows firstRow..lastRow (already inside the frame) and where they are drawn.
+struct PolygonRows {
+    EdgeLanes edges;
+    int firstRow = 0, lastRow = 0;
+    int originX = 0, originY = 0;
+    std::int32_t* depth = nullptr;
+    int depthRowCells = 0;
+    std::uint32_t* pixels = nullptr;
+    int stride = 0;
+};
+
 // Pixels of one polygon that passed the depth test, waiting to be shaded: a quad's spans are
 // short (about ten pixels in the window's frame), so the shading runs over many spans at once.
 // Depths are stored as pixels join; pixels are drawn in the order they joined, so a later
@@ -59,6 +87,9 @@ struct PixelBatch {
 };
 
 struct Kernels {
+    // Finds each row's span ends and fills the rows' spans, as findSpanEnds and fillSpan would
+    // row by row; `style` gives the polygon and what its pixels are drawn with.
+    void (*fillPolygonRows)(const PolygonRows& rows, const SpanRun& style, PixelBatch& batch);
     // Depth-tests the run and adds the pixels that pass; the batch has room for the run.
     void (*collectSpanRun)(const SpanRun& run, PixelBatch& batch);
     // Shades and draws the batch's pixels as `style` (one polygon) says; empties the batch.
@@ -74,6 +105,7 @@ struct Kernels {
 [[nodiscard]] const Kernels& active();
 
 namespace generic {
+void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& batch);
 void collectSpanRun(const SpanRun& run, PixelBatch& batch);
 void drawBatch(const SpanRun& style, PixelBatch& batch);
 void samplePictureSpan(PictureView image, const double* u, const double* v, int count,
@@ -82,6 +114,7 @@ void shadeSpan(const FrameLight& light, const double* nx, const double* ny, cons
                int count, double* intensity);
 } // namespace generic
 namespace avx2 {
+void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& batch);
 void collectSpanRun(const SpanRun& run, PixelBatch& batch);
 void drawBatch(const SpanRun& style, PixelBatch& batch);
 void samplePictureSpan(PictureView image, const double* u, const double* v, int count,
@@ -90,6 +123,7 @@ void shadeSpan(const FrameLight& light, const double* nx, const double* ny, cons
                int count, double* intensity);
 } // namespace avx2
 namespace avx512 {
+void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& batch);
 void collectSpanRun(const SpanRun& run, PixelBatch& batch);
 void drawBatch(const SpanRun& style, PixelBatch& batch);
 void samplePictureSpan(PictureView image, const double* u, const double* v, int count,
