@@ -1,6 +1,8 @@
 #include "flag.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 IntRect fitRectangle(IntRect source, IntRect limit) {
     // 64-bit intermediates give the 32-bit results wherever 32 bits do not overflow.
@@ -89,33 +91,79 @@ struct BernsteinTable {
 };
 } // namespace
 
-void evaluateSurface(const ControlNet& net, SurfaceGrid& grid) {
+namespace {
+// Sums (point * bk) * bc over k, then c, for every vertex of grid row i, as the plain sum does;
+// the row's vertices are summed together, so the loop over columns runs in vector lanes and no
+// vertex waits for the one before it. `out` gets the coordinate `which` picks of each point.
+const BernsteinTable& basisTable() {
     static const BernsteinTable basis;
-    for (int i = 0; i < kGridSize; ++i) {
-        // Every vertex of the row sums (point * bk) * bc over k, then c, as the plain sum does;
-        // the row's vertices are summed together, so the loop over columns runs in vector lanes
-        // and no vertex waits for the one before it.
-        alignas(64) double x[kPaddedColumns] = {}, y[kPaddedColumns] = {}, z[kPaddedColumns] = {};
-        for (int k = 0; k < kNetSize; ++k) {
-            const double bk = basis.value[i][k];
-            for (int c = 0; c < kNetSize; ++c) {
-                const double px = net[k][c].x * bk, py = net[k][c].y * bk, pz = net[k][c].z * bk;
-                const double* bc = basis.byColumn[c];
-                for (int j = 0; j < kPaddedColumns; ++j) {
-                    x[j] += px * bc[j];
-                    y[j] += py * bc[j];
-                    z[j] += pz * bc[j];
-                }
-            }
-        }
-        for (int j = 0; j < kGridSize; ++j) {
-            MeshVertex& p = grid[i][j];
-            p.x = x[j], p.y = y[j], p.z = z[j], p.w = 1;
-            p.u = j * kGridStep;
-            p.v = i * kGridStep;
-            p.edge = (i == 0 || i == kGridSize - 1 || j == 0 || j == kGridSize - 1) ? 1 : 0;
+    return basis;
+}
+
+template <typename Coordinate>
+void sumRow(const ControlNet& net, int i, Coordinate which, double (&out)[kPaddedColumns]) {
+    const BernsteinTable& basis = basisTable();
+    for (double& v : out) v = 0;
+    for (int k = 0; k < kNetSize; ++k) {
+        const double bk = basis.value[i][k];
+        for (int c = 0; c < kNetSize; ++c) {
+            const double p = which(net[k][c]) * bk;
+            const double* bc = basis.byColumn[c];
+            for (int j = 0; j < kPaddedColumns; ++j) out[j] += p * bc[j];
         }
     }
+}
+
+void setGridRow(SurfaceGrid& grid, int i, const double* x, const double* y, const double* z) {
+    for (int j = 0; j < kGridSize; ++j) {
+        MeshVertex& p = grid[i][j];
+        p.x = x[j], p.y = y[j], p.z = z[j], p.w = 1;
+        p.u = j * kGridStep;
+        p.v = i * kGridStep;
+        p.edge = (i == 0 || i == kGridSize - 1 || j == 0 || j == kGridSize - 1) ? 1 : 0;
+    }
+}
+
+const auto pointX = [](const MeshVertex& p) { return p.x; };
+const auto pointY = [](const MeshVertex& p) { return p.y; };
+const auto pointZ = [](const MeshVertex& p) { return p.z; };
+} // namespace
+
+void evaluateSurface(const ControlNet& net, SurfaceGrid& grid) {
+    for (int i = 0; i < kGridSize; ++i) {
+        alignas(64) double x[kPaddedColumns], y[kPaddedColumns], z[kPaddedColumns];
+        sumRow(net, i, pointX, x);
+        sumRow(net, i, pointY, y);
+        sumRow(net, i, pointZ, z);
+        setGridRow(grid, i, x, y, z);
+    }
+}
+
+void evaluateSurface(const ControlNet& net, SurfaceGrid& grid, SurfaceXZ& kept) {
+    // Compared bit for bit: the sums are kept only for exactly these inputs.
+    bool same = kept.valid;
+    for (int k = 0; k < kNetSize && same; ++k)
+        for (int c = 0; c < kNetSize && same; ++c)
+            same = std::memcmp(&kept.netX[k][c], &net[k][c].x, sizeof(double)) == 0 &&
+                   std::memcmp(&kept.netZ[k][c], &net[k][c].z, sizeof(double)) == 0;
+    for (int i = 0; i < kGridSize; ++i) {
+        alignas(64) double x[kPaddedColumns], y[kPaddedColumns], z[kPaddedColumns];
+        if (same) {
+            std::copy(kept.x[i], kept.x[i] + kGridSize, x);
+            std::copy(kept.z[i], kept.z[i] + kGridSize, z);
+        } else {
+            sumRow(net, i, pointX, x);
+            sumRow(net, i, pointZ, z);
+            std::copy(x, x + kGridSize, kept.x[i]);
+            std::copy(z, z + kGridSize, kept.z[i]);
+        }
+        sumRow(net, i, pointY, y);
+        setGridRow(grid, i, x, y, z);
+    }
+    if (same) return;
+    for (int k = 0; k < kNetSize; ++k)
+        for (int c = 0; c < kNetSize; ++c) kept.netX[k][c] = net[k][c].x, kept.netZ[k][c] = net[k][c].z;
+    kept.valid = true;
 }
 
 void buildQuadEdges(std::array<QuadEdges, kQuadCount>& quadEdges) {

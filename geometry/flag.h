@@ -28,6 +28,14 @@ struct MeshVertex {
 using ControlNet = std::array<std::array<MeshVertex, kNetSize>, kNetSize>;  // [row k][column c]
 using SurfaceGrid = std::array<std::array<MeshVertex, kGridSize>, kGridSize>; // [row i][column j]
 
+// The surface's x and z for one control net's x and z. The wave moves control points in y
+// only, so from frame to frame these stay the same and need not be summed again.
+struct SurfaceXZ {
+    bool valid = false;
+    double netX[kNetSize][kNetSize] = {}, netZ[kNetSize][kNetSize] = {};
+    double x[kGridSize][kGridSize] = {}, z[kGridSize][kGridSize] = {};
+};
+
 // Vertex references are numbers into the surface grid, row * kGridSize + column, so the
 // topology stays valid when a scene is copied.
 struct EdgeRef {
@@ -70,6 +78,7 @@ struct FlagGeometry {
     // Replaying the log is this one rotation about modelOffset, so a frame costs the same
     // however many keys were typed, and keys keep working once the log is full.
     Transform4 keyRotation = identityTransform();
+    SurfaceXZ surfaceXZ; // of the last waved net
 };
 
 inline MeshVertex& gridVertex(SurfaceGrid& grid, int number) {
@@ -94,6 +103,9 @@ void shapeControlNet(ControlNet& net, int pictureWidth, int pictureHeight, bool 
 [[nodiscard]] double bernstein(double t, int n);
 
 void evaluateSurface(const ControlNet& net, SurfaceGrid& grid);
+// The same surface, taking x and z from `kept` when the net's x and z are the very ones it holds
+// (and keeping them there otherwise).
+void evaluateSurface(const ControlNet& net, SurfaceGrid& grid, SurfaceXZ& kept);
 void buildQuadEdges(std::array<QuadEdges, kQuadCount>& quadEdges);
 void buildPolygonList(std::array<PolygonRecord, kQuadCount + 1>& polygonList);
 

@@ -91,7 +91,7 @@ void recomputeFlagAtPhase(FlagGeometry& flag, const WaveState& wave, double phas
         }
     }
 
-    evaluateSurface(flag.wavedNet, flag.surfaceGrid);
+    evaluateSurface(flag.wavedNet, flag.surfaceGrid, flag.surfaceXZ);
     addRipple(flag.surfaceGrid, wave, phase);
     for (auto& row : flag.surfaceGrid)
         for (auto& p : row) p.x += ox, p.y += oy, p.z += oz;

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <set>
@@ -194,6 +196,40 @@ TEST_F(SurfaceTest, FollowsTheControlNetAcrossTheGrid) {
     }
     // The bowed middle rows are pushed toward the fly end.
     EXPECT_GT((*grid)[12][0].x, -174.5 + 20);
+}
+
+// Kept x and z sums serve only the net they were summed for: after the net's x or z changes
+// (another picture's proportions, one point nudged by the smallest step) the surface is the
+// one a fresh evaluation gives, and a change of y alone (the wave) keeps them.
+TEST_F(SurfaceTest, KeptSumsGiveTheFreshSurfaceForEveryNet) {
+    const auto sameBits = [](const SurfaceGrid& a, const SurfaceGrid& b) {
+        for (int i = 0; i < kGridSize; ++i)
+            for (int j = 0; j < kGridSize; ++j)
+                if (std::memcmp(&a[i][j], &b[i][j], sizeof(MeshVertex)) != 0) return false;
+        return true;
+    };
+    struct Change {
+        const char* name;
+        void (*apply)(ControlNet&);
+    };
+    const Change changes[] = {
+        {"the wave's y", [](ControlNet& n) { n[4][4].y += 17; }},
+        {"a tall picture's x and z", [](ControlNet& n) { shapeControlNet(n, 100, 400, true); }},
+        {"back to the default", [](ControlNet& n) { shapeControlNet(n, 350, 260, true); }},
+        {"one x nudged", [](ControlNet& n) { n[3][5].x = std::nextafter(n[3][5].x, 1e9); }},
+        {"one z nudged", [](ControlNet& n) { n[8][0].z = std::nextafter(n[8][0].z, -1e9); }},
+        {"y again", [](ControlNet& n) { n[0][8].y -= 3; }},
+    };
+    SurfaceXZ kept;
+    auto viaKept = std::make_unique<SurfaceGrid>(), fresh = std::make_unique<SurfaceGrid>();
+    evaluateSurface(net, *viaKept, kept);
+    EXPECT_TRUE(sameBits(*viaKept, *grid));
+    for (const Change& c : changes) {
+        c.apply(net);
+        evaluateSurface(net, *viaKept, kept);
+        evaluateSurface(net, *fresh);
+        EXPECT_TRUE(sameBits(*viaKept, *fresh)) << "after " << c.name;
+    }
 }
 
 TEST_F(SurfaceTest, TextureCoordinatesAndEdgeFlags) {
