@@ -220,6 +220,10 @@ inline void loadCells(const std::int32_t* row, int lanes, void* cells) {
 #if defined(__AVX512F__) && SPAN_KERNEL_LANES == 8
     const __m256i loaded = _mm256_maskz_loadu_epi32(static_cast<__mmask8>((1u << lanes) - 1), row);
     std::memcpy(cells, &loaded, sizeof loaded);
+#elif defined(__AVX2__) && SPAN_KERNEL_LANES == 4
+    const __m128i wanted = _mm_cmpgt_epi32(_mm_set1_epi32(lanes), _mm_setr_epi32(0, 1, 2, 3));
+    const __m128i loaded = _mm_maskload_epi32(row, wanted);
+    std::memcpy(cells, &loaded, sizeof loaded);
 #else
     std::int32_t* out = static_cast<std::int32_t*>(cells);
     for (int lane = 0; lane < kLanes; ++lane) out[lane] = lane < lanes ? row[lane] : 0;
@@ -251,6 +255,11 @@ inline void storeCells(std::int32_t* row, const void* depth, const void* write) 
     std::memcpy(&value, depth, sizeof value);
     std::memcpy(&mask, write, sizeof mask);
     _mm256_mask_storeu_epi32(row, _mm256_movepi32_mask(mask), value);
+#elif defined(__AVX2__) && SPAN_KERNEL_LANES == 4
+    __m128i value, mask;
+    std::memcpy(&value, depth, sizeof value);
+    std::memcpy(&mask, write, sizeof mask);
+    _mm_maskstore_epi32(row, mask, value);
 #else
     const std::int32_t* value = static_cast<const std::int32_t*>(depth);
     const std::int32_t* mask = static_cast<const std::int32_t*>(write);
