@@ -364,8 +364,8 @@ inline void collectSpan(const SpanRun& run, PixelBatch& batch) {
 #endif
 }
 
-// findSpanEnds for one row: every edge's crossing worked out side by side, then the ends chosen
-// in the edges' order, as the plain search does.
+#if !defined(__GNUC__)
+// findSpanEnds for one row (compilers without vector types).
 inline void spanEndsOfRow(const EdgeLanes& e, int y, SpanEnd& left, SpanEnd& right) {
     constexpr int kEdges = EdgeLanes::kEdges;
     const double limit = e.limit;
@@ -374,71 +374,6 @@ inline void spanEndsOfRow(const EdgeLanes& e, int y, SpanEnd& left, SpanEnd& rig
     const double row = y;
     alignas(32) double x[kEdges], t[kEdges];
     alignas(32) std::int64_t take[kEdges];
-#if defined(__GNUC__)
-    typedef double Edges __attribute__((vector_size(8 * kEdges)));
-    typedef std::int64_t EdgeMask __attribute__((vector_size(8 * kEdges)));
-    typedef std::int32_t EdgeInts __attribute__((vector_size(4 * kEdges)));
-    Edges psy, qsy, dx, leftTerm, rightTerm, height;
-    std::memcpy(&psy, e.psy, sizeof psy);
-    std::memcpy(&qsy, e.qsy, sizeof qsy);
-    std::memcpy(&dx, e.dx, sizeof dx);
-    std::memcpy(&leftTerm, e.leftTerm, sizeof leftTerm);
-    std::memcpy(&rightTerm, e.rightTerm, sizeof rightTerm);
-    std::memcpy(&height, e.height, sizeof height);
-    const Edges dp = EdgeLanes::kSideScale * (psy - row);
-    const Edges dq = EdgeLanes::kSideScale * (qsy - row);
-    const Edges along = (row - psy) * dx;
-    const Edges fl = along - leftTerm;
-    const Edges fr = along - rightTerm;
-    const Edges side = dp * dq, reach = fl * fr;
-    const EdgeMask crosses = ((side <= 0) & (reach <= 0)) & ~((side == 0) & (reach == 0));
-    // Between the search limits by the test above, unless rounding put it a hair outside.
-    const Edges exact = 2 * limit * fl / (fl - fr) - limit;
-    const EdgeMask absExact = reinterpret_cast<EdgeMask>(exact) & INT64_MAX;
-    const EdgeMask inside = reinterpret_cast<Edges>(absExact) < 2 * limit;
-    const EdgeMask taken = crosses & inside;
-    // Truncated toward zero as a 32-bit whole number (only where taken, which bounds it).
-    const Edges bounded = taken ? exact : Edges{};
-    const Edges whole =
-        __builtin_convertvector(__builtin_convertvector(bounded, EdgeInts), Edges);
-    const EdgeMask fromRow = reinterpret_cast<EdgeMask>(psy - row) & INT64_MAX;
-    const Edges share = reinterpret_cast<Edges>(fromRow) / height;
-    // Every edge's end attributes, (1 - t) p + t q, as the plain search works out the chosen ones.
-    Edges pnx, pny, pnz, qnx, qny, qnz, pu, pv, qu, qv;
-    std::memcpy(&pnx, e.pnx, sizeof pnx), std::memcpy(&qnx, e.qnx, sizeof qnx);
-    std::memcpy(&pny, e.pny, sizeof pny), std::memcpy(&qny, e.qny, sizeof qny);
-    std::memcpy(&pnz, e.pnz, sizeof pnz), std::memcpy(&qnz, e.qnz, sizeof qnz);
-    std::memcpy(&pu, e.pu, sizeof pu), std::memcpy(&qu, e.qu, sizeof qu);
-    std::memcpy(&pv, e.pv, sizeof pv), std::memcpy(&qv, e.qv, sizeof qv);
-    const Edges rest = 1 - share;
-    const Edges endNx = rest * pnx + share * qnx, endNy = rest * pny + share * qny;
-    const Edges endNz = rest * pnz + share * qnz;
-    const Edges endU = rest * pu + share * qu, endV = rest * pv + share * qv;
-    alignas(32) double nx[kEdges], ny[kEdges], nz[kEdges], u[kEdges], v[kEdges];
-    std::memcpy(nx, &endNx, sizeof nx), std::memcpy(ny, &endNy, sizeof ny);
-    std::memcpy(nz, &endNz, sizeof nz), std::memcpy(u, &endU, sizeof u);
-    std::memcpy(v, &endV, sizeof v);
-    std::memcpy(x, &whole, sizeof x);
-    std::memcpy(take, &taken, sizeof take);
-    // The ends chosen in the edges' order; an end moves only for a crossing strictly further
-    // out. Selects rather than branches: which edges cross changes from row to row.
-    for (int k = 0; k < e.count; ++k) {
-        const bool newLeft = take[k] && x[k] < left.x, newRight = take[k] && x[k] > right.x;
-        left.x = newLeft ? x[k] : left.x;
-        left.normal.x = newLeft ? nx[k] : left.normal.x;
-        left.normal.y = newLeft ? ny[k] : left.normal.y;
-        left.normal.z = newLeft ? nz[k] : left.normal.z;
-        left.u = newLeft ? u[k] : left.u;
-        left.v = newLeft ? v[k] : left.v;
-        right.x = newRight ? x[k] : right.x;
-        right.normal.x = newRight ? nx[k] : right.normal.x;
-        right.normal.y = newRight ? ny[k] : right.normal.y;
-        right.normal.z = newRight ? nz[k] : right.normal.z;
-        right.u = newRight ? u[k] : right.u;
-        right.v = newRight ? v[k] : right.v;
-    }
-    (void)t;
-#else
     for (int k = 0; k < kEdges; ++k) {
         const double dp = EdgeLanes::kSideScale * (e.psy[k] - row);
         const double dq = EdgeLanes::kSideScale * (e.qsy[k] - row);
@@ -466,8 +401,8 @@ inline void spanEndsOfRow(const EdgeLanes& e, int y, SpanEnd& left, SpanEnd& rig
         if (newLeft) left = end;
         if (newRight) right = end;
     }
-#endif
 }
+#endif
 } // namespace
 
 void collectSpanRun(const SpanRun& run, PixelBatch& batch) { collectSpan(run, batch); }
@@ -492,6 +427,61 @@ struct RowScratch {
 };
 
 #if defined(__GNUC__)
+// Span ends of up to kRowsHeld rows, found side by side.
+struct RowEnds {
+    static constexpr int kRowsHeld = 64;
+    alignas(64) double leftX[kRowsHeld], rightX[kRowsHeld];
+    alignas(64) double lnx[kRowsHeld], lny[kRowsHeld], lnz[kRowsHeld], lu[kRowsHeld], lv[kRowsHeld];
+    alignas(64) double rnx[kRowsHeld], rny[kRowsHeld], rnz[kRowsHeld], ru[kRowsHeld], rv[kRowsHeld];
+};
+
+// findSpanEnds for rows firstRow.. (count of them, at most kRowsHeld): a block of rows in the
+// lanes, the edges in turn in the quad's order, each row's ends moving only for a crossing
+// strictly further out; the same operations on each row as the plain search.
+inline void spanEndsOfRows(const EdgeLanes& e, int firstRow, int count, RowEnds& out) {
+    const double limit = e.limit;
+    for (int block = 0; block < count; block += kLanes) {
+        const Lanes row = SPAN_KERNEL_ALL_LANES(static_cast<double>(firstRow + block)) + kLaneNumbers;
+        Lanes lx = SPAN_KERNEL_ALL_LANES(limit), rx = SPAN_KERNEL_ALL_LANES(-limit);
+        Lanes lnx{}, lny{}, lnz{}, lu{}, lv{}, rnx{}, rny{}, rnz{}, ru{}, rv{};
+        for (int k = 0; k < e.count; ++k) {
+            const double psy = e.psy[k];
+            const Lanes dp = EdgeLanes::kSideScale * (psy - row);
+            const Lanes dq = EdgeLanes::kSideScale * (e.qsy[k] - row);
+            const Lanes along = (row - psy) * e.dx[k];
+            const Lanes fl = along - e.leftTerm[k];
+            const Lanes fr = along - e.rightTerm[k];
+            const Lanes side = dp * dq, reach = fl * fr;
+            const LaneMask crosses = ((side <= 0) & (reach <= 0)) & ~((side == 0) & (reach == 0));
+            // Between the search limits by the test above, unless rounding put it a hair outside.
+            const Lanes exact = 2 * limit * fl / (fl - fr) - limit;
+            const Lanes absExact =
+                reinterpret_cast<Lanes>(reinterpret_cast<LaneMask>(exact) & INT64_MAX);
+            const LaneMask taken = crosses & (absExact < 2 * limit);
+            // Truncated toward zero as a 32-bit whole number (only where taken, which bounds it).
+            const Lanes x = __builtin_convertvector(
+                __builtin_convertvector(taken ? exact : Lanes{}, IntLanes), Lanes);
+            const LaneMask newLeft = taken & (x < lx), newRight = taken & (x > rx);
+            const Lanes fromRow =
+                reinterpret_cast<Lanes>(reinterpret_cast<LaneMask>(psy - row) & INT64_MAX);
+            const Lanes t = fromRow / e.height[k], rest = 1 - t;
+            const Lanes nx = rest * e.pnx[k] + t * e.qnx[k], ny = rest * e.pny[k] + t * e.qny[k];
+            const Lanes nz = rest * e.pnz[k] + t * e.qnz[k];
+            const Lanes u = rest * e.pu[k] + t * e.qu[k], v = rest * e.pv[k] + t * e.qv[k];
+            lx = newLeft ? x : lx, lnx = newLeft ? nx : lnx, lny = newLeft ? ny : lny;
+            lnz = newLeft ? nz : lnz, lu = newLeft ? u : lu, lv = newLeft ? v : lv;
+            rx = newRight ? x : rx, rnx = newRight ? nx : rnx, rny = newRight ? ny : rny;
+            rnz = newRight ? nz : rnz, ru = newRight ? u : ru, rv = newRight ? v : rv;
+        }
+        std::memcpy(out.leftX + block, &lx, sizeof lx), std::memcpy(out.rightX + block, &rx, sizeof rx);
+        std::memcpy(out.lnx + block, &lnx, sizeof lnx), std::memcpy(out.rnx + block, &rnx, sizeof rnx);
+        std::memcpy(out.lny + block, &lny, sizeof lny), std::memcpy(out.rny + block, &rny, sizeof rny);
+        std::memcpy(out.lnz + block, &lnz, sizeof lnz), std::memcpy(out.rnz + block, &rnz, sizeof rnz);
+        std::memcpy(out.lu + block, &lu, sizeof lu), std::memcpy(out.ru + block, &ru, sizeof ru);
+        std::memcpy(out.lv + block, &lv, sizeof lv), std::memcpy(out.rv + block, &rv, sizeof rv);
+    }
+}
+
 // Pass 1 for one run: every lane's depth and position in the span.
 inline void prepareRun(const PolygonRecord& polygon, const RunRecord& r, RowScratch& scratch) {
     const double px = polygon.screenNormal.x, pz = polygon.screenNormal.z;
@@ -581,41 +571,64 @@ void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& 
 #else
     SpanRun run = style;
 #endif
+#if defined(__GNUC__)
+    RowEnds ends;
+    for (int chunk = rows.firstRow; chunk <= rows.lastRow; chunk += RowEnds::kRowsHeld) {
+        const int count = rows.lastRow - chunk < RowEnds::kRowsHeld ? rows.lastRow - chunk + 1
+                                                                    : RowEnds::kRowsHeld;
+        spanEndsOfRows(rows.edges, chunk, count, ends);
+        for (int k = 0; k < count; ++k) {
+            const int y = chunk + k;
+            const double leftX = ends.leftX[k], rightX = ends.rightX[k];
+            // Only columns -originX < x <= originX are drawn; the rest costs nothing.
+            if (!(leftX <= ox && rightX > -ox)) continue;
+            const int first = static_cast<int>(leftX < lowest ? lowest : leftX);
+            const int last = static_cast<int>(highest < rightX ? highest : rightX);
+            if (first > last) continue;
+            const double width = std::fabs(rightX - leftX);
+            const bool onePixel = width == 0; // every pixel takes the left end
+            const SpanBlend blend{leftX,        onePixel ? 1.0 : width, onePixel,
+                                  ends.lnx[k],  ends.lny[k],            ends.lnz[k],
+                                  ends.rnx[k],  ends.rny[k],            ends.rnz[k],
+                                  ends.lu[k],   ends.lv[k],             ends.ru[k],
+                                  ends.rv[k]};
+            std::int32_t* depthRow =
+                rows.depth + static_cast<std::ptrdiff_t>(oy - y) * rows.depthRowCells + ox;
+            std::uint32_t* pixelRow =
+                rows.pixels + static_cast<std::ptrdiff_t>(oy - y) * rows.stride + ox;
+            // Each pixel's work depends on its column alone, so a long span (in a large
+            // frame) is done in pieces with the very same results.
+            for (int start = first; start <= last; start += kRun) {
+                const int runLast = last - start < kRun ? last : start + kRun - 1;
+                const int lanesNeeded = (runLast - start + kLanes) / kLanes * kLanes;
+                if (runs == RowScratch::kRuns || lanesUsed + lanesNeeded > RowScratch::kLanesHeld)
+                    collectAll();
+                RunRecord& r = scratch.run[runs++];
+                r = {y, start, runLast, lanesUsed, blend, depthRow, pixelRow};
+                lanesUsed += lanesNeeded;
+                prepareRun(*style.polygon, r, scratch);
+            }
+        }
+    }
+    collectAll();
+#else
     SpanEnd left, right;
     for (int y = rows.firstRow; y <= rows.lastRow; ++y) {
         spanEndsOfRow(rows.edges, y, left, right);
-        // Only columns -originX < x <= originX are drawn; the rest of the span costs nothing.
         if (!(left.x <= ox && right.x > -ox)) continue;
         const int first = static_cast<int>(left.x < lowest ? lowest : left.x);
         const int last = static_cast<int>(highest < right.x ? highest : right.x);
         if (first > last) continue;
-        std::int32_t* depthRow =
-            rows.depth + static_cast<std::ptrdiff_t>(oy - y) * rows.depthRowCells + ox;
-        std::uint32_t* pixelRow = rows.pixels + static_cast<std::ptrdiff_t>(oy - y) * rows.stride + ox;
-        // Each pixel's work depends on its column alone, so a long span (in a large frame) is
-        // done in pieces with the very same results.
+        run.left = &left, run.right = &right, run.y = y;
+        run.depthRow = rows.depth + static_cast<std::ptrdiff_t>(oy - y) * rows.depthRowCells + ox;
+        run.pixelRow = rows.pixels + static_cast<std::ptrdiff_t>(oy - y) * rows.stride + ox;
         for (int start = first; start <= last; start += kRun) {
-            const int runLast = last - start < kRun ? last : start + kRun - 1;
-#if defined(__GNUC__)
-            const int length = runLast - start + 1;
-            const int lanesNeeded = (length + kLanes - 1) / kLanes * kLanes;
-            if (runs == RowScratch::kRuns || lanesUsed + lanesNeeded > RowScratch::kLanesHeld)
-                collectAll();
-            RunRecord& r = scratch.run[runs++];
-            r = {y, start, runLast, lanesUsed, spanBlend(left, right), depthRow, pixelRow};
-            lanesUsed += lanesNeeded;
-            prepareRun(*style.polygon, r, scratch);
-#else
-            run.left = &left, run.right = &right, run.y = y;
-            run.depthRow = depthRow, run.pixelRow = pixelRow;
-            run.first = start, run.last = runLast;
-            if (batch.count + (runLast - start + 1) > PixelBatch::kCapacity) drawBatch(run, batch);
+            run.first = start, run.last = last - start < kRun ? last : start + kRun - 1;
+            if (batch.count + (run.last - run.first + 1) > PixelBatch::kCapacity)
+                drawBatch(run, batch);
             collectSpan(run, batch);
-#endif
         }
     }
-#if defined(__GNUC__)
-    collectAll();
 #endif
 }
 
