@@ -207,6 +207,31 @@ constexpr IntLanes kIntLaneNumbers{0, 1, 2, 3};
 // A block with every lane `value`.
 #define SPAN_KERNEL_ALL_LANES(value) (Lanes{} + (value))
 #define SPAN_KERNEL_ALL_INT_LANES(value) (IntLanes{} + (value))
+#define SPAN_KERNEL_ALL_MASK_LANES(value) (LaneMask{} + (value))
+// Byte offsets of a block's pixels from its first.
+#if SPAN_KERNEL_LANES == 8
+constexpr LaneMask kLaneOffsets{0, 4, 8, 12, 16, 20, 24, 28};
+#else
+constexpr LaneMask kLaneOffsets{0, 4, 8, 12};
+#endif
+
+// SPAN_KERNEL_PACK(v, bits): moves the lanes of v whose bit is set to the front, in order.
+#if defined(__AVX512F__) && SPAN_KERNEL_LANES == 8
+#define SPAN_KERNEL_PACK(v, bits) \
+    (v = reinterpret_cast<Lanes>(_mm512_maskz_compress_pd(static_cast<__mmask8>(bits), \
+                                                          reinterpret_cast<__m512d>(v))))
+#define SPAN_KERNEL_PACK_MASK(v, bits) \
+    (v = reinterpret_cast<LaneMask>(_mm512_maskz_compress_epi64(static_cast<__mmask8>(bits), \
+                                                                reinterpret_cast<__m512i>(v))))
+#elif SPAN_KERNEL_LANES == 4
+// For each set of passing lanes, which lane each packed lane takes.
+constexpr LaneMask kPackOrder[16] = {
+    {0, 0, 0, 0}, {0, 0, 0, 0}, {1, 0, 0, 0}, {0, 1, 0, 0}, {2, 0, 0, 0}, {0, 2, 0, 0},
+    {1, 2, 0, 0}, {0, 1, 2, 0}, {3, 0, 0, 0}, {0, 3, 0, 0}, {1, 3, 0, 0}, {0, 1, 3, 0},
+    {2, 3, 0, 0}, {0, 2, 3, 0}, {1, 2, 3, 0}, {0, 1, 2, 3}};
+#define SPAN_KERNEL_PACK(v, bits) (v = __builtin_shuffle(v, kPackOrder[bits]))
+#define SPAN_KERNEL_PACK_MASK(v, bits) (v = __builtin_shuffle(v, kPackOrder[bits]))
+#endif
 
 // (No helper functions taking or giving these types: without AVX that changes the calling
 // convention, which GCC warns about. The helpers below pass them through memory.)
@@ -523,30 +548,33 @@ inline void collectRun(const RunRecord& r, const RowScratch& scratch, PixelBatch
         const IntLanes passed =
             (depth > cells) & (kIntLaneNumbers < SPAN_KERNEL_ALL_INT_LANES(lanes));
         storeCells(depthRow + block, &depth, &passed);
-        // Blocks where the first n lanes pass (n = 0 included) join whole: the lanes past n are
-        // overwritten by the next block or lie in the batch's spare room.
         const unsigned bits = laneBits(&passed);
         if (bits == 0) continue;
-        if ((bits & (bits + 1)) != 0) {
-            alignas(64) std::int32_t pass[kLanes];
-            std::memcpy(pass, &passed, sizeof passed);
-            addPassingLanes(b, r.pixelRow, batch, r.first + block, lanes, pass);
-            continue;
-        }
         Lanes s;
         std::memcpy(&s, scratch.position + r.lane + block, sizeof s);
         const Lanes t = 1 - s;
-        const Lanes outNx = t * b.lnx + s * b.rnx, outNy = t * b.lny + s * b.rny;
-        const Lanes outNz = t * b.lnz + s * b.rnz;
-        const Lanes outU = t * b.lu + s * b.ru, outV = t * b.lv + s * b.rv;
+        Lanes outNx = t * b.lnx + s * b.rnx, outNy = t * b.lny + s * b.rny;
+        Lanes outNz = t * b.lnz + s * b.rnz;
+        Lanes outU = t * b.lu + s * b.ru, outV = t * b.lv + s * b.rv;
+        LaneMask target = SPAN_KERNEL_ALL_MASK_LANES(reinterpret_cast<std::intptr_t>(
+                              r.pixelRow + r.first + block)) +
+                          kLaneOffsets;
+        // The passing lanes go first, in order (usually they are first already: the first n
+        // lanes); the lanes past them are overwritten by the next block or lie in the batch's
+        // spare room.
+        if ((bits & (bits + 1)) != 0) {
+            SPAN_KERNEL_PACK(outNx, bits), SPAN_KERNEL_PACK(outNy, bits);
+            SPAN_KERNEL_PACK(outNz, bits), SPAN_KERNEL_PACK(outU, bits);
+            SPAN_KERNEL_PACK(outV, bits), SPAN_KERNEL_PACK_MASK(target, bits);
+        }
         const int at = batch.count;
         std::memcpy(batch.nx + at, &outNx, sizeof outNx);
         std::memcpy(batch.ny + at, &outNy, sizeof outNy);
         std::memcpy(batch.nz + at, &outNz, sizeof outNz);
         std::memcpy(batch.u + at, &outU, sizeof outU);
         std::memcpy(batch.v + at, &outV, sizeof outV);
-        std::uint32_t* pixel = r.pixelRow + r.first + block;
-        for (int lane = 0; lane < kLanes; ++lane) batch.target[at + lane] = pixel + lane;
+        static_assert(sizeof(std::uint32_t*) == sizeof(std::int64_t), "pointers in 64-bit lanes");
+        std::memcpy(batch.target + at, &target, sizeof target);
         batch.count = at + __builtin_popcount(bits);
     }
 }
