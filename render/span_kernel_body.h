@@ -1,18 +1,20 @@
-// The fill's and the sampler's per-pixel passes. No include guard: span_kernels_generic.cpp and
-// span_kernels_avx2.cpp each include this once, with SPAN_KERNEL_VARIANT naming their namespace,
-// and are compiled with different instruction sets; SPAN_KERNEL_LANES (4 unless set) is how many
-// pixels a block holds, a vector register's worth of doubles.
+// The fill's and the sampler's per-pixel passes. No include guard: span_kernels_generic.cpp,
+// span_kernels_avx2.cpp and span_kernels_avx512.cpp each include this once, with
+// SPAN_KERNEL_VARIANT naming their namespace, and are compiled with different instruction sets;
+// SPAN_KERNEL_LANES (4 unless set) is how many pixels a block holds, a vector register's worth of
+// doubles.
 //
-// Rules that keep both builds drawing the same pixels:
-//  - Every pixel gets exactly the operations of shadePixel, samplePicture and the fill, in the
-//    same order; the loops only run several pixels side by side. No FMA (the AVX2 object is
-//    built with -mavx2 alone, and -ffp-contract=off holds everywhere), no reassociation.
+// Rules that keep every build drawing the same pixels:
+//  - Every pixel (and every row's span search) gets exactly the operations of shadePixel,
+//    samplePicture and the fill, in the same order; the loops only run several pixels or rows
+//    side by side. No FMA (the vector objects are built with -mno-fma, and -ffp-contract=off
+//    holds everywhere), no reassociation.
 //  - Branches become selects, which give exactly what the plain "if" gives.
 //  - Integer conversions truncate (cvttsd2si / cvttpd2dq); the range guards come first.
 //  - Nothing here may call an inline function with external linkage (std::min, vector::data,
 //    Vec3's operators, shadePixel...): without inlining, as in a debug build, the linker keeps
-//    one copy of each, and it may be the AVX2 one, which the generic path would then run on a
-//    processor without AVX2. Helpers live in an unnamed namespace; callers pass plain data.
+//    one copy of each, and it may be a vector one, which the generic path would then run on a
+//    processor without that instruction set. Helpers live in an unnamed namespace; callers pass plain data.
 
 #include <cmath>
 #include <cstdint>

@@ -1,6 +1,7 @@
 // Whole frames through each build of the pixel passes: every display mode must come out the
-// same from the generic and the AVX2 passes, and the same as the fill's rule worked one pixel
-// at a time (depth test, shading, sampling, erase test and channel scale, in drawing order).
+// same from every build of the passes (generic, AVX2, AVX-512), and the same as the fill's rule
+// worked one pixel at a time (span ends, depth test, shading, sampling, erase test and channel
+// scale, in drawing order).
 #include <gtest/gtest.h>
 
 #include <algorithm>
