@@ -128,6 +128,18 @@ int edgeNumber(int from, int to) {
     return b == a + 1 ? row * kQuadsPerSide + column : kHorizontalEdges + a;
 }
 
+// Calls visit(edge, its number) for each edge of each quad in front of the viewer, in list order.
+template <typename Visit> void forEachFrontEdge(const FlagGeometry& flag, Visit visit) {
+    for (const PolygonRecord& polygon : flag.polygonList) {
+        if (polygon.edges == kNone) break;
+        if (!polygon.inFrontOfViewer) continue;
+        for (const EdgeRef& e : flag.quadEdges[polygon.edges].edge) {
+            if (e.from == kNone) break;
+            visit(e, edgeNumber(e.from, e.to));
+        }
+    }
+}
+
 // Line ends out to here are drawn without being cut first, where a line and its reverse set
 // the same pixels apart from the ends.
 constexpr double kUncutEnd = 1 << 30;
@@ -141,40 +153,28 @@ void drawFlagWire(const FlagGeometry& flag, FrameView view, ScreenOrigin origin,
     // pending: still to draw; reversed: a second quad draws it the other way.
     using EdgeSet = std::bitset<kHorizontalEdges + kQuadsPerSide * kGridSize>;
     EdgeSet pending, forward, reversed;
-    for (const PolygonRecord& polygon : flag.polygonList) {
-        if (polygon.edges == kNone) break;
-        if (!polygon.inFrontOfViewer) continue;
-        for (const EdgeRef& e : flag.quadEdges[polygon.edges].edge) {
-            if (e.from == kNone) break;
-            const int number = edgeNumber(e.from, e.to);
-            const bool ascending = e.from < e.to;
-            if (!pending[number]) pending[number] = true, forward[number] = ascending;
-            else if (forward[number] != ascending) reversed[number] = true;
-        }
-    }
+    forEachFrontEdge(flag, [&](const EdgeRef& e, int number) {
+        const bool ascending = e.from < e.to;
+        if (!pending[number]) pending[number] = true, forward[number] = ascending;
+        else if (forward[number] != ascending) reversed[number] = true;
+    });
     const auto column = [&](const MeshVertex& p) { return origin.x + std::trunc(p.sx); };
     const auto row = [&](const MeshVertex& p) { return origin.y - std::trunc(p.sy); };
-    for (const PolygonRecord& polygon : flag.polygonList) {
-        if (polygon.edges == kNone) break;
-        if (!polygon.inFrontOfViewer) continue;
-        for (const EdgeRef& e : flag.quadEdges[polygon.edges].edge) {
-            if (e.from == kNone) break;
-            const int number = edgeNumber(e.from, e.to);
-            if (!pending[number]) continue; // drawn already
-            pending[number] = false;
-            const MeshVertex& p = gridVertex(flag.surfaceGrid, e.from);
-            const MeshVertex& r = gridVertex(flag.surfaceGrid, e.to);
-            const double x0 = column(p), y0 = row(p), x1 = column(r), y1 = row(r);
-            drawLine(view, x0, y0, x1, y1, pixel);
-            if (!reversed[number]) continue;
-            const bool uncut = std::max({std::fabs(x0), std::fabs(y0), std::fabs(x1),
-                                         std::fabs(y1)}) <= kUncutEnd;
-            if (!uncut) {
-                drawLine(view, x1, y1, x0, y0, pixel); // cut ends: both ways, as they come
-            } else if ((x0 != x1 || y0 != y1) && x1 >= 0 && x1 < view.width && y1 >= 0 &&
-                       y1 < view.height) {
-                view.at(static_cast<int>(x1), static_cast<int>(y1)) = pixel;
-            }
+    forEachFrontEdge(flag, [&](const EdgeRef& e, int number) {
+        if (!pending[number]) return; // drawn already
+        pending[number] = false;
+        const MeshVertex& p = gridVertex(flag.surfaceGrid, e.from);
+        const MeshVertex& r = gridVertex(flag.surfaceGrid, e.to);
+        const double x0 = column(p), y0 = row(p), x1 = column(r), y1 = row(r);
+        drawLine(view, x0, y0, x1, y1, pixel);
+        if (!reversed[number]) return;
+        const bool uncut =
+            std::max({std::fabs(x0), std::fabs(y0), std::fabs(x1), std::fabs(y1)}) <= kUncutEnd;
+        if (!uncut) {
+            drawLine(view, x1, y1, x0, y0, pixel); // cut ends: both ways, as they come
+        } else if ((x0 != x1 || y0 != y1) && x1 >= 0 && x1 < view.width && y1 >= 0 &&
+                   y1 < view.height) {
+            view.at(static_cast<int>(x1), static_cast<int>(y1)) = pixel;
         }
-    }
+    });
 }

@@ -318,9 +318,10 @@ void shadeSpan(const FrameLight& light, const double* nx, const double* ny, cons
 }
 
 namespace {
-// Depth test, then the position in the span and the normal and texture coordinates there, a
-// block of lanes at a time, kept in registers from one step to the next. The depth is stored at
-// once, also for pixels the erase test drops later; only pixels that pass join the batch.
+#if !defined(__GNUC__)
+// Depth test, then the position in the span and the normal and texture coordinates there, pixel
+// by pixel (compilers without vector types). The depth is stored at once, also for pixels the
+// erase test drops later; only pixels that pass join the batch.
 inline void collectSpan(const SpanRun& run, PixelBatch& batch) {
     const PolygonRecord& polygon = *run.polygon;
     const int first = run.first, spanLength = run.last - run.first + 1;
@@ -328,55 +329,6 @@ inline void collectSpan(const SpanRun& run, PixelBatch& batch) {
     const double rowTerm = polygon.screenNormal.y * run.y;
     const double offset = polygon.screenPlaneOffset;
     std::int32_t* depthRow = run.depthRow + first;
-#if defined(__GNUC__)
-    const SpanBlend b = spanBlend(*run.left, *run.right);
-    constexpr double kLow = INT32_MIN - 1.0, kHigh = INT32_MAX + 1.0;
-    constexpr double kEmpty = kEmptyDepth;
-    for (int block = 0; block < spanLength; block += kLanes) {
-        const int lanes = spanLength - block < kLanes ? spanLength - block : kLanes;
-        const double c = first + block;
-        const Lanes x = SPAN_KERNEL_ALL_LANES(c) + kLaneNumbers; // whole numbers: exact
-        const Lanes z = -(px * x + rowTerm + offset) / pz;
-        const LaneMask fits = (z > SPAN_KERNEL_ALL_LANES(kLow)) & (z < SPAN_KERNEL_ALL_LANES(kHigh));
-        const IntLanes depth =
-            __builtin_convertvector(fits ? z : SPAN_KERNEL_ALL_LANES(kEmpty), IntLanes);
-        IntLanes cells;
-        loadCells(depthRow + block, lanes, &cells);
-        const IntLanes passed = (depth > cells) & (kIntLaneNumbers < SPAN_KERNEL_ALL_INT_LANES(lanes));
-        storeCells(depthRow + block, &depth, &passed);
-
-        // Blocks where the first n lanes pass (n = 0 included) join whole: the lanes past n are
-        // overwritten by the next block or lie in the batch's spare room.
-        const unsigned bits = laneBits(&passed);
-        if (bits == 0) continue;
-        const int passing = __builtin_popcount(bits);
-        if ((bits & (bits + 1)) != 0) {
-            alignas(64) std::int32_t pass[kLanes];
-            std::memcpy(pass, &passed, sizeof passed);
-            addPassingLanes(b, run.pixelRow, batch, first + block, lanes, pass);
-            continue;
-        }
-        const Lanes offsetInSpan = x - b.leftX;
-        // std::fabs: the sign bit cleared, also of -0 and NaN.
-        const Lanes distance =
-            reinterpret_cast<Lanes>(reinterpret_cast<LaneMask>(offsetInSpan) & INT64_MAX);
-        const Lanes position = distance / b.divisor;
-        const Lanes s = b.onePixel ? Lanes{} : position;
-        const Lanes t = 1 - s;
-        const Lanes outNx = t * b.lnx + s * b.rnx, outNy = t * b.lny + s * b.rny;
-        const Lanes outNz = t * b.lnz + s * b.rnz;
-        const Lanes outU = t * b.lu + s * b.ru, outV = t * b.lv + s * b.rv;
-        const int at = batch.count;
-        std::memcpy(batch.nx + at, &outNx, sizeof outNx);
-        std::memcpy(batch.ny + at, &outNy, sizeof outNy);
-        std::memcpy(batch.nz + at, &outNz, sizeof outNz);
-        std::memcpy(batch.u + at, &outU, sizeof outU);
-        std::memcpy(batch.v + at, &outV, sizeof outV);
-        std::uint32_t* pixel = run.pixelRow + first + block;
-        for (int lane = 0; lane < kLanes; ++lane) batch.target[at + lane] = pixel + lane;
-        batch.count = at + passing;
-    }
-#else
     for (int block = 0; block < spanLength; block += kLanes) {
         const int lanes = spanLength - block < kLanes ? spanLength - block : kLanes;
         std::int32_t passed[kLanes] = {};
@@ -388,8 +340,8 @@ inline void collectSpan(const SpanRun& run, PixelBatch& batch) {
         addPassingLanes(spanBlend(*run.left, *run.right), run.pixelRow, batch, first + block,
                         lanes, passed);
     }
-#endif
 }
+#endif
 
 #if !defined(__GNUC__)
 // findSpanEnds for one row (compilers without vector types).
@@ -431,8 +383,6 @@ inline void spanEndsOfRow(const EdgeLanes& e, int y, SpanEnd& left, SpanEnd& rig
 }
 #endif
 } // namespace
-
-void collectSpanRun(const SpanRun& run, PixelBatch& batch) { collectSpan(run, batch); }
 
 namespace {
 // One run of a row's span, with its ends as the blend mixes them and where its lanes' depths and
@@ -582,6 +532,18 @@ inline void collectRun(const RunRecord& r, const RowScratch& scratch, PixelBatch
 }
 #endif
 } // namespace
+
+void collectSpanRun(const SpanRun& run, PixelBatch& batch) {
+#if defined(__GNUC__)
+    RowScratch scratch;
+    const RunRecord r{run.y,        run.first,   run.last, 0, spanBlend(*run.left, *run.right),
+                      run.depthRow, run.pixelRow};
+    prepareRun(*run.polygon, r, scratch);
+    collectRun(r, scratch, batch);
+#else
+    collectSpan(run, batch);
+#endif
+}
 
 void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& batch) {
     const int ox = rows.originX, oy = rows.originY;

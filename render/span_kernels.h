@@ -104,32 +104,20 @@ struct Kernels {
 // The table in use; never null.
 [[nodiscard]] const Kernels& active();
 
-namespace generic {
-void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& batch);
-void collectSpanRun(const SpanRun& run, PixelBatch& batch);
-void drawBatch(const SpanRun& style, PixelBatch& batch);
-void samplePictureSpan(PictureView image, const double* u, const double* v, int count,
-                       double* red, double* green, double* blue);
-void shadeSpan(const FrameLight& light, const double* nx, const double* ny, const double* nz,
-               int count, double* intensity);
-} // namespace generic
-namespace avx2 {
-void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& batch);
-void collectSpanRun(const SpanRun& run, PixelBatch& batch);
-void drawBatch(const SpanRun& style, PixelBatch& batch);
-void samplePictureSpan(PictureView image, const double* u, const double* v, int count,
-                       double* red, double* green, double* blue);
-void shadeSpan(const FrameLight& light, const double* nx, const double* ny, const double* nz,
-               int count, double* intensity);
-} // namespace avx2
-namespace avx512 {
-void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& batch);
-void collectSpanRun(const SpanRun& run, PixelBatch& batch);
-void drawBatch(const SpanRun& style, PixelBatch& batch);
-void samplePictureSpan(PictureView image, const double* u, const double* v, int count,
-                       double* red, double* green, double* blue);
-void shadeSpan(const FrameLight& light, const double* nx, const double* ny, const double* nz,
-               int count, double* intensity);
-} // namespace avx512
+// Each build's passes, in a namespace of its own (span_kernel_body.h defines them).
+#define SPAN_KERNELS_DECLARE(variant)                                                           \
+    namespace variant {                                                                         \
+    void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& batch);     \
+    void collectSpanRun(const SpanRun& run, PixelBatch& batch);                                 \
+    void drawBatch(const SpanRun& style, PixelBatch& batch);                                    \
+    void samplePictureSpan(PictureView image, const double* u, const double* v, int count,      \
+                           double* red, double* green, double* blue);                           \
+    void shadeSpan(const FrameLight& light, const double* nx, const double* ny,                 \
+                   const double* nz, int count, double* intensity);                             \
+    }
+SPAN_KERNELS_DECLARE(generic)
+SPAN_KERNELS_DECLARE(avx2)
+SPAN_KERNELS_DECLARE(avx512)
+#undef SPAN_KERNELS_DECLARE
 
 } // namespace span_kernels
