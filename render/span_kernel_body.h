@@ -159,40 +159,6 @@ inline SpanBlend spanBlend(const SpanEnd& left, const SpanEnd& right) {
             left.v,        right.u,                right.v};
 }
 
-// Plain per-pixel rule of the depth test: -(a x + b y + c) / plane z, truncated, or the empty
-// depth where that is not a signed 32-bit value (or not a number).
-inline std::int32_t depthAt(double px, double pz, double rowTerm, double offset, int column) {
-    const double z = -(px * column + rowTerm + offset) / pz;
-    const bool fits = z > INT32_MIN - 1.0 && z < INT32_MAX + 1.0;
-    return static_cast<std::int32_t>(fits ? z : static_cast<double>(kEmptyDepth));
-}
-
-// The plain rule of the blend at one column.
-inline void blendAt(const SpanBlend& b, int column, double& nx, double& ny, double& nz,
-                    double& u, double& v) {
-    const double position = std::fabs(column - b.leftX) / b.divisor;
-    const double s = b.onePixel ? 0.0 : position;
-    nx = (1 - s) * b.lnx + s * b.rnx;
-    ny = (1 - s) * b.lny + s * b.rny;
-    nz = (1 - s) * b.lnz + s * b.rnz;
-    u = (1 - s) * b.lu + s * b.ru;
-    v = (1 - s) * b.lv + s * b.rv;
-}
-
-// Adds the pixels of a block whose depth test passed one by one (when some in the middle fail).
-inline void addPassingLanes(const SpanBlend& blend, std::uint32_t* pixelRow, PixelBatch& batch,
-                            int column, int lanes, const std::int32_t* passed) {
-    int count = batch.count;
-    for (int lane = 0; lane < lanes; ++lane) {
-        if (!passed[lane]) continue;
-        blendAt(blend, column + lane, batch.nx[count], batch.ny[count], batch.nz[count],
-                batch.u[count], batch.v[count]);
-        batch.target[count] = pixelRow + column + lane;
-        ++count;
-    }
-    batch.count = count;
-}
-
 #if defined(__GNUC__)
 // Blocks of lanes as GCC's vector types: one AVX-512 or AVX2 register, or two SSE2 ones. Their
 // arithmetic is the scalar IEEE arithmetic lane by lane.
@@ -319,6 +285,40 @@ void shadeSpan(const FrameLight& light, const double* nx, const double* ny, cons
 
 namespace {
 #if !defined(__GNUC__)
+// Plain per-pixel rule of the depth test: -(a x + b y + c) / plane z, truncated, or the empty
+// depth where that is not a signed 32-bit value (or not a number).
+inline std::int32_t depthAt(double px, double pz, double rowTerm, double offset, int column) {
+    const double z = -(px * column + rowTerm + offset) / pz;
+    const bool fits = z > INT32_MIN - 1.0 && z < INT32_MAX + 1.0;
+    return static_cast<std::int32_t>(fits ? z : static_cast<double>(kEmptyDepth));
+}
+
+// The plain rule of the blend at one column.
+inline void blendAt(const SpanBlend& b, int column, double& nx, double& ny, double& nz,
+                    double& u, double& v) {
+    const double position = std::fabs(column - b.leftX) / b.divisor;
+    const double s = b.onePixel ? 0.0 : position;
+    nx = (1 - s) * b.lnx + s * b.rnx;
+    ny = (1 - s) * b.lny + s * b.rny;
+    nz = (1 - s) * b.lnz + s * b.rnz;
+    u = (1 - s) * b.lu + s * b.ru;
+    v = (1 - s) * b.lv + s * b.rv;
+}
+
+// Adds the pixels of a block whose depth test passed, one by one.
+inline void addPassingLanes(const SpanBlend& blend, std::uint32_t* pixelRow, PixelBatch& batch,
+                            int column, int lanes, const std::int32_t* passed) {
+    int count = batch.count;
+    for (int lane = 0; lane < lanes; ++lane) {
+        if (!passed[lane]) continue;
+        blendAt(blend, column + lane, batch.nx[count], batch.ny[count], batch.nz[count],
+                batch.u[count], batch.v[count]);
+        batch.target[count] = pixelRow + column + lane;
+        ++count;
+    }
+    batch.count = count;
+}
+
 // Depth test, then the position in the span and the normal and texture coordinates there, pixel
 // by pixel (compilers without vector types). The depth is stored at once, also for pixels the
 // erase test drops later; only pixels that pass join the batch.
