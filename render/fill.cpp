@@ -141,8 +141,12 @@ void fillSpan(const PolygonRecord& polygon, const SpanEnd& left, const SpanEnd& 
     kernels.drawBatch(run, batch);
 }
 
-void fillPolygon(const FlagGeometry& flag, const PolygonRecord& polygon,
-                 const FillContext& context) {
+namespace {
+// Finds the polygon's spans and adds their pixels that pass the depth test to the batch (depths
+// are stored at once); the batch is drawn, as `style`, only when it has no room.
+void collectPolygon(const FlagGeometry& flag, const PolygonRecord& polygon,
+                    const FillContext& context, const span_kernels::SpanRun& style,
+                    span_kernels::PixelBatch& batch, const span_kernels::Kernels& kernels) {
     if (!polygon.inFrontOfViewer) return;
     const QuadEdges& quad = flag.quadEdges[polygon.edges];
     double low = INFINITY, high = -INFINITY;
@@ -156,8 +160,6 @@ void fillPolygon(const FlagGeometry& flag, const PolygonRecord& polygon,
     const double first = std::max(low, static_cast<double>(-oy + 1));
     const double last = std::min(high, static_cast<double>(oy));
     if (!(first <= last)) return;
-    const span_kernels::Kernels& kernels = span_kernels::active();
-    const span_kernels::SpanRun style = polygonStyle(polygon, context);
     span_kernels::PolygonRows rows;
     prepareEdges(flag, polygon, context.spanSearchLimit, rows.edges);
     rows.firstRow = static_cast<int>(first);
@@ -168,7 +170,37 @@ void fillPolygon(const FlagGeometry& flag, const PolygonRecord& polygon,
     rows.depthRowCells = context.depthRowCells;
     rows.pixels = context.view.pixels;
     rows.stride = context.view.stride;
-    span_kernels::PixelBatch batch;
     kernels.fillPolygonRows(rows, style, batch);
+}
+
+// Whether two polygons' shaded pixels come out alike: all that differs is their planes, which
+// only the depth test reads, and that has been done by the time a batch is drawn.
+bool drawnAlike(const PolygonRecord& a, const PolygonRecord& b) {
+    return a.red == b.red && a.green == b.green && a.blue == b.blue;
+}
+} // namespace
+
+void fillPolygon(const FlagGeometry& flag, const PolygonRecord& polygon,
+                 const FillContext& context) {
+    const span_kernels::Kernels& kernels = span_kernels::active();
+    const span_kernels::SpanRun style = polygonStyle(polygon, context);
+    span_kernels::PixelBatch batch;
+    collectPolygon(flag, polygon, context, style, batch, kernels);
     kernels.drawBatch(style, batch);
+}
+
+void fillPolygons(const FlagGeometry& flag, const FillContext& context) {
+    const span_kernels::Kernels& kernels = span_kernels::active();
+    // One batch for a run of polygons drawn alike: a quad has about a hundred pixels, and the
+    // shading works best on many at once. Pixels are still drawn in the order they passed.
+    span_kernels::PixelBatch batch;
+    span_kernels::SpanRun batchStyle;
+    for (const PolygonRecord& polygon : flag.polygonList) {
+        if (polygon.edges == kNone) break;
+        if (batch.count > 0 && !drawnAlike(*batchStyle.polygon, polygon))
+            kernels.drawBatch(batchStyle, batch);
+        batchStyle = polygonStyle(polygon, context);
+        collectPolygon(flag, polygon, context, batchStyle, batch, kernels);
+    }
+    if (batch.count > 0) kernels.drawBatch(batchStyle, batch);
 }

@@ -51,3 +51,6 @@ void fillSpan(const PolygonRecord& polygon, const SpanEnd& left, const SpanEnd& 
 // Draws one quad as a shaded, depth-tested surface.
 void fillPolygon(const FlagGeometry& flag, const PolygonRecord& polygon,
                  const FillContext& context);
+// Draws the polygon list up to its terminator, in order: the pixels fillPolygon gives on each
+// polygon in turn.
+void fillPolygons(const FlagGeometry& flag, const FillContext& context);

@@ -80,10 +80,7 @@ void renderFrame(Scene& scene, FrameView view) {
     if (scene.displayMode == DisplayMode::Picture && scene.pictureLoaded())
         context.picture = &scene.picture;
     context.erase = &scene.erase;
-    for (const PolygonRecord& polygon : flag.polygonList) {
-        if (polygon.edges == kNone) break;
-        fillPolygon(flag, polygon, context);
-    }
+    fillPolygons(flag, context);
 }
 
 void setSurfaceColour(FlagGeometry& flag, int index) {

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "flag_test_support.h"
+#include "geometry/rotation.h"
+#include "geometry/wave.h"
 #include "picture_test_support.h"
 #include "render/fill.h"
 #include "render/frame.h"
@@ -925,5 +927,75 @@ TEST_F(SceneFillTest, EraseToleranceIsHeldBetween0And200) {
     for (const Case& c : cases) {
         setEraseTolerance(*scene, c.requested);
         EXPECT_EQ(scene->erase.eraseTolerance, c.stored) << "asked for " << c.requested;
+    }
+}
+
+// The frame keeps shaded pixels waiting across polygons drawn alike; it must still give the
+// pixels and depths of drawing the polygons one at a time, also where polygons change colour
+// (the waiting pixels are drawn first) and where the turned flag covers itself (25 keys: some
+// two hundred pixels are drawn twice).
+TEST_F(SceneFillTest, TheWholeListDrawsAsEachPolygonInTurn) {
+    const Colour first{200, 40, 90}, second{30, 220, 140};
+    std::vector<Colour> topDown;
+    for (int k = 0; k < 12; ++k) topDown.push_back({static_cast<std::uint8_t>(20 * k), 99, 250});
+    struct Case {
+        const char* name;
+        bool picture, erasing;
+        int turns; // "y" keys typed
+    };
+    const Case cases[] = {{"colour runs, facing", false, false, 0},
+                          {"colour runs, turned", false, false, 25},
+                          {"picture, erasing, turned", true, true, 25}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        startScene(*scene);
+        chooseSurfaceColour(*scene, 5);
+        // Runs of one colour of different lengths, so the waiting pixels are drawn at every
+        // kind of boundary.
+        for (PolygonRecord& polygon : scene->flag.polygonList) {
+            if (polygon.edges == kNone) break;
+            const Colour colour = polygon.index % 7 < 3 || polygon.index % 11 == 0 ? first : second;
+            polygon.red = colour.red, polygon.green = colour.green, polygon.blue = colour.blue;
+        }
+        if (c.picture) {
+            putPicture(*scene, pictureFromTopRows(4, 3, topDown));
+            setEraseColour(*scene, topDown[5]);
+            setEraseTolerance(*scene, 30);
+            setErasing(*scene, c.erasing);
+        }
+        for (int k = 0; k < c.turns; ++k)
+            ASSERT_EQ(handleKey(scene->flag, 'y'), KeyResult::Handled);
+        recomputeFlag(scene->flag, scene->wave);
+        drawSceneFrame(*scene, frame->view());
+        const std::vector<std::uint32_t> together = frame->pixels;
+        const DepthBuffer togetherDepth = scene->depthBuffer;
+
+        fillFrame(frame->view(), scene->background);
+        clearDepth(scene->depthBuffer, scene->frameScale);
+        FillContext context;
+        context.view = frame->view();
+        context.depth = scene->depthBuffer.data();
+        context.origin = scene->origin;
+        context.light = frameLight(scene->light);
+        if (c.picture) context.picture = &scene->picture;
+        context.erase = &scene->erase;
+        int drawnPolygons = 0;
+        for (const PolygonRecord& polygon : scene->flag.polygonList) {
+            if (polygon.edges == kNone) break;
+            fillPolygon(scene->flag, polygon, context);
+            drawnPolygons += polygon.inFrontOfViewer;
+        }
+        ASSERT_GT(drawnPolygons, 100);
+        EXPECT_TRUE(frame->pixels == together);
+        EXPECT_TRUE(scene->depthBuffer == togetherDepth);
+        if (!c.picture) {
+            int ofFirst = 0, ofSecond = 0;
+            for (const std::uint32_t p : together) {
+                ofFirst += isScaledFrom(unpackPixel(p), first);
+                ofSecond += isScaledFrom(unpackPixel(p), second);
+            }
+            EXPECT_GT(ofFirst, 1000);
+            EXPECT_GT(ofSecond, 1000);
+        }
     }
 }
