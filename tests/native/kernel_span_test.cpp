@@ -90,7 +90,8 @@ TEST(KernelShading, EveryVariantGivesShadePixelsBitsForAwkwardNormals) {
         ASSERT_TRUE(useKernelVariant(variant));
         for (std::size_t l = 0; l < lights.size(); ++l) {
             const FrameLight& light = lights[l];
-            for (int count : {1, 3, static_cast<int>(nx.size())}) {
+            // One, two and three whole blocks of four or eight lanes, with and without leftovers.
+            for (int count : {1, 3, 4, 8, 11, 16, 20, 24, static_cast<int>(nx.size())}) {
                 std::vector<double> intensity(count, -1);
                 span_kernels::active().shadeSpan(light, nx.data(), ny.data(), nz.data(), count,
                                                  intensity.data());
