@@ -639,7 +639,10 @@ void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& 
 #if defined(__GNUC__)
     RowScratch scratch;
     int runs = 0, lanesUsed = 0;
+    // The runs' depths and positions back to back, then their tests: the divisions of one run
+    // need not wait behind the row search and the tests of the run before.
     const auto collectAll = [&] {
+        for (int k = 0; k < runs; ++k) prepareRun(*style.polygon, scratch.run[k], scratch);
         for (int k = 0; k < runs; ++k) {
             const RunRecord& r = scratch.run[k];
             if (batch.count + (r.last - r.first + 1) > PixelBatch::kCapacity)
@@ -686,7 +689,6 @@ void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& 
                 RunRecord& r = scratch.run[runs++];
                 r = {y, start, runLast, lanesUsed, blend, depthRow, pixelRow};
                 lanesUsed += lanesNeeded;
-                prepareRun(*style.polygon, r, scratch);
             }
         }
     }
