@@ -580,6 +580,7 @@ inline void collectRun(const RunRecord& r, const RowScratch& scratch, PixelBatch
     const SpanBlend& b = r.blend;
     const int spanLength = r.last - r.first + 1;
     std::int32_t* depthRow = r.depthRow + r.first;
+    int at = batch.count; // in a register, not reloaded after each block's stores
     for (int block = 0; block < spanLength; block += kLanes) {
         const int lanes = spanLength - block < kLanes ? spanLength - block : kLanes;
         IntLanes depth, cells;
@@ -607,7 +608,6 @@ inline void collectRun(const RunRecord& r, const RowScratch& scratch, PixelBatch
             SPAN_KERNEL_PACK(outNz, bits), SPAN_KERNEL_PACK(outU, bits);
             SPAN_KERNEL_PACK(outV, bits), SPAN_KERNEL_PACK_MASK(target, bits);
         }
-        const int at = batch.count;
         std::memcpy(batch.nx + at, &outNx, sizeof outNx);
         std::memcpy(batch.ny + at, &outNy, sizeof outNy);
         std::memcpy(batch.nz + at, &outNz, sizeof outNz);
@@ -615,8 +615,9 @@ inline void collectRun(const RunRecord& r, const RowScratch& scratch, PixelBatch
         std::memcpy(batch.v + at, &outV, sizeof outV);
         static_assert(sizeof(std::uint32_t*) == sizeof(std::int64_t), "pointers in 64-bit lanes");
         std::memcpy(batch.target + at, &target, sizeof target);
-        batch.count = at + __builtin_popcount(bits);
+        at += __builtin_popcount(bits);
     }
+    batch.count = at;
 }
 #endif
 } // namespace
