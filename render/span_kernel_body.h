@@ -502,8 +502,10 @@ struct RowEnds {
 
 // findSpanEnds for rows firstRow.. (count of them, at most kRowsHeld): a block of rows in the
 // lanes, the edges in turn in the quad's order, each row's ends moving only for a crossing
-// strictly further out; the same operations on each row as the plain search.
-inline void spanEndsOfRows(const EdgeLanes& e, int firstRow, int count, RowEnds& out) {
+// strictly further out; the same operations on each row as the plain search. Texture coordinates
+// only for a picture (without one, nothing reads them).
+inline void spanEndsOfRows(const EdgeLanes& e, int firstRow, int count, bool picture,
+                           RowEnds& out) {
     const double limit = e.limit;
     for (int block = 0; block < count; block += kLanes) {
         const Lanes row = SPAN_KERNEL_ALL_LANES(static_cast<double>(firstRow + block)) + kLaneNumbers;
@@ -532,11 +534,15 @@ inline void spanEndsOfRows(const EdgeLanes& e, int firstRow, int count, RowEnds&
             const Lanes t = fromRow / e.height[k], rest = 1 - t;
             const Lanes nx = rest * e.pnx[k] + t * e.qnx[k], ny = rest * e.pny[k] + t * e.qny[k];
             const Lanes nz = rest * e.pnz[k] + t * e.qnz[k];
-            const Lanes u = rest * e.pu[k] + t * e.qu[k], v = rest * e.pv[k] + t * e.qv[k];
             lx = newLeft ? x : lx, lnx = newLeft ? nx : lnx, lny = newLeft ? ny : lny;
-            lnz = newLeft ? nz : lnz, lu = newLeft ? u : lu, lv = newLeft ? v : lv;
+            lnz = newLeft ? nz : lnz;
             rx = newRight ? x : rx, rnx = newRight ? nx : rnx, rny = newRight ? ny : rny;
-            rnz = newRight ? nz : rnz, ru = newRight ? u : ru, rv = newRight ? v : rv;
+            rnz = newRight ? nz : rnz;
+            if (picture) {
+                const Lanes u = rest * e.pu[k] + t * e.qu[k], v = rest * e.pv[k] + t * e.qv[k];
+                lu = newLeft ? u : lu, lv = newLeft ? v : lv;
+                ru = newRight ? u : ru, rv = newRight ? v : rv;
+            }
         }
         std::memcpy(out.leftX + block, &lx, sizeof lx), std::memcpy(out.rightX + block, &rx, sizeof rx);
         std::memcpy(out.lnx + block, &lnx, sizeof lnx), std::memcpy(out.rnx + block, &rnx, sizeof rnx);
@@ -576,7 +582,9 @@ inline void prepareRun(const PolygonRecord& polygon, const RunRecord& r, RowScra
 }
 
 // Pass 2 for one run: the depth test, and the blend of the pixels that pass.
-inline void collectRun(const RunRecord& r, const RowScratch& scratch, PixelBatch& batch) {
+// Texture coordinates only for a picture.
+inline void collectRun(const RunRecord& r, const RowScratch& scratch, bool picture,
+                       PixelBatch& batch) {
     const SpanBlend& b = r.blend;
     const int spanLength = r.last - r.first + 1;
     std::int32_t* depthRow = r.depthRow + r.first;
@@ -596,23 +604,26 @@ inline void collectRun(const RunRecord& r, const RowScratch& scratch, PixelBatch
         const Lanes t = 1 - s;
         Lanes outNx = t * b.lnx + s * b.rnx, outNy = t * b.lny + s * b.rny;
         Lanes outNz = t * b.lnz + s * b.rnz;
-        Lanes outU = t * b.lu + s * b.ru, outV = t * b.lv + s * b.rv;
         LaneMask target = SPAN_KERNEL_ALL_MASK_LANES(reinterpret_cast<std::intptr_t>(
                               r.pixelRow + r.first + block)) +
                           kLaneOffsets;
         // The passing lanes go first, in order (usually they are first already: the first n
         // lanes); the lanes past them are overwritten by the next block or lie in the batch's
         // spare room.
-        if ((bits & (bits + 1)) != 0) {
+        const bool packed = (bits & (bits + 1)) != 0;
+        if (packed) {
             SPAN_KERNEL_PACK(outNx, bits), SPAN_KERNEL_PACK(outNy, bits);
-            SPAN_KERNEL_PACK(outNz, bits), SPAN_KERNEL_PACK(outU, bits);
-            SPAN_KERNEL_PACK(outV, bits), SPAN_KERNEL_PACK_MASK(target, bits);
+            SPAN_KERNEL_PACK(outNz, bits), SPAN_KERNEL_PACK_MASK(target, bits);
         }
         std::memcpy(batch.nx + at, &outNx, sizeof outNx);
         std::memcpy(batch.ny + at, &outNy, sizeof outNy);
         std::memcpy(batch.nz + at, &outNz, sizeof outNz);
-        std::memcpy(batch.u + at, &outU, sizeof outU);
-        std::memcpy(batch.v + at, &outV, sizeof outV);
+        if (picture) {
+            Lanes outU = t * b.lu + s * b.ru, outV = t * b.lv + s * b.rv;
+            if (packed) SPAN_KERNEL_PACK(outU, bits), SPAN_KERNEL_PACK(outV, bits);
+            std::memcpy(batch.u + at, &outU, sizeof outU);
+            std::memcpy(batch.v + at, &outV, sizeof outV);
+        }
         static_assert(sizeof(std::uint32_t*) == sizeof(std::int64_t), "pointers in 64-bit lanes");
         std::memcpy(batch.target + at, &target, sizeof target);
         at += __builtin_popcount(bits);
@@ -628,7 +639,7 @@ void collectSpanRun(const SpanRun& run, PixelBatch& batch) {
     const RunRecord r{run.y,        run.first,   run.last, 0, spanBlend(*run.left, *run.right),
                       run.depthRow, run.pixelRow};
     prepareRun(*run.polygon, r, scratch);
-    collectRun(r, scratch, batch);
+    collectRun(r, scratch, run.picture != nullptr, batch);
 #else
     collectSpan(run, batch);
 #endif
@@ -639,6 +650,7 @@ void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& 
     const double lowest = -ox + 1, highest = ox;
 #if defined(__GNUC__)
     RowScratch scratch;
+    const bool picture = style.picture != nullptr;
     int runs = 0, lanesUsed = 0;
     // The runs' depths and positions back to back, then their tests: the divisions of one run
     // need not wait behind the row search and the tests of the run before.
@@ -648,7 +660,7 @@ void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& 
             const RunRecord& r = scratch.run[k];
             if (batch.count + (r.last - r.first + 1) > PixelBatch::kCapacity)
                 drawBatch(style, batch);
-            collectRun(r, scratch, batch);
+            collectRun(r, scratch, picture, batch);
         }
         runs = 0, lanesUsed = 0;
     };
@@ -660,7 +672,7 @@ void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& 
     for (int chunk = rows.firstRow; chunk <= rows.lastRow; chunk += RowEnds::kRowsHeld) {
         const int count = rows.lastRow - chunk < RowEnds::kRowsHeld ? rows.lastRow - chunk + 1
                                                                     : RowEnds::kRowsHeld;
-        spanEndsOfRows(rows.edges, chunk, count, ends);
+        spanEndsOfRows(rows.edges, chunk, count, picture, ends);
         for (int k = 0; k < count; ++k) {
             const int y = chunk + k;
             const double leftX = ends.leftX[k], rightX = ends.rightX[k];

@@ -72,8 +72,9 @@ struct PolygonRows {
     int stride = 0;
 };
 
-// Pixels of one polygon that passed the depth test, waiting to be shaded: a quad's spans are
-// short (about ten pixels in the window's frame), so the shading runs over many spans at once.
+// Pixels that passed the depth test, waiting to be shaded: a quad's spans are short (about ten
+// pixels in the window's frame), so the shading runs over many spans at once, of one polygon or
+// of several drawn alike.
 // Depths are stored as pixels join; pixels are drawn in the order they joined, so a later
 // pixel still covers an earlier one at the same place.
 struct PixelBatch {
@@ -82,7 +83,8 @@ struct PixelBatch {
     int count = 0;
     alignas(64) double nx[kCapacity + kSpareLanes], ny[kCapacity + kSpareLanes],
         nz[kCapacity + kSpareLanes];                                  // interpolated normal
-    alignas(64) double u[kCapacity + kSpareLanes], v[kCapacity + kSpareLanes]; // texture
+    // Texture coordinates, set only for a picture.
+    alignas(64) double u[kCapacity + kSpareLanes], v[kCapacity + kSpareLanes];
     std::uint32_t* target[kCapacity + kSpareLanes];
 };
 
@@ -92,7 +94,8 @@ struct Kernels {
     void (*fillPolygonRows)(const PolygonRows& rows, const SpanRun& style, PixelBatch& batch);
     // Depth-tests the run and adds the pixels that pass; the batch has room for the run.
     void (*collectSpanRun)(const SpanRun& run, PixelBatch& batch);
-    // Shades and draws the batch's pixels as `style` (one polygon) says; empties the batch.
+    // Shades and draws the batch's pixels as `style` says (its polygon's colour stands for
+    // all of them); empties the batch.
     void (*drawBatch)(const SpanRun& style, PixelBatch& batch);
     void (*samplePictureSpan)(PictureView image, const double* u, const double* v, int count,
                               double* red, double* green, double* blue);
