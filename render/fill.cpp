@@ -46,9 +46,10 @@ void prepareEdges(const FlagGeometry& flag, const PolygonRecord& polygon, double
         edges.pu[k] = p.u, edges.pv[k] = p.v, edges.qu[k] = q.u, edges.qv[k] = q.v;
     }
 }
+} // namespace
 
-// The plain row search: each edge in turn.
-void spanEndsOfRow(const EdgeLanes& e, int y, SpanEnd& left, SpanEnd& right) {
+void span_kernels::spanEndsOfRow(const EdgeLanes& e, int y, SpanEnd& left,
+                                 SpanEnd& right) {
     const double limit = e.limit;
     left.x = limit;
     right.x = -limit;
@@ -80,13 +81,12 @@ void spanEndsOfRow(const EdgeLanes& e, int y, SpanEnd& left, SpanEnd& right) {
         if (newRight) right = end;
     }
 }
-} // namespace
 
 void findSpanEnds(const FlagGeometry& flag, const PolygonRecord& polygon, int y, SpanEnd& left,
                   SpanEnd& right, double limit) {
     EdgeLanes edges;
     prepareEdges(flag, polygon, limit, edges);
-    spanEndsOfRow(edges, y, left, right);
+    span_kernels::spanEndsOfRow(edges, y, left, right);
 }
 
 namespace {
@@ -194,13 +194,13 @@ void fillPolygons(const FlagGeometry& flag, const FillContext& context) {
     // One batch for a run of polygons drawn alike: a quad has about a hundred pixels, and the
     // shading works best on many at once. Pixels are still drawn in the order they passed.
     span_kernels::PixelBatch batch;
-    span_kernels::SpanRun batchStyle;
+    // Polygons' styles differ in the polygon alone.
+    span_kernels::SpanRun style = polygonStyle(flag.polygonList[0], context);
     for (const PolygonRecord& polygon : flag.polygonList) {
         if (polygon.edges == kNone) break;
-        if (batch.count > 0 && !drawnAlike(*batchStyle.polygon, polygon))
-            kernels.drawBatch(batchStyle, batch);
-        batchStyle = polygonStyle(polygon, context);
-        collectPolygon(flag, polygon, context, batchStyle, batch, kernels);
+        if (batch.count > 0 && !drawnAlike(*style.polygon, polygon)) kernels.drawBatch(style, batch);
+        style.polygon = &polygon;
+        collectPolygon(flag, polygon, context, style, batch, kernels);
     }
-    if (batch.count > 0) kernels.drawBatch(batchStyle, batch);
+    if (batch.count > 0) kernels.drawBatch(style, batch);
 }

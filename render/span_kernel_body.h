@@ -431,45 +431,6 @@ inline void collectSpan(const SpanRun& run, PixelBatch& batch) {
 }
 #endif
 
-#if !defined(__GNUC__)
-// findSpanEnds for one row (compilers without vector types).
-inline void spanEndsOfRow(const EdgeLanes& e, int y, SpanEnd& left, SpanEnd& right) {
-    constexpr int kEdges = EdgeLanes::kEdges;
-    const double limit = e.limit;
-    left.x = limit;
-    right.x = -limit;
-    const double row = y;
-    alignas(32) double x[kEdges], t[kEdges];
-    alignas(32) std::int64_t take[kEdges];
-    for (int k = 0; k < kEdges; ++k) {
-        const double dp = EdgeLanes::kSideScale * (e.psy[k] - row);
-        const double dq = EdgeLanes::kSideScale * (e.qsy[k] - row);
-        const double along = (row - e.psy[k]) * e.dx[k];
-        const double fl = along - e.leftTerm[k], fr = along - e.rightTerm[k];
-        const double side = dp * dq, reach = fl * fr;
-        const double exact = 2 * limit * fl / (fl - fr) - limit;
-        take[k] = side <= 0 && reach <= 0 && !(side == 0 && reach == 0) &&
-                  std::fabs(exact) < 2 * limit;
-        x[k] = take[k] ? static_cast<int>(exact) : 0;
-        t[k] = std::fabs(e.psy[k] - row) / e.height[k];
-    }
-    for (int k = 0; k < e.count; ++k) {
-        if (!take[k]) continue;
-        // An end moves only for a crossing strictly further out.
-        const bool newLeft = x[k] < left.x, newRight = x[k] > right.x;
-        if (!newLeft && !newRight) continue;
-        const double s = t[k];
-        SpanEnd end;
-        end.x = x[k];
-        end.normal = {(1 - s) * e.pnx[k] + s * e.qnx[k], (1 - s) * e.pny[k] + s * e.qny[k],
-                      (1 - s) * e.pnz[k] + s * e.qnz[k]};
-        end.u = (1 - s) * e.pu[k] + s * e.qu[k];
-        end.v = (1 - s) * e.pv[k] + s * e.qv[k];
-        if (newLeft) left = end;
-        if (newRight) right = end;
-    }
-}
-#endif
 } // namespace
 
 namespace {
