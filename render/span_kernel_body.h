@@ -100,7 +100,10 @@ void sampleChannels(PictureView image, const double* u, const double* v, int cou
     const int width = image.width, height = image.height;
     const double xScale = width - 1, yScale = height - 1;
     alignas(64) double w00[kRun], w10[kRun], w01[kRun], w11[kRun];
-    alignas(64) std::int32_t at00[kRun], at10[kRun], at01[kRun], at11[kRun];
+    // Each row's two pixels are read as one 64-bit pair whose high word is the right-hand pixel;
+    // the left-hand one is its low word, or, in the last column, the high word too.
+    alignas(64) std::int32_t upperPair[kRun], lowerPair[kRun];
+    alignas(64) std::uint64_t leftShift[kRun];
     for (int k = 0; k < count; ++k) {
         const double x = xScale * u[k], y = yScale * v[k];
         const std::int32_t ix = static_cast<std::int32_t>(x), iy = static_cast<std::int32_t>(y);
@@ -112,19 +115,30 @@ void sampleChannels(PictureView image, const double* u, const double* v, int cou
         const std::int32_t upper = (height - 1 - iy) * width + ix;
         const std::int32_t right = ix == width - 1 ? 0 : 1;
         const std::int32_t lower = iy == height - 1 ? upper : upper - width;
-        at00[k] = upper, at10[k] = upper + right;
-        at01[k] = lower, at11[k] = lower + right;
+        upperPair[k] = upper + right - 1, lowerPair[k] = lower + right - 1;
+        leftShift[k] = right == 0 ? 32 : 0;
     }
     const PixelWord* pixels = reinterpret_cast<const PixelWord*>(image.pixels);
-    alignas(64) std::uint32_t c00[kRun], c10[kRun], c01[kRun], c11[kRun];
-    for (int k = 0; k < count; ++k) {
-        c00[k] = pixels[at00[k]], c10[k] = pixels[at10[k]];
-        c01[k] = pixels[at01[k]], c11[k] = pixels[at11[k]];
+    alignas(64) std::uint64_t upperPixels[kRun], lowerPixels[kRun];
+    if (width > 1) {
+        for (int k = 0; k < count; ++k) {
+            std::memcpy(&upperPixels[k], pixels + upperPair[k], sizeof upperPixels[k]);
+            std::memcpy(&lowerPixels[k], pixels + lowerPair[k], sizeof lowerPixels[k]);
+        }
+    } else {
+        // One column: the pair would start before the row; both words are its one pixel.
+        for (int k = 0; k < count; ++k) {
+            upperPixels[k] = pixels[upperPair[k] + 1] * 0x100000001ull;
+            lowerPixels[k] = pixels[lowerPair[k] + 1] * 0x100000001ull;
+        }
     }
     // Bytes of a pixel word (little-endian): blue 0, green 1, red 2.
     for (int k = 0; k < count; ++k) {
         const double a = w10[k], b = w00[k], c = w11[k], d = w01[k];
-        const std::uint32_t p10 = c10[k], p00 = c00[k], p11 = c11[k], p01 = c01[k];
+        const std::uint32_t p10 = static_cast<std::uint32_t>(upperPixels[k] >> 32);
+        const std::uint32_t p00 = static_cast<std::uint32_t>(upperPixels[k] >> leftShift[k]);
+        const std::uint32_t p11 = static_cast<std::uint32_t>(lowerPixels[k] >> 32);
+        const std::uint32_t p01 = static_cast<std::uint32_t>(lowerPixels[k] >> leftShift[k]);
         const double r = a * static_cast<std::int32_t>((p10 >> 16) & 255) +
                          b * static_cast<std::int32_t>((p00 >> 16) & 255) +
                          c * static_cast<std::int32_t>((p11 >> 16) & 255) +
