@@ -165,12 +165,19 @@ struct SpanBlend {
     double lu, lv, ru, rv;
 };
 
-inline SpanBlend spanBlend(const SpanEnd& left, const SpanEnd& right) {
-    const double width = std::fabs(right.x - left.x);
+// The ends' x, normal (x, y, z) and texture coordinates (u, v), as the row search leaves them.
+inline SpanBlend spanBlend(double leftX, double rightX, double lnx, double lny, double lnz,
+                           double rnx, double rny, double rnz, double lu, double lv, double ru,
+                           double rv) {
+    const double width = std::fabs(rightX - leftX);
     const bool onePixel = width == 0;
-    return {left.x,        onePixel ? 1.0 : width, onePixel,     left.normal.x, left.normal.y,
-            left.normal.z, right.normal.x,         right.normal.y, right.normal.z, left.u,
-            left.v,        right.u,                right.v};
+    return {leftX, onePixel ? 1.0 : width, onePixel, lnx, lny, lnz, rnx, rny, rnz, lu, lv, ru, rv};
+}
+
+inline SpanBlend spanBlend(const SpanEnd& left, const SpanEnd& right) {
+    return spanBlend(left.x, right.x, left.normal.x, left.normal.y, left.normal.z,
+                     right.normal.x, right.normal.y, right.normal.z, left.u, left.v, right.u,
+                     right.v);
 }
 
 #if defined(__GNUC__)
@@ -663,13 +670,9 @@ void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& 
             const int first = static_cast<int>(leftX < lowest ? lowest : leftX);
             const int last = static_cast<int>(highest < rightX ? highest : rightX);
             if (first > last) continue;
-            const double width = std::fabs(rightX - leftX);
-            const bool onePixel = width == 0; // every pixel takes the left end
-            const SpanBlend blend{leftX,        onePixel ? 1.0 : width, onePixel,
-                                  ends.lnx[k],  ends.lny[k],            ends.lnz[k],
-                                  ends.rnx[k],  ends.rny[k],            ends.rnz[k],
-                                  ends.lu[k],   ends.lv[k],             ends.ru[k],
-                                  ends.rv[k]};
+            const SpanBlend blend =
+                spanBlend(leftX, rightX, ends.lnx[k], ends.lny[k], ends.lnz[k], ends.rnx[k],
+                          ends.rny[k], ends.rnz[k], ends.lu[k], ends.lv[k], ends.ru[k], ends.rv[k]);
             std::int32_t* depthRow =
                 rows.depth + static_cast<std::ptrdiff_t>(oy - y) * rows.depthRowCells + ox;
             std::uint32_t* pixelRow =
