@@ -290,7 +290,11 @@ void shadeBlocks(const FrameLight& light, const double* nx, const double* ny, co
     if (blocks == 0) return;
     Lanes x0, y0, z0, d0, x1, y1, z1, d1;
     SPAN_KERNEL_SHADE_FIRST(0, x0, y0, z0, d0);
-    if (blocks > 1) SPAN_KERNEL_SHADE_FIRST(kLanes, x1, y1, z1, d1);
+    if (blocks == 1) {
+        SPAN_KERNEL_SHADE_SECOND(0, x0, y0, z0, d0);
+        return;
+    }
+    SPAN_KERNEL_SHADE_FIRST(kLanes, x1, y1, z1, d1);
     for (int block = 2; block < blocks; ++block) {
         Lanes x2, y2, z2, d2;
         SPAN_KERNEL_SHADE_FIRST(block * kLanes, x2, y2, z2, d2);
@@ -298,10 +302,8 @@ void shadeBlocks(const FrameLight& light, const double* nx, const double* ny, co
         x0 = x1, y0 = y1, z0 = z1, d0 = d1;
         x1 = x2, y1 = y2, z1 = z2, d1 = d2;
     }
-    const int last = blocks - 1;
-    if (blocks > 1) SPAN_KERNEL_SHADE_SECOND((last - 1) * kLanes, x0, y0, z0, d0);
-    if (blocks > 1) SPAN_KERNEL_SHADE_SECOND(last * kLanes, x1, y1, z1, d1);
-    else SPAN_KERNEL_SHADE_SECOND(0, x0, y0, z0, d0);
+    SPAN_KERNEL_SHADE_SECOND((blocks - 2) * kLanes, x0, y0, z0, d0);
+    SPAN_KERNEL_SHADE_SECOND((blocks - 1) * kLanes, x1, y1, z1, d1);
 }
 #undef SPAN_KERNEL_SHADE_FIRST
 #undef SPAN_KERNEL_SHADE_SECOND
