@@ -74,10 +74,11 @@ struct FlagGeometry {
     Vec3 modelOffset;                  // always whole numbers
     std::array<char, kKeyLogSize> keyLog{};
     int keyCount = 0;
-    // The product of every rotation key typed, in typing order (rotations about the origin).
-    // Replaying the log is this one rotation about modelOffset, so a frame costs the same
-    // however many keys were typed, and keys keep working once the log is full.
-    Transform4 keyRotation = identityTransform();
+    // Rotation keys typed after the log is full, folded into one rotation about the origin and
+    // applied after the log's replay: no key is lost, the logged ones stay exact, and a frame
+    // costs no more than with a full log.
+    Transform4 overflowRotation = identityTransform();
+    bool overflowed = false;
     SurfaceXZ surfaceXZ; // of the last waved net
 };
 

@@ -95,5 +95,7 @@ void recomputeFlagAtPhase(FlagGeometry& flag, const WaveState& wave, double phas
     addRipple(flag.surfaceGrid, wave, phase);
     for (auto& row : flag.surfaceGrid)
         for (auto& p : row) p.x += ox, p.y += oy, p.z += oz;
-    rotateAboutOffset(flag.surfaceGrid, flag.keyRotation, flag.modelOffset);
+    replayRotationKeys(flag.surfaceGrid, std::span(flag.keyLog).first(flag.keyCount),
+                       flag.modelOffset);
+    if (flag.overflowed) rotateAboutOffset(flag.surfaceGrid, flag.overflowRotation, flag.modelOffset);
 }

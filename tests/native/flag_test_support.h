@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 #include "geometry/flag.h"
@@ -38,6 +39,25 @@ inline LightState startUpLight() {
     auto scene = std::make_unique<Scene>();
     startScene(*scene);
     return scene->light;
+}
+
+// The same flag before any key: no logged or overflowed rotation, recomputed at `wave`.
+inline std::unique_ptr<FlagGeometry> withoutRotationKeys(const FlagGeometry& flag,
+                                                        const WaveState& wave) {
+    auto fresh = std::make_unique<FlagGeometry>(flag);
+    fresh->keyCount = 0;
+    fresh->overflowed = false;
+    fresh->overflowRotation = identityTransform();
+    recomputeFlag(*fresh, wave);
+    return fresh;
+}
+
+// Every vertex position the same to the last bit (the sign of zero included).
+inline bool samePositionBits(const SurfaceGrid& a, const SurfaceGrid& b) {
+    for (int i = 0; i < kGridSize; ++i)
+        for (int j = 0; j < kGridSize; ++j)
+            if (std::memcmp(&a[i][j].x, &b[i][j].x, 3 * sizeof(double)) != 0) return false;
+    return true;
 }
 
 // Largest difference of any coordinate of any vertex position.

@@ -435,6 +435,40 @@ TEST_F(KeyTest, DirectRotationsTurnAboutTheTruncatedOffset) {
     }
 }
 
+TEST_F(KeyTest, ReplayTurnsKeyByKeyToTheLastBit) {
+    // The replay must give what the three transforms of each rotation give, one key after
+    // the other, including where a coordinate is zero or lies on the offset.
+    const char keys[] = "xXyYzZxxyzzYq";
+    const Vec3 offsets[] = {{0, 0, 0}, {5, -3, 0}, {-7, 0, 12}, {3.7, -4.2, 12.9}};
+    for (const Vec3 offset : offsets) {
+        SCOPED_TRACE(testing::Message() << offset.x << "," << offset.y << "," << offset.z);
+        auto literal = makeRestFlag();
+        literal->modelOffset = offset;
+        SurfaceGrid& g = literal->surfaceGrid;
+        g[0][0].x = -0.0, g[0][0].y = -0.0, g[0][0].z = -0.0;
+        g[0][1].x = 0.0, g[0][1].y = -0.0, g[0][1].z = 5;
+        g[1][1].x = static_cast<int>(offset.x), g[1][1].y = static_cast<int>(offset.y);
+        g[1][1].z = -0.0;
+        g[2][3].x = 1e-300, g[2][3].y = -1e300, g[2][3].z = 0.1;
+        auto replayed = std::make_unique<FlagGeometry>(*literal);
+
+        for (const char* k = keys; *k; ++k) {
+            switch (*k) {
+            case 'X': rotateX(*literal, -3); break;
+            case 'x': rotateX(*literal, 3); break;
+            case 'Y': rotateY(*literal, -3); break;
+            case 'y': rotateY(*literal, 3); break;
+            case 'Z': rotateZ(*literal, -3); break;
+            case 'z': rotateZ(*literal, 3); break;
+            default: break;
+            }
+        }
+        replayRotationKeys(replayed->surfaceGrid, std::span(keys, sizeof keys - 1), offset);
+        EXPECT_TRUE(samePositionBits(replayed->surfaceGrid, literal->surfaceGrid));
+        EXPECT_EQ(replayed->modelOffset.x, offset.x);
+    }
+}
+
 TEST_F(KeyTest, OtherCharactersAreIgnored) {
     (void)handleKey(*flag, 'y');
     (void)handleKey(*flag, 'L');
@@ -467,9 +501,7 @@ namespace {
 // The key log replayed the long way: a fresh surface with the offset but no rotation, then
 // every logged key as its own rotation about the offset, in typing order.
 std::unique_ptr<FlagGeometry> replayKeyByKey(const FlagGeometry& flag, const WaveState& wave) {
-    auto replay = std::make_unique<FlagGeometry>(flag);
-    replay->keyRotation = identityTransform();
-    recomputeFlag(*replay, wave);
+    auto replay = withoutRotationKeys(flag, wave);
     for (int k = 0; k < flag.keyCount; ++k) {
         switch (flag.keyLog[k]) {
         case 'X': rotateX(*replay, -3); break;
@@ -517,8 +549,7 @@ TEST_F(KeyTest, ReplayOfTheWholeLogMatchesKeyByKeyRotation) {
             recomputeFlag(*typed, wave);
             const auto reference = replayKeyByKey(*typed, wave);
             const double scale = maxCoordinate(reference->surfaceGrid);
-            EXPECT_LT(maxPositionDifference(typed->surfaceGrid, reference->surfaceGrid),
-                      1e-9 * scale)
+            EXPECT_TRUE(samePositionBits(typed->surfaceGrid, reference->surfaceGrid))
                 << "phase " << phase;
             if (phase == 10) {
                 // What the keys did to the shown flag is what the recompute rebuilds.
@@ -534,9 +565,7 @@ TEST_F(KeyTest, RotationKeysKeepWorkingWithAFullLog) {
         ASSERT_EQ(handleKey(*flag, 'x'), KeyResult::Handled);
     EXPECT_EQ(flag->keyCount, kKeyLogSize);
     // 4096 * 3 = 12288 degrees, which is 48 degrees past 34 full turns.
-    auto expected = std::make_unique<FlagGeometry>(*flag);
-    expected->keyRotation = identityTransform();
-    recomputeFlag(*expected, wave);
+    auto expected = withoutRotationKeys(*flag, wave);
     rotateX(*expected, 48);
     const double scale = maxCoordinate(expected->surfaceGrid);
     EXPECT_LT(maxPositionDifference(flag->surfaceGrid, expected->surfaceGrid), 1e-9 * scale);
