@@ -8,7 +8,6 @@
 #include <span>
 #include <string_view>
 
-#include "geometry/rotation.h"
 #include "imagefiles/image_format.h"
 #include "imagefiles/jpeg_writer.h"
 #include "imagefiles/picture_file.h"
@@ -165,7 +164,11 @@ struct Parser {
         if (a == "--ripple") return sliderOption(a, kRippleFormRange, setRippleForm);
         if (a == "--surface") return sliderOption(a, kSurfaceSliderRange, setSurfaceSlider);
         if (a == "--intensity") return sliderOption(a, kIntensitySliderRange, setIntensitySlider);
-        if (a == "--tolerance") return sliderOption(a, kEraseToleranceRange, setEraseTolerance);
+        if (a == "--tolerance")
+            return sliderOption(a, kEraseToleranceRange, [](Scene& s, int v) {
+                setEraseTolerance(s, v);
+                recomputeScene(s); // the erase window's redraw request
+            });
         if (a == "--picture") return pictureOption(a);
         if (a == "--erase") return eraseOption(a);
         if (a == "--fit" || a == "--no-fit") {
@@ -192,9 +195,7 @@ struct Parser {
         if (a == "--keys") {
             std::string keys;
             if (!value(a, keys)) return false;
-            add([keys](Scene& s) {
-                for (unsigned char key : keys) (void)handleKey(s.flag, key);
-            });
+            add([keys](Scene& s) { typeKeys(s, keys); });
             return true;
         }
         if (a == "--step") {
@@ -266,6 +267,7 @@ struct Parser {
             setEraseColour(s, colour);
             setErasing(s, true);
         });
+            recomputeScene(s); // the erase window's redraw request
         return true;
     }
 

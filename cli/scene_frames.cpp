@@ -35,8 +35,14 @@ double SceneFrames::phaseOf(int k) const {
     return wave.wavePhase;
 }
 
-void SceneFrames::draw(Worker& worker, double phase) {
-    showPhase(worker.scene, phase);
+void SceneFrames::draw(Worker& worker, int k) {
+    if (k == 0 && run_ != FrameRun::Seamless) {
+        // The first frame is the one the window shows: the scene's surface as the last action
+        // left it. After a key that is the surface the key turned or moved, not a recompute.
+        worker.scene.flag.surfaceGrid = base_.flag.surfaceGrid;
+    } else {
+        showPhase(worker.scene, k < frameCount() ? phases_[k] : phaseOf(k));
+    }
     const bool mark = look_.alphaChannel && look_.transparent;
     if (look_.supersample > 1) {
         drawSceneFrame(worker.scene, worker.fine.view(), mark);
@@ -58,7 +64,7 @@ std::unique_ptr<SceneFrames::Worker> SceneFrames::makeWorker() const {
 
 void SceneFrames::drawFrame(int k, FrameImage& frame) {
     auto worker = makeWorker();
-    draw(*worker, phaseOf(k));
+    draw(*worker, k);
     frame = std::move(worker->frame);
 }
 
@@ -73,8 +79,8 @@ bool SceneFrames::forEachFrame(const std::function<bool(int, const FrameView&)>&
         {
             std::vector<std::jthread> helpers;
             for (int w = 1; w < n; ++w)
-                helpers.emplace_back([&, w] { draw(*workers[w], phases_[batch + w]); });
-            draw(*workers[0], phases_[batch]);
+                helpers.emplace_back([&, w] { draw(*workers[w], batch + w); });
+            draw(*workers[0], batch);
         } // the helpers join here
         for (int w = 0; w < n; ++w)
             if (!visit(batch + w, workers[w]->frame.view())) return false;

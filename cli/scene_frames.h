@@ -24,6 +24,8 @@ enum class FrameRun { Single, Capture, Seamless };
 // The frames of a run, drawn from a copy of `scene`. A frame depends only on its phase, the
 // settings and the keys, so the frames are drawn `threads` at a time, each on its own copy of
 // the scene; the pixels are the same for any number of threads.
+//  - Single and the first frame of Capture: the scene's surface as it stands, as the window
+//    shows it (after a key, without a recompute).
 //  - Capture: frame 1 at the scene's phase, then one animation tick (movePhase) before each of
 //    framesPerCycle frames, exactly as the window's capture.
 //  - Seamless: the same count of frames (the whole number nearest to one cycle), the phase
@@ -51,7 +53,7 @@ private:
         FrameImage frame;
     };
     [[nodiscard]] std::unique_ptr<Worker> makeWorker() const;
-    void draw(Worker& worker, double phase);
+    void draw(Worker& worker, int k);
 
     FrameLook look_;
     FrameRun run_;

@@ -233,6 +233,12 @@ void drawSceneFrame(Scene& scene, FrameView view, bool markUndrawn) {
     renderFrame(scene, view);
 }
 
+void typeKeys(Scene& scene, std::string_view keys) {
+    for (char key : keys) (void)handleKey(scene.flag, static_cast<unsigned char>(key));
+}
+
+void recomputeScene(Scene& scene) { recomputeFlag(scene.flag, scene.wave); }
+
 void stepAnimation(Scene& scene, int direction, int count) {
     scene.wave.animationDirection = direction;
     movePhase(scene.wave, static_cast<std::int64_t>(phaseStep(scene.wave)) * direction * count);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 #include "geometry/flag.h"
 #include "geometry/wave.h"
@@ -82,6 +83,12 @@ void drawSceneFrame(Scene& scene, FrameView view, bool markUndrawn = false);
 // renderFrame: the preparation passes the display mode needs (projection and face normals;
 // for the filled modes also vertex normals and screen planes), then each quad by its drawer.
 void renderFrame(Scene& scene, FrameView view);
+
+// Characters typed into the main window, one after the other (handleKey): each turns or moves
+// the surface at once, and nothing is recomputed, as in the window.
+void typeKeys(Scene& scene, std::string_view keys);
+// A tool window's redraw request: the flag rebuilt for the current settings.
+void recomputeScene(Scene& scene);
 
 // `count` single steps forward (+1) or backward (-1): sets the direction, moves the phase by
 // the speed for each, and recomputes once (the surface depends on the phase alone).
