@@ -51,7 +51,8 @@ const char kRenderUsage[] =
     "                                   flag001.png, ...\n"
     "  --seamless                       the cycle's frames spaced so that the last leads into\n"
     "                                   the first without a jump\n"
-    "  --fps 1..50                      frames per second of an animated file (default 25)\n"
+    "  --fps 1..50                      frames per second of an animated file (default 40, the\n"
+    "                                   window's speed of one frame a 25 ms tick)\n"
     "  --transparent                    no background: where no part of the flag is drawn is\n"
     "                                   transparent (PNG, WebP and GIF only)\n"
     "  --dither                         GIF: diffuse the error where colours are reduced\n"
@@ -266,8 +267,8 @@ struct Parser {
         add([colour](Scene& s) {
             setEraseColour(s, colour);
             setErasing(s, true);
-        });
             recomputeScene(s); // the erase window's redraw request
+        });
         return true;
     }
 

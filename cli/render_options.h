@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "imagefiles/animation.h"
 #include "scene/scene.h"
 
 // A picture named by --picture. Its action puts the picture into the scene; the file itself is
@@ -29,7 +30,7 @@ struct RenderRequest {
     bool transparent = false; // undrawn and erased pixels transparent (PNG, WebP, GIF)
     bool dither = false;      // GIF
     bool qualityGiven = false; // --quality: also makes WebP lossy
-    int framesPerSecond = 25;
+    int framesPerSecond = kWindowFramesPerSecond;
     int scale = 1;
     int supersample = 1;
     int threads = 0; // 0: one for each processor

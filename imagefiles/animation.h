@@ -14,8 +14,11 @@ inline constexpr std::uint32_t kOpaqueAlpha = 0xFF000000u;
 
 // How long each frame shows: frame k from k / framesPerSecond to (k + 1) / framesPerSecond
 // seconds after the start, so the whole animation lasts exactly count / framesPerSecond.
+// By default a file plays at the window's speed: one frame a 25 ms tick.
+inline constexpr int kWindowTickMilliseconds = 25;
+inline constexpr int kWindowFramesPerSecond = 1000 / kWindowTickMilliseconds;
 struct AnimationTiming {
-    int framesPerSecond = 25; // the window's tick of 40 ms
+    int framesPerSecond = kWindowFramesPerSecond;
 };
 inline constexpr int kFramesPerSecondMin = 1;
 inline constexpr int kFramesPerSecondMax = 50; // a GIF cannot show frames shorter than 2/100 s
