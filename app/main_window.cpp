@@ -26,10 +26,20 @@ void onCreate(HWND window) {
     for (UINT item : kToolMenuItems) EnableMenuItem(menu, item, MF_BYCOMMAND | MF_GRAYED);
 }
 
+BOOL CALLBACK markHidden(HWND window, LPARAM) {
+    SetWindowLongPtrW(window, GWL_STYLE, GetWindowLongPtrW(window, GWL_STYLE) & ~WS_VISIBLE);
+    return TRUE;
+}
+
 // The main window's WM_CLOSE (close box or Ctrl+Q): the tool windows, then everything the
 // window owns, then the window itself; WM_DESTROY ends the loop.
 void onClose(HWND window) {
     SceneState& s = sceneState();
+    // DestroyWindow hides a shown window before it destroys it. Wine, when it leaves the windows
+    // to a window manager and the display has none (Xvfb), waits 2 s for each such hide to be
+    // confirmed, the program frozen meanwhile: 10 s for its five windows. Every window is going,
+    // so each is only marked hidden; destroying it then takes it off the screen at once.
+    EnumThreadWindows(GetCurrentThreadId(), markHidden, 0);
     // The tool windows close first; each clears its own handle.
     for (HWND tool : {s.waveWindow, s.lightWindow, s.controlWindow, s.eraseWindow})
         if (tool) SendMessageW(tool, WM_CLOSE, 0, 0);

@@ -5,6 +5,8 @@
 //   vexdriver --thumb TITLE ID      prints the screen position of a scroll bar's thumb centre
 //   vexdriver --rect TITLE ID       prints a control's screen rectangle: left top right bottom
 //   vexdriver --text TITLE ID       prints a control's text
+//   vexdriver --close TITLE         posts WM_CLOSE to the window, as a window manager's close
+//                                   does, and returns at once
 #include <windows.h>
 
 #include <cstdio>
@@ -80,6 +82,11 @@ int printText(const wchar_t* title, const wchar_t* idText) {
     std::wprintf(L"%ls\n", text);
     return 0;
 }
+
+int postClose(const wchar_t* title) {
+    HWND window = windowTitled(title);
+    return window && PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
+}
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -87,8 +94,10 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 4 && std::wcscmp(argv[1], L"--thumb") == 0) return printThumb(argv[2], argv[3]);
     if (argc == 4 && std::wcscmp(argv[1], L"--rect") == 0) return printRect(argv[2], argv[3]);
     if (argc == 4 && std::wcscmp(argv[1], L"--text") == 0) return printText(argv[2], argv[3]);
+    if (argc == 3 && std::wcscmp(argv[1], L"--close") == 0) return postClose(argv[2]);
     if (argc < 2) {
-        std::fwprintf(stderr, L"usage: vexdriver COMMAND_ID... | --client TITLE | --thumb|--rect|--text TITLE ID\n");
+        std::fwprintf(stderr, L"usage: vexdriver COMMAND_ID... | --client|--close TITLE | "
+                              L"--thumb|--rect|--text TITLE ID\n");
         return 2;
     }
     HWND main = FindWindowW(L"Graphic", nullptr);

@@ -20,7 +20,7 @@ CLIENT_W=640
 CLIENT_H=480
 
 # Generous bounds for a loaded machine. A prefix with managed windows and no window manager
-# also waits about 2 s for each window it unmaps, 10 s for the program's five.
+# also waits about 2 s for each window it hides while the program runs (the splash, a dialog).
 APPEAR_TIMEOUT=15
 EXIT_TIMEOUT=20
 
