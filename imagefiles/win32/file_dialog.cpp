@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/shared_state.h"
+#include "toolwindows/tool_window.h"
 
 namespace {
 // Each pattern begins with a space, as the dialogs have always shown them.
@@ -30,4 +31,10 @@ int runFileDialog(HWND owner, FileDialog kind, const wchar_t* title, LPOFNHOOKPR
     if (!chosen) return -1;
     s.filePath = path;
     return dialog.nFilterIndex == kBmpFile ? kBmpFile : kJpegFile;
+}
+
+void centreWhenLaidOut(HWND hook, UINT message, LPARAM lParam) {
+    // The hook's window is a child of the explorer-style dialog: the dialog itself is centred.
+    if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->code == CDN_INITDONE)
+        centreOnDesktop(GetParent(hook));
 }

@@ -11,3 +11,8 @@
 // or -1 when the dialog was cancelled or failed.
 enum class FileDialog { Open, Save };
 int runFileDialog(HWND owner, FileDialog kind, const wchar_t* title, LPOFNHOOKPROC hook);
+
+// For the dialogs' hooks, with every message: the dialog is centred on the desktop once it has
+// its final size. It arranges itself after the hook's WM_INITDIALOG, so it is centred when it
+// reports that it is done (CDN_INITDONE).
+void centreWhenLaidOut(HWND hook, UINT message, LPARAM lParam);

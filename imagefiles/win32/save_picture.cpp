@@ -37,7 +37,7 @@ void rewriteExtension(HWND dialog) {
 
 // The hook's window is a child of the explorer-style dialog, whose controls and place these are.
 UINT_PTR CALLBACK saveHook(HWND hook, UINT message, WPARAM, LPARAM lParam) {
-    if (message == WM_INITDIALOG) centreOnDesktop(GetParent(hook));
+    centreWhenLaidOut(hook, message, lParam);
     if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->code == CDN_TYPECHANGE)
         rewriteExtension(GetParent(hook));
     return 0;

@@ -5,15 +5,13 @@
 #include "app/shared_state.h"
 #include "file_dialog.h"
 #include "imagefiles/picture_file.h"
-#include "toolwindows/tool_window.h"
 
 namespace {
 constexpr wchar_t kOpenTitle[] = L"Vexarond ファイルを開く";
 constexpr wchar_t kErrorCaption[] = L"Error";
 
-// The hook's window is a child of the explorer-style dialog: the dialog itself is centred.
-UINT_PTR CALLBACK openHook(HWND hook, UINT message, WPARAM, LPARAM) {
-    if (message == WM_INITDIALOG) centreOnDesktop(GetParent(hook));
+UINT_PTR CALLBACK openHook(HWND hook, UINT message, WPARAM, LPARAM lParam) {
+    centreWhenLaidOut(hook, message, lParam);
     return 0;
 }
 

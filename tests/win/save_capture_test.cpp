@@ -15,6 +15,7 @@
 namespace {
 namespace fs = std::filesystem;
 
+constexpr wchar_t kOpenTitle[] = L"Vexarond ファイルを開く";
 constexpr wchar_t kSaveTitle[] = L"Vexarond 名前を付けて保存";
 constexpr wchar_t kJpegTitle[] = L"Jpeg保存ファイル設定";
 constexpr wchar_t kBmpTitle[] = L"BMP保存ファイル設定";
@@ -39,6 +40,14 @@ void saveAs(HWND dialog, int typeIndex, const std::wstring& path) {
 }
 
 void press(HWND dialog, int id) { PostMessageW(dialog, WM_COMMAND, id, 0); }
+
+// How far a dialog stands from the middle of the desktop, as the program centres its dialogs:
+// (0, 0) when centred.
+POINT offCentre(HWND dialog) {
+    const RECT desktop = windowRect(GetDesktopWindow()), r = windowRect(dialog);
+    const LONG width = r.right - r.left, height = r.bottom - r.top;
+    return {r.left - (desktop.right - width) / 2, r.top - (desktop.bottom - height) / 2};
+}
 
 class SaveCaptureTest : public MainWindowTest {
 protected:
@@ -230,5 +239,48 @@ TEST_F(SaveCaptureTest, CaptureNameTooLongIsRefusedBeforeAnythingIsWritten) {
     run(IDM_CAPTURE_SERIES);
     EXPECT_TRUE(told);
     EXPECT_EQ(state().captureRunning, 0);
+    EXPECT_TRUE(files().empty());
+}
+
+// The open and save dialogs arrange themselves after their hook first sees them: the middle is
+// the middle for their final size.
+TEST_F(SaveCaptureTest, DialogsOpenInTheMiddleOfTheDesktop) {
+    struct Seen {
+        std::wstring title;
+        POINT offset;
+        SIZE size;
+    };
+    std::vector<Seen> seen;
+    const auto measure = [&](HWND d) {
+        wchar_t title[64] = {};
+        GetWindowTextW(d, title, 64);
+        const RECT r = windowRect(d);
+        seen.push_back({title, offCentre(d), {r.right - r.left, r.bottom - r.top}});
+    };
+    steps = {{kOpenTitle, [&](HWND d) {
+                  measure(d);
+                  press(d, IDCANCEL);
+              }}};
+    run(IDM_CHOOSE_PICTURE);
+    // Each settings dialog behind the save dialog, cancelled.
+    for (const auto& [type, settings] : {std::pair{0, kJpegTitle}, std::pair{1, kBmpTitle}}) {
+        steps = {{kSaveTitle,
+                  [&, type = type](HWND d) {
+                      measure(d);
+                      saveAs(d, type, (folder / L"centred").wstring());
+                  }},
+                 {settings, [&](HWND d) {
+                      measure(d);
+                      press(d, IDCANCEL);
+                  }}};
+        run(IDM_SAVE_PICTURE);
+    }
+    ASSERT_EQ(seen.size(), 5u);
+    for (const Seen& s : seen) {
+        SCOPED_TRACE(testing::Message()
+                     << s.title.c_str() << ", " << s.size.cx << " x " << s.size.cy);
+        EXPECT_EQ(s.offset.x, 0);
+        EXPECT_EQ(s.offset.y, 0);
+    }
     EXPECT_TRUE(files().empty());
 }
