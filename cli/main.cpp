@@ -42,14 +42,13 @@ int threadCount(const RenderRequest& request) {
 }
 
 int render(RenderRequest& request) {
-    std::string unreadable;
-    if (!readRequestPictures(request, unreadable)) {
-        std::fprintf(stderr, "vexarond-render: %s\n", unreadable.c_str());
-        return kExitFailure;
-    }
     auto scene = std::make_unique<Scene>();
     startScene(*scene);
-    for (const auto& action : request.actions) action(*scene);
+    std::string failed;
+    if (!applyActions(request, *scene, failed)) {
+        std::fprintf(stderr, "vexarond-render: %s\n", failed.c_str());
+        return kExitFailure;
+    }
 
     const ImageFormat format = imageFormatForFileName(request.output);
     const FrameFileSettings settings = fileSettings(request, format);
@@ -88,6 +87,10 @@ int run(const std::vector<std::string>& arguments) {
         return render(parsed.request);
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "vexarond-render: out of memory\n");
+        return kExitFailure;
+    } catch (const std::exception& e) {
+        // Anything else the system refused (threads are already done without): one line.
+        std::fprintf(stderr, "vexarond-render: %s\n", e.what());
         return kExitFailure;
     }
 }

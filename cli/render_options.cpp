@@ -58,7 +58,10 @@ const char kRenderUsage[] =
     "  --dither                         GIF: diffuse the error where colours are reduced\n"
     "  --scale 1..4                     frames this many times larger in each direction\n"
     "  --supersample 1..4               smooth edges: drawn this many times larger and averaged\n"
-    "  --threads 1..64                  frames drawn at once (default: one per processor)\n"
+    "  --threads 1..64                  frames drawn at once (default: one per processor); fewer\n"
+    "                                   when their buffers would take more than half the memory\n"
+    "                                   available, and the rest on one thread when no more can\n"
+    "                                   start\n"
     "  --help                           this text\n";
 
 namespace {
@@ -137,8 +140,12 @@ struct Parser {
         setting = true;
         return true;
     }
+    // An action that cannot fail.
     void add(std::function<void(Scene&)> action) {
-        result.request.actions.push_back(std::move(action));
+        result.request.actions.push_back([action = std::move(action)](Scene& s, std::string&) {
+            action(s);
+            return true;
+        });
     }
 
     bool waveOption(const std::string& option, WaveSetting setting) {
@@ -247,14 +254,21 @@ struct Parser {
         return true;
     }
 
-    // The picture is read later (readRequestPictures); putting it in is the action.
+    // Reading the picture is part of the action: it is decoded only when it replaces the one
+    // before it, and moved into the scene.
     bool pictureOption(const std::string& a) {
         std::string file;
         if (!value(a, file)) return false;
         if (file.empty()) return fail(a + ": the file name is empty");
-        auto picture = std::make_shared<TextureImage>();
-        result.request.pictures.push_back({file, picture});
-        add([picture](Scene& s) { putPicture(s, *picture); });
+        result.request.actions.push_back([file](Scene& s, std::string& error) {
+            PictureResult read = readPictureFile(pathFromArgument(file));
+            if (!read.ok()) {
+                error = file + ": " + read.message;
+                return false;
+            }
+            putPicture(s, std::move(read.picture));
+            return true;
+        });
         return true;
     }
 
@@ -341,14 +355,8 @@ std::filesystem::path pathFromArgument(const std::string& argument) {
     return std::filesystem::path(std::u8string(argument.begin(), argument.end()));
 }
 
-bool readRequestPictures(RenderRequest& request, std::string& error) {
-    for (PictureArgument& argument : request.pictures) {
-        PictureResult read = readPictureFile(pathFromArgument(argument.file));
-        if (!read.ok()) {
-            error = argument.file + ": " + read.message;
-            return false;
-        }
-        *argument.picture = std::move(read.picture);
-    }
+bool applyActions(const RenderRequest& request, Scene& scene, std::string& error) {
+    for (const SceneAction& action : request.actions)
+        if (!action(scene, error)) return false;
     return true;
 }

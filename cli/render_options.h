@@ -9,18 +9,14 @@
 #include "imagefiles/animation.h"
 #include "scene/scene.h"
 
-// A picture named by --picture. Its action puts the picture into the scene; the file itself is
-// read by readRequestPictures, before anything is drawn.
-struct PictureArgument {
-    std::string file; // as given
-    std::shared_ptr<TextureImage> picture;
-};
+// One action on the scene. False, with `error` set to one line, when it could not be done (a
+// picture that cannot be read); the run then stops before anything is drawn.
+using SceneAction = std::function<bool(Scene&, std::string& error)>;
 
 // What the headless renderer was asked to do: actions applied in order to the start-up scene,
 // then the displayed frame written to `output`.
 struct RenderRequest {
-    std::vector<std::function<void(Scene&)>> actions;
-    std::vector<PictureArgument> pictures; // in the order given
+    std::vector<SceneAction> actions;
     std::string output;
     int bmpDepth = 24;
     int jpegQuality = 80;
@@ -50,8 +46,10 @@ struct ParseResult {
 // through this one conversion.
 [[nodiscard]] std::filesystem::path pathFromArgument(const std::string& argument);
 
-// Reads the file of every --picture, in order. False for the first that cannot be read, with
-// `error` set to one line "FILE: what is wrong"; nothing is then to be drawn or written.
-[[nodiscard]] bool readRequestPictures(RenderRequest& request, std::string& error);
+// Applies the request's actions to the scene in order. A --picture is read when its turn comes,
+// so that it replaces (and frees) the one before it. False for the first action that fails, with
+// `error` set to one line, for a picture "FILE: what is wrong"; nothing is then to be drawn or
+// written.
+[[nodiscard]] bool applyActions(const RenderRequest& request, Scene& scene, std::string& error);
 
 extern const char kRenderUsage[];

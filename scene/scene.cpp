@@ -78,7 +78,7 @@ void renderFrame(Scene& scene, FrameView view) {
     context.spanSearchLimit = kSpanSearchLimit * scene.frameScale;
     context.light = frameLight(scene.light);
     if (scene.displayMode == DisplayMode::Picture && scene.pictureLoaded())
-        context.picture = &scene.picture;
+        context.picture = scene.picture.get();
     context.erase = &scene.erase;
     fillPolygons(flag, context);
 }
@@ -117,7 +117,7 @@ void putPicture(Scene& scene, TextureImage picture) {
     if (picture.width <= 0 || picture.height <= 0 ||
         picture.pixels.size() != 4 * static_cast<std::size_t>(picture.width) * picture.height)
         return; // not a whole picture: the scene keeps what it has
-    scene.picture = std::move(picture);
+    scene.picture = std::make_shared<const TextureImage>(std::move(picture));
     (void)choosePicture(scene);
 }
 

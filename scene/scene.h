@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "geometry/flag.h"
@@ -29,16 +30,18 @@ struct Scene {
     LightState light;
     EraseState erase;
     bool fitFlagToPicture = true;
-    // Empty until the first picture is put in; a failed load never touches it.
-    TextureImage picture;
+    // None until the first picture is put in; a failed load never touches it. Never changed
+    // once put in, so copies of the scene (the drawing threads') share it instead of copying,
+    // and it is freed when the last of them lets it go.
+    std::shared_ptr<const TextureImage> picture;
 
-    [[nodiscard]] bool pictureLoaded() const { return !picture.pixels.empty(); }
+    [[nodiscard]] bool pictureLoaded() const { return picture != nullptr; }
     // The flag's proportions come from the picture, or from the default flag before one.
     [[nodiscard]] int pictureWidth() const {
-        return pictureLoaded() ? picture.width : kDefaultPictureWidth;
+        return pictureLoaded() ? picture->width : kDefaultPictureWidth;
     }
     [[nodiscard]] int pictureHeight() const {
-        return pictureLoaded() ? picture.height : kDefaultPictureHeight;
+        return pictureLoaded() ? picture->height : kDefaultPictureHeight;
     }
 };
 
@@ -110,8 +113,9 @@ bool choosePicture(Scene& scene);
 // Background and the matching wireframe colour; the flag is not recomputed.
 void chooseBackground(Scene& scene, int index);
 
-// A picture that was read completely replaces the scene's picture; the flag takes its
-// proportions (while fitting is on) and shows it, textured.
+// A picture that was read completely replaces the scene's picture, which is freed unless a copy
+// of the scene still holds it; the flag takes its proportions (while fitting is on) and shows
+// it, textured. The picture is moved in, never copied.
 void putPicture(Scene& scene, TextureImage picture);
 // The control box's aspect switch: the flag follows the picture's proportions or keeps the
 // default shape; reshapes and recomputes.

@@ -28,7 +28,8 @@ Colour currentColour() {
 
 // The picture fitted into the preview frame, sampled as the flag samples it.
 void buildPreview(HWND window) {
-    const TextureImage& picture = sharedState().core.picture;
+    if (!sharedState().core.pictureLoaded()) return;
+    const TextureImage& picture = *sharedState().core.picture;
     RECT box = kPreviewBox;
     MapDialogRect(window, &box);
     const IntRect fitted = fitRectangle({0, 0, picture.width, picture.height},

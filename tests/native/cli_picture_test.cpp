@@ -10,13 +10,6 @@
 
 namespace {
 
-std::unique_ptr<Scene> apply(const RenderRequest& request) {
-    auto scene = std::make_unique<Scene>();
-    startScene(*scene);
-    for (const auto& action : request.actions)
-        action(*scene);
-    return scene;
-}
 
 class RenderPicture : public ScratchFolder {
   protected:
@@ -36,13 +29,15 @@ class RenderPicture : public ScratchFolder {
         return path.string();
     }
 
-    // Parses, reads the pictures and applies the actions, as the renderer does.
+    // Parses and applies the actions (reading the pictures), as the renderer does.
     std::unique_ptr<Scene> render(const std::vector<std::string>& args) {
         ParseResult parsed = parseRenderArguments(args);
         EXPECT_TRUE(parsed.ok) << parsed.error;
+        auto scene = std::make_unique<Scene>();
+        startScene(*scene);
         std::string error;
-        EXPECT_TRUE(readRequestPictures(parsed.request, error)) << error;
-        return apply(parsed.request);
+        EXPECT_TRUE(applyActions(parsed.request, *scene, error)) << error;
+        return scene;
     }
 };
 
@@ -50,9 +45,9 @@ TEST_F(RenderPicture, PutsThePictureOnTheFlagAsTheWindowsLoadDoes) {
     const std::string file = pictureFile("flag.bmp");
     auto scene = render({"--picture", file, "o.bmp"});
     EXPECT_EQ(scene->displayMode, DisplayMode::Picture);
-    EXPECT_EQ(scene->picture.width, 2);
-    EXPECT_EQ(scene->picture.height, 3);
-    EXPECT_EQ(scene->picture.pixels,
+    EXPECT_EQ(scene->picture->width, 2);
+    EXPECT_EQ(scene->picture->height, 3);
+    EXPECT_EQ(scene->picture->pixels,
               (Bytes{1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 0}));
     EXPECT_TRUE(scene->fitFlagToPicture);
 
@@ -61,7 +56,7 @@ TEST_F(RenderPicture, PutsThePictureOnTheFlagAsTheWindowsLoadDoes) {
         Scene expected;
         startScene(expected);
         setFitFlagToPicture(expected, fit);
-        putPicture(expected, scene->picture);
+        putPicture(expected, *scene->picture);
         auto got = render({fit ? "--fit" : "--no-fit", "--picture", file, "o.bmp"});
         EXPECT_EQ(got->fitFlagToPicture, fit);
         EXPECT_EQ(got->flag.controlNet[0][0].x, expected.flag.controlNet[0][0].x) << fit;
@@ -92,7 +87,7 @@ TEST_F(RenderPicture, EraseSetsTheColourAndSwitchesErasingOn) {
 
 TEST_F(RenderPicture, ReadsAJapaneseFileName) {
     const std::string file = pictureFile("旗の絵.bmp");
-    EXPECT_EQ(render({"--picture", file, "o.bmp"})->picture.width, 2);
+    EXPECT_EQ(render({"--picture", file, "o.bmp"})->picture->width, 2);
 }
 
 TEST_F(RenderPicture, AFileThatCannotBeReadIsOneLineNamingIt) {
@@ -115,9 +110,14 @@ TEST_F(RenderPicture, AFileThatCannotBeReadIsOneLineNamingIt) {
         ParseResult parsed = parseRenderArguments(
             {"--picture", pictureFile("good.bmp"), "--picture", c.file, "o.bmp"});
         ASSERT_TRUE(parsed.ok) << parsed.error;
+        auto scene = std::make_unique<Scene>();
+        startScene(*scene);
         std::string error;
-        EXPECT_FALSE(readRequestPictures(parsed.request, error));
+        EXPECT_FALSE(applyActions(parsed.request, *scene, error));
         EXPECT_EQ(error, c.line);
+        // The picture before it is still the scene's: a failed read takes nothing away.
+        ASSERT_TRUE(scene->pictureLoaded());
+        EXPECT_EQ(scene->picture->width, 2);
     }
 }
 

@@ -11,7 +11,8 @@ ParseResult parse(std::vector<std::string> args) { return parseRenderArguments(a
 std::unique_ptr<Scene> apply(const RenderRequest& request) {
     auto scene = std::make_unique<Scene>();
     startScene(*scene);
-    for (const auto& action : request.actions) action(*scene);
+    std::string error;
+    EXPECT_TRUE(applyActions(request, *scene, error)) << error;
     return scene;
 }
 } // namespace

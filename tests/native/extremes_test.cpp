@@ -18,7 +18,8 @@ std::unique_ptr<Scene> sceneAfter(const std::vector<std::string>& args) {
     EXPECT_TRUE(parsed.ok) << parsed.error;
     auto scene = std::make_unique<Scene>();
     startScene(*scene);
-    for (const auto& action : parsed.request.actions) action(*scene);
+    std::string error;
+    EXPECT_TRUE(applyActions(parsed.request, *scene, error)) << error;
     return scene;
 }
 

@@ -977,7 +977,7 @@ TEST_F(SceneFillTest, TheWholeListDrawsAsEachPolygonInTurn) {
         context.depth = scene->depthBuffer.data();
         context.origin = scene->origin;
         context.light = frameLight(scene->light);
-        if (c.picture) context.picture = &scene->picture;
+        if (c.picture) context.picture = scene->picture.get();
         context.erase = &scene->erase;
         int drawnPolygons = 0;
         for (const PolygonRecord& polygon : scene->flag.polygonList) {

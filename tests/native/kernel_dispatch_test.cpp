@@ -137,13 +137,13 @@ void plainSpan(const Scene& scene, const PolygonRecord& polygon, const SpanEnd& 
         double red = polygon.red, green = polygon.green, blue = polygon.blue;
         if (picture) {
             const double u = (1 - s) * left.u + s * right.u, v = (1 - s) * left.v + s * right.v;
-            if (scene.picture.hasAlpha) {
+            if (scene.picture->hasAlpha) {
                 double alpha = 0;
-                samplePictureSpanWithAlpha(scene.picture, &u, &v, 1, &red, &green, &blue,
+                samplePictureSpanWithAlpha(*scene.picture, &u, &v, 1, &red, &green, &blue,
                                            &alpha);
                 if (alpha < kOpaqueEnough) continue;
             } else {
-                const Sample sample = samplePicture(scene.picture, u, v);
+                const Sample sample = samplePicture(*scene.picture, u, v);
                 red = sample.red, green = sample.green, blue = sample.blue;
             }
             if (scene.erase.eraseEnabled && isErased(scene.erase, red, green, blue)) continue;

@@ -739,9 +739,9 @@ TEST_F(SceneTest, PutPictureShowsItTexturedInItsProportions) {
         const TextureImage picture = pictureOf(c.width, c.height);
         putPicture(*s, picture);
         ASSERT_TRUE(s->pictureLoaded());
-        EXPECT_EQ(s->picture.width, c.width);
-        EXPECT_EQ(s->picture.height, c.height);
-        EXPECT_EQ(s->picture.pixels, picture.pixels);
+        EXPECT_EQ(s->picture->width, c.width);
+        EXPECT_EQ(s->picture->height, c.height);
+        EXPECT_EQ(s->picture->pixels, picture.pixels);
         EXPECT_EQ(s->displayMode, DisplayMode::Picture);
         expectFlagSize(s->flag.controlNet, c.flagWidth, c.flagHeight);
         EXPECT_TRUE(surfaceIsRecomputed(*s));
@@ -749,8 +749,19 @@ TEST_F(SceneTest, PutPictureShowsItTexturedInItsProportions) {
     // A second picture replaces the first.
     putPicture(*scene, pictureOf(4, 2));
     putPicture(*scene, pictureOf(2, 4));
-    EXPECT_EQ(scene->picture.pixels, pictureOf(2, 4).pixels);
+    EXPECT_EQ(scene->picture->pixels, pictureOf(2, 4).pixels);
     expectFlagSize(scene->flag.controlNet, 130, 260);
+
+    // Copies of the scene (the drawing threads') share the picture instead of copying it, and
+    // a later picture frees it as soon as no copy holds it any more.
+    const std::weak_ptr<const TextureImage> replaced = scene->picture;
+    {
+        const auto copy = std::make_unique<Scene>(*scene);
+        EXPECT_EQ(copy->picture.get(), scene->picture.get());
+        putPicture(*scene, pictureOf(3, 3));
+        EXPECT_FALSE(replaced.expired());
+    }
+    EXPECT_TRUE(replaced.expired());
 }
 
 TEST_F(SceneTest, PictureWhosePixelsDisagreeWithItsSizeIsRefused) {
@@ -783,9 +794,7 @@ TEST_F(SceneTest, PictureWhosePixelsDisagreeWithItsSizeIsRefused) {
             bad.pixels.assign(c.bytes, 7);
             putPicture(*s, bad);
             EXPECT_EQ(s->pictureLoaded(), earlier);
-            EXPECT_EQ(s->picture.width, before->picture.width);
-            EXPECT_EQ(s->picture.height, before->picture.height);
-            EXPECT_EQ(s->picture.pixels, before->picture.pixels);
+            EXPECT_EQ(s->picture, before->picture); // the very same picture, or none
             EXPECT_EQ(s->displayMode, before->displayMode);
             EXPECT_EQ(maxPositionDifference(s->flag.surfaceGrid, before->flag.surfaceGrid), 0);
             expectFlagSize(s->flag.controlNet, earlier ? 350 : 349, earlier ? 175 : 260);

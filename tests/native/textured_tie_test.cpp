@@ -20,11 +20,10 @@ std::unique_ptr<FrameImage> renderedFrame(std::vector<std::string> args) {
     args.push_back("frame.bmp"); // named, never written
     ParseResult parsed = parseRenderArguments(args);
     EXPECT_TRUE(parsed.ok) << parsed.error;
-    std::string error;
-    EXPECT_TRUE(readRequestPictures(parsed.request, error)) << error;
     auto scene = std::make_unique<Scene>();
     startScene(*scene);
-    for (const auto& action : parsed.request.actions) action(*scene);
+    std::string error;
+    EXPECT_TRUE(applyActions(parsed.request, *scene, error)) << error;
     auto frame = std::make_unique<FrameImage>();
     SceneFrames(*scene, FrameLook{}, FrameRun::Single, 1).drawFrame(0, *frame);
     return frame;

@@ -72,12 +72,12 @@ TEST_F(TextureLoadingTest, ChosenBmpIsShownOnTheFlagWithItsName) {
     EXPECT_EQ(state().imageFileType, kBmpFile);
     EXPECT_EQ(state().filePath, bmp.wstring());
     ASSERT_TRUE(state().core.pictureLoaded());
-    EXPECT_EQ(state().core.picture.width, 3);
-    EXPECT_EQ(state().core.picture.height, 2);
+    EXPECT_EQ(state().core.picture->width, 3);
+    EXPECT_EQ(state().core.picture->height, 2);
     // The picture's bottom row, stored first, is the blue one; its top row red.
-    EXPECT_EQ(state().core.picture.pixels[0], 255);
-    EXPECT_EQ(state().core.picture.pixels[2], 0);
-    EXPECT_EQ(state().core.picture.pixels[3 * 4 + 2], 255);
+    EXPECT_EQ(state().core.picture->pixels[0], 255);
+    EXPECT_EQ(state().core.picture->pixels[2], 0);
+    EXPECT_EQ(state().core.picture->pixels[3 * 4 + 2], 255);
     EXPECT_EQ(state().core.displayMode, DisplayMode::Picture);
     EXPECT_EQ(state().surfaceChoiceButton, IDC_SURFACE_PICTURE);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(state().controlWindow, IDC_SURFACE_PICTURE)));
@@ -117,7 +117,7 @@ TEST_F(TextureLoadingTest, FailedReadKeepsTheEarlierPictureButNotesTheChoice) {
     steps = {{kOpenTitle, [&](HWND d) { chooseFile(d, 1, bmp.wstring()); }}};
     run(IDM_CHOOSE_PICTURE);
     ASSERT_TRUE(state().core.pictureLoaded());
-    const std::vector<std::uint8_t> earlier = state().core.picture.pixels;
+    const std::vector<std::uint8_t> earlier = state().core.picture->pixels;
 
     // The BMP file chosen with the JPEG type goes to the JPEG reader, which refuses it.
     const std::filesystem::path disguised = folder / L"not-a-jpeg.jpg";
@@ -132,6 +132,6 @@ TEST_F(TextureLoadingTest, FailedReadKeepsTheEarlierPictureButNotesTheChoice) {
     EXPECT_TRUE(told);
     EXPECT_EQ(state().imageFileType, kJpegFile);
     EXPECT_EQ(state().filePath, disguised.wstring());
-    EXPECT_EQ(state().core.picture.pixels, earlier);
-    EXPECT_EQ(state().core.picture.width, 3);
+    EXPECT_EQ(state().core.picture->pixels, earlier);
+    EXPECT_EQ(state().core.picture->width, 3);
 }
