@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <memory>
+#include <system_error>
 #include <thread>
+
+#include "memory.h"
 
 SceneFrames::SceneFrames(const Scene& scene, const FrameLook& look, FrameRun run, int threads)
     : look_(look), run_(run), threads_(std::max(threads, 1)), width_(frameWidthAt(look.scale)),
@@ -68,19 +71,48 @@ void SceneFrames::drawFrame(int k, FrameImage& frame) {
     frame = std::move(worker->frame);
 }
 
+std::uint64_t SceneFrames::laneBytes() const {
+    const int s = look_.supersample;
+    std::uint64_t pixels = std::uint64_t{static_cast<std::uint32_t>(width_)} * height_;
+    if (s > 1) pixels += pixels * s * s;
+    return sizeof(Worker) + depthCellCountAt(base_.frameScale) * sizeof(std::int32_t) +
+           pixels * sizeof(std::uint32_t);
+}
+
+int lanesInFlight(int threads, int frames, std::uint64_t laneBytes,
+                  std::optional<std::uint64_t> available) {
+    std::uint64_t lanes = static_cast<std::uint64_t>(std::max(1, std::min(threads, frames)));
+    if (available && laneBytes > 0) lanes = std::min(lanes, *available / 2 / laneBytes);
+    return static_cast<int>(std::max<std::uint64_t>(lanes, 1));
+}
+
 bool SceneFrames::forEachFrame(const std::function<bool(int, const FrameView&)>& visit) {
     const int count = frameCount();
-    const int lanes = std::min(threads_, count);
+    const int wanted = lanesInFlight(threads_, count, laneBytes(), availableMemoryBytes());
     std::vector<std::unique_ptr<Worker>> workers;
-    for (int w = 0; w < lanes; ++w)
-        workers.push_back(makeWorker());
+    try {
+        for (int w = 0; w < wanted; ++w) workers.push_back(makeWorker());
+    } catch (const std::bad_alloc&) {
+        if (workers.empty()) throw; // not even one frame's buffers: the caller says so
+    }
+    const int lanes = static_cast<int>(workers.size());
+    int helpersThatStart = lanes - 1;
     for (int batch = 0; batch < count; batch += lanes) {
         const int n = std::min(lanes, count - batch);
         {
             std::vector<std::jthread> helpers;
-            for (int w = 1; w < n; ++w)
-                helpers.emplace_back([&, w] { draw(*workers[w], batch + w); });
+            helpers.reserve(static_cast<std::size_t>(n));
+            for (int w = 1; w < n && w <= helpersThatStart; ++w) {
+                try {
+                    helpers.emplace_back([&, w] { draw(*workers[w], batch + w); });
+                } catch (const std::system_error&) {
+                    helpersThatStart = w - 1; // the system has no more threads for us
+                }
+            }
+            // This thread draws its own frame and those no helper could be started for.
+            const int started = static_cast<int>(helpers.size());
             draw(*workers[0], batch);
+            for (int w = started + 1; w < n; ++w) draw(*workers[w], batch + w);
         } // the helpers join here
         for (int w = 0; w < n; ++w)
             if (!visit(batch + w, workers[w]->frame.view())) return false;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "imagefiles/animation.h"
@@ -31,6 +33,10 @@ enum class FrameRun { Single, Capture, Seamless };
 //  - Seamless: the same count of frames (the whole number nearest to one cycle), the phase
 //    moving by exactly one wave period over them, so that frame count + 1 would be frame 1
 //    again, also when the period is not a whole number of ticks.
+//
+// Frames are drawn on `threads` threads at most, fewer when their buffers would take more than
+// half the memory available (lanesInFlight); a thread that cannot be started leaves its frames
+// to the calling thread, so a run never fails for want of threads.
 class SceneFrames : public FrameSequence {
 public:
     SceneFrames(const Scene& scene, const FrameLook& look, FrameRun run, int threads);
@@ -44,6 +50,8 @@ public:
     [[nodiscard]] double phaseOf(int k) const;
     // Draws frame k (any k >= 0, see phaseOf) into `frame`, of width() x height().
     void drawFrame(int k, FrameImage& frame);
+    // The memory one thread's frames and scene take (the picture is shared by all).
+    [[nodiscard]] std::uint64_t laneBytes() const;
 
 private:
     // One lane's own scene and frames, so that lanes never share what they write.
@@ -62,6 +70,11 @@ private:
     Scene base_;
     std::vector<double> phases_;
 };
+
+// How many frames are drawn at once: `threads`, no more than there are frames, and no more than
+// fill half of `available` bytes (when known) at `laneBytes` each; one at least.
+[[nodiscard]] int lanesInFlight(int threads, int frames, std::uint64_t laneBytes,
+                                std::optional<std::uint64_t> available);
 
 // Averages each block of factor x factor pixels of `fine` into one pixel of `out`, whose size
 // times the factor fits in `fine`. With alpha, each colour is weighted by its pixel's opacity.

@@ -314,6 +314,7 @@ if [ $native = 0 ]; then
   done
 else
   source "$(dirname "$0")/animated_outputs.sh"
+  source "$(dirname "$0")/small_machine.sh"
 fi
 
 echo "$passed passed, $failed failed"

@@ -1,9 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include "cli/memory.h"
 #include "cli/scene_frames.h"
 #include "picture_test_support.h"
 
@@ -278,6 +289,114 @@ TEST(SceneFrames, SupersampledEdgesAreBlended) {
     EXPECT_NEAR(a.right, b.right, 1);
     EXPECT_NEAR(a.top, b.top, 1);
     EXPECT_NEAR(a.bottom, b.bottom, 1);
+}
+
+#ifndef _WIN32
+
+// Runs `body` in a forked child, which ends with _exit and so without the sanitizers' exit
+// checks (they would need threads the child may not have); true when it returned true.
+template <typename Body> bool inChild(Body body) {
+    const pid_t child = fork();
+    if (child == 0) _exit(body() ? 0 : 1);
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+// A process that may not start a single thread (a container with a pids limit of one) still
+// draws every frame, the same ones, on its own thread.
+TEST(SceneFrames, DrawsOnTheCallingThreadWhenNoThreadCanStart) {
+    auto scene = startedScene();
+    setWaveSetting(*scene, WaveSetting::Period, 10);
+    setWaveSetting(*scene, WaveSetting::Speed, 20);
+    chooseSurfaceColour(*scene, kRed);
+    SceneFrames reference(*scene, {}, FrameRun::Capture, 1);
+    const auto expected = allFrames(reference);
+    ASSERT_EQ(expected.size(), 18u);
+    SceneFrames frames(*scene, {}, FrameRun::Capture, 4);
+    EXPECT_TRUE(inChild([&] {
+        // The limit counts the processes of the real user, and binds root only as another user.
+        const rlimit one{1, 1};
+        if (setrlimit(RLIMIT_NPROC, &one) != 0) return false;
+        if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return false;
+        std::thread probe; // the limit holds: no thread can start
+        try {
+            probe = std::thread([] {});
+            probe.join();
+            return false;
+        } catch (const std::system_error&) {
+        }
+        int next = 0;
+        bool same = true;
+        const bool walked = frames.forEachFrame([&](int index, const FrameView& view) {
+            same = same && index == next++ &&
+                   std::equal(view.pixels, view.pixels + view.stride * view.height,
+                              expected[index].begin());
+            return true;
+        });
+        return walked && same && next == 18;
+    }));
+}
+
+// Under an address-space limit (ulimit -v) what is left of it bounds the memory counted on.
+TEST(SceneFrames, AvailableMemoryStaysUnderAnAddressSpaceLimit) {
+    const auto unlimited = availableMemoryBytes();
+    ASSERT_TRUE(unlimited.has_value()); // Linux tells what the machine has available
+    EXPECT_GT(*unlimited, 0u);
+    constexpr std::uint64_t kRoom = 256u << 20;
+    EXPECT_TRUE(inChild([] {
+        // The limit is set above what the process already holds, so that it can go on.
+        const long page = sysconf(_SC_PAGESIZE);
+        unsigned long long pages = 0;
+        if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(statm, "%llu", &pages) != 1) pages = 0;
+            std::fclose(statm);
+        }
+        if (pages == 0) return false;
+        const rlim_t limit = pages * page + kRoom;
+        const rlimit space{limit, limit};
+        if (setrlimit(RLIMIT_AS, &space) != 0) return false;
+        const auto left = availableMemoryBytes();
+        return left && *left <= kRoom;
+    }));
+}
+#endif
+
+TEST(SceneFrames, LanesInFlightFitInHalfTheMemoryAvailable) {
+    constexpr std::uint64_t MB = 1u << 20, GB = 1u << 30;
+    struct Case {
+        int threads, frames;
+        std::uint64_t laneBytes;
+        std::optional<std::uint64_t> available;
+        int lanes;
+    };
+    const Case cases[] = {
+        {4, 60, 10 * MB, 16 * GB, 4},          // memory to spare: the threads asked for
+        {64, 60, 630 * MB, 16 * GB, 13},       // scale 4, supersample 4: 8 GB / 630 MB
+        {64, 60, 630 * MB, std::nullopt, 60},  // unknown: no more than the frames
+        {8, 60, GB, GB, 1},                    // not even two: one, drawn all the same
+        {8, 60, GB, 0, 1},
+        {8, 3, MB, 16 * GB, 3},                // never more than the frames
+        {0, 60, MB, 16 * GB, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.threads << " threads, " << c.laneBytes << " bytes");
+        EXPECT_EQ(lanesInFlight(c.threads, c.frames, c.laneBytes, c.available), c.lanes);
+    }
+}
+
+// A lane's memory grows with the square of scale and supersampling: at --scale 4
+// --supersample 4 the supersampled drawing and its depth buffer take about 0.6 GB.
+TEST(SceneFrames, LaneBytesCountTheBuffersOfOneThread) {
+    auto scene = startedScene();
+    const std::uint64_t small = SceneFrames(*scene, {}, FrameRun::Capture, 1).laneBytes();
+    FrameLook large;
+    large.scale = 4, large.supersample = 4;
+    const std::uint64_t big = SceneFrames(*scene, large, FrameRun::Capture, 1).laneBytes();
+    EXPECT_GT(small, std::uint64_t{641 * 481 * 4 + 640 * 480 * 4});
+    EXPECT_LT(small, 4u << 20);
+    EXPECT_GT(big, std::uint64_t{600} << 20);
+    EXPECT_LT(big, std::uint64_t{700} << 20);
 }
 
 } // namespace
