@@ -13,6 +13,7 @@
 #include "imagefiles/bmp_writer.h"
 #include "imagefiles/captured_frame.h"
 #include "render/frame.h"
+#include "writer_test_support.h"
 
 static void PrintTo(const Colour& c, std::ostream* os) {
     *os << "(red " << int{c.red} << ", green " << int{c.green} << ", blue " << int{c.blue} << ")";
@@ -50,12 +51,8 @@ CapturedFrame uniformFrame(int width, int height, Colour c) {
 }
 
 Bytes encodeOrFail(const CapturedFrame& frame, int depth) {
-    Bytes bytes;
-    ByteSink out{bytes};
-    const EncodeResult result = encodeBmp(frame, depth, out);
-    EXPECT_TRUE(result.ok()) << depth << " bits: " << result.message;
-    EXPECT_TRUE(result.message.empty());
-    return bytes;
+    SCOPED_TRACE(testing::Message() << depth << " bits");
+    return encodedOrFail([&](ByteSink& out) { return encodeBmp(frame, depth, out); });
 }
 
 // Encodes into a sink that already holds a byte, which a refusal must leave alone.

@@ -19,6 +19,7 @@
 #include "animation_test_support.h"
 #include "file_test_support.h"
 #include "imagefiles/gif_writer.h"
+#include "writer_test_support.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -51,12 +52,7 @@ GifSettings settingsWith(int fps, bool transparent, bool dither) {
 }
 
 Bytes encodeOrFail(FrameSequence& frames, const GifSettings& settings) {
-    Bytes bytes;
-    ByteSink out{bytes};
-    const EncodeResult result = encodeGifAnimation(frames, settings, out);
-    EXPECT_TRUE(result.ok()) << result.message;
-    EXPECT_TRUE(result.message.empty());
-    return bytes;
+    return encodedOrFail([&](ByteSink& out) { return encodeGifAnimation(frames, settings, out); });
 }
 
 // ---- reading the file back with giflib's decoder ---------------------------------------------

@@ -16,6 +16,7 @@
 #include "imagefiles/jpeg_writer.h"
 #include "imagefiles/picture_file.h"
 #include "render/frame.h"
+#include "writer_test_support.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -38,12 +39,7 @@ CapturedFrame uniformFrame(int width, int height, std::uint32_t colour) {
 }
 
 Bytes encodeOrFail(const CapturedFrame& frame, int quality, bool progressive) {
-    Bytes bytes;
-    ByteSink out{bytes};
-    const EncodeResult result = encodeJpeg(frame, quality, progressive, out);
-    EXPECT_TRUE(result.ok()) << result.message;
-    EXPECT_TRUE(result.message.empty());
-    return bytes;
+    return encodedOrFail([&](ByteSink& out) { return encodeJpeg(frame, quality, progressive, out); });
 }
 
 // ---- the file's own markers ----------------------------------------------------------------

@@ -10,6 +10,7 @@
 
 #include "file_test_support.h"
 #include "imagefiles/png_writer.h"
+#include "writer_test_support.h"
 
 namespace {
 
@@ -75,12 +76,7 @@ struct PaddedFrame {
 };
 
 Bytes encodeOrFail(const FrameView& frame, bool transparent) {
-    Bytes bytes;
-    ByteSink out{bytes};
-    const EncodeResult result = encodePng(frame, transparent, out);
-    EXPECT_TRUE(result.ok()) << result.message;
-    EXPECT_TRUE(result.message.empty());
-    return bytes;
+    return encodedOrFail([&](ByteSink& out) { return encodePng(frame, transparent, out); });
 }
 
 // ---- pixels ----------------------------------------------------------------------------------

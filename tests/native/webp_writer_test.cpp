@@ -16,6 +16,7 @@
 #include "animation_test_support.h"
 #include "file_test_support.h"
 #include "imagefiles/webp_writer.h"
+#include "writer_test_support.h"
 
 namespace {
 
@@ -125,12 +126,7 @@ WebpSettings settingsOf(int quality, bool transparent, int fps = 25) {
 }
 
 Bytes encodeOrFail(FrameSequence& frames, const WebpSettings& settings) {
-    Bytes bytes;
-    ByteSink out{bytes};
-    const EncodeResult result = encodeWebpAnimation(frames, settings, out);
-    EXPECT_TRUE(result.ok()) << result.message;
-    EXPECT_TRUE(result.message.empty());
-    return bytes;
+    return encodedOrFail([&](ByteSink& out) { return encodeWebpAnimation(frames, settings, out); });
 }
 
 DecodedAnimation encodeAndDecode(FrameSequence& frames, const WebpSettings& settings) {
