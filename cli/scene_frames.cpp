@@ -23,8 +23,7 @@ double SceneFrames::phaseOf(int k) const {
     case FrameRun::Capture: {
         // Tick by tick, as the capture moves it: the phase is wrapped the same way.
         WaveState ticked = wave;
-        for (int tick = 0; tick < k; ++tick)
-            movePhase(ticked, phaseStep(ticked) * ticked.animationDirection);
+        for (int tick = 0; tick < k; ++tick) tickPhase(ticked);
         return ticked.wavePhase;
     }
     case FrameRun::Seamless: {

@@ -245,9 +245,15 @@ void stepAnimation(Scene& scene, int direction, int count) {
     recomputeFlag(scene.flag, scene.wave);
 }
 
+void tickPhase(WaveState& wave) { movePhase(wave, phaseStep(wave) * wave.animationDirection); }
+
 void advanceAnimation(Scene& scene) {
-    movePhase(scene.wave, phaseStep(scene.wave) * scene.wave.animationDirection);
+    tickPhase(scene.wave);
     recomputeFlag(scene.flag, scene.wave);
+}
+
+void setPlayDirection(Scene& scene, int direction) {
+    scene.wave.animationDirection = direction < 0 ? -1 : 1;
 }
 
 void showPhase(Scene& scene, double phase) { recomputeFlagAtPhase(scene.flag, scene.wave, phase); }

@@ -97,8 +97,12 @@ void recomputeScene(Scene& scene);
 // the speed for each, and recomputes once (the surface depends on the phase alone).
 void stepAnimation(Scene& scene, int direction, int count = 1);
 // One animation tick, also the step between two frames of a numbered capture: moves the phase
-// in the current direction and recomputes.
+// in the current direction (tickPhase) and recomputes.
 void advanceAnimation(Scene& scene);
+// The phase move of one tick alone, for working out where later ticks will be.
+void tickPhase(WaveState& wave);
+// The play commands' direction: +1 forward, -1 backward; the flag is not recomputed.
+void setPlayDirection(Scene& scene, int direction);
 // Shows the flag at any phase, whole or not, without changing the stored phase.
 void showPhase(Scene& scene, double phase);
 
