@@ -1,5 +1,7 @@
 #include "window_fixture.h"
 
+#include <cwchar>
+
 void MainWindowTest::SetUp() {
     resetSceneState();
     instance = GetModuleHandleW(nullptr);
@@ -10,25 +12,54 @@ void MainWindowTest::SetUp() {
 }
 
 namespace {
+// How long a step may wait for its window, or the command for its last window to close.
+constexpr DWORD kAnswerTimeoutMs = 10000;
+
 std::vector<DialogStep>* answering = nullptr;
 std::size_t nextStep = 0;
+DWORD waitingSince = 0;
+bool gaveUp = false;
+
+// Cancels the dialog or message box that has the say (the enabled one), so that a command whose
+// windows did not go as the steps expected returns and fails instead of hanging.
+BOOL CALLBACK cancelDialog(HWND window, LPARAM) {
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (IsWindowVisible(window) && IsWindowEnabled(window) &&
+        std::wcscmp(className, L"#32770") == 0)
+        PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    return TRUE;
+}
 
 void CALLBACK answerNext(HWND, UINT, UINT_PTR, DWORD) {
-    if (!answering || nextStep >= answering->size()) return;
-    HWND window = FindWindowW(nullptr, (*answering)[nextStep].title);
-    if (!window || !IsWindowVisible(window)) return;
-    (*answering)[nextStep++].act(window);
+    if (!answering) return;
+    if (nextStep < answering->size()) {
+        HWND window = FindWindowW(nullptr, (*answering)[nextStep].title);
+        if (window && IsWindowVisible(window)) {
+            (*answering)[nextStep++].act(window);
+            waitingSince = GetTickCount();
+            return;
+        }
+    }
+    if (GetTickCount() - waitingSince > kAnswerTimeoutMs) {
+        gaveUp = true;
+        EnumThreadWindows(GetCurrentThreadId(), cancelDialog, 0);
+    }
 }
 } // namespace
 
 void MainWindowTest::runWithAnswers(int id) {
     answering = &steps;
     nextStep = 0;
+    waitingSince = GetTickCount();
+    gaveUp = false;
     const UINT_PTR timer = SetTimer(nullptr, 0, 30, answerNext);
     command(id);
     KillTimer(nullptr, timer);
     answering = nullptr;
     EXPECT_EQ(nextStep, steps.size()) << "not every expected window appeared";
+    EXPECT_FALSE(gaveUp) << "a window was still open " << kAnswerTimeoutMs << " ms after the "
+                         << nextStep << " steps that ran; it was cancelled";
 }
 
 void MainWindowTest::TearDown() {

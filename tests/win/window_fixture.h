@@ -29,7 +29,8 @@ protected:
 
     void command(int id) { SendMessageW(main, WM_COMMAND, id, 0); }
     // Runs the command while a timer answers its modal windows with `steps`; every step must
-    // have found its window by the time the command returns.
+    // have found its window by the time the command returns. A window that does not come, or
+    // does not go, fails the test after a few seconds: the open dialogs are cancelled.
     void runWithAnswers(int id);
     std::vector<DialogStep> steps;
     SceneState& state() { return sceneState(); }
