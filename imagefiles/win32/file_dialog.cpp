@@ -1,8 +1,11 @@
 #include "file_dialog.h"
 
+#include <cderr.h>
+
 #include <algorithm>
 
 #include "app/shared_state.h"
+#include "messages.h"
 #include "toolwindows/tool_window.h"
 
 namespace {
@@ -28,7 +31,12 @@ int runFileDialog(HWND owner, FileDialog kind, const wchar_t* title, LPOFNHOOKPR
     dialog.lpfnHook = hook;
     if (kind == FileDialog::Save) dialog.Flags |= OFN_OVERWRITEPROMPT;
     const BOOL chosen = kind == FileDialog::Save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
-    if (!chosen) return -1;
+    if (!chosen) {
+        // A name longer than the buffer closes the dialog without a word from it.
+        if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL)
+            MessageBoxW(owner, kNameTooLongText, kErrorCaption, MB_OK);
+        return -1;
+    }
     s.filePath = path;
     return dialog.nFilterIndex == kBmpFile ? kBmpFile : kJpegFile;
 }

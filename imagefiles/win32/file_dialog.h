@@ -8,7 +8,8 @@
 // patterns, the type box on imageFileType, filePath (256 characters) as the proposed name, "jpg"
 // as the default extension, explorer style with a hook, the read-only box hidden, resizable.
 // Returns kJpegFile or kBmpFile as chosen in the type box, with filePath holding the chosen path,
-// or -1 when the dialog was cancelled or failed.
+// or -1 when the dialog was cancelled or failed; a name too long for filePath has been told to
+// the user.
 enum class FileDialog { Open, Save };
 int runFileDialog(HWND owner, FileDialog kind, const wchar_t* title, LPOFNHOOKPROC hook);
 

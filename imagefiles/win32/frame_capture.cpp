@@ -4,6 +4,7 @@
 
 #include "app/shared_state.h"
 #include "imagefiles/numbered_frames.h"
+#include "messages.h"
 #include "save_picture.h"
 
 namespace {
@@ -11,8 +12,6 @@ constexpr WPARAM kSimplePart = 255;
 constexpr wchar_t kWritingText[] = L"　書き込み中";
 constexpr wchar_t kClearedText[] = L"　　　　　　";
 constexpr std::size_t kNumberAndExtension = 3 + 4;
-constexpr wchar_t kErrorCaption[] = L"Error";
-constexpr wchar_t kNameTooLongText[] = L"ファイル名が長すぎます";
 
 void createBars(HWND mainWindow, int frames) {
     FrameCapture& c = sharedState().capture;

@@ -9,14 +9,13 @@
 #include "imagefiles/bmp_writer.h"
 #include "imagefiles/captured_frame.h"
 #include "imagefiles/jpeg_writer.h"
+#include "messages.h"
 #include "toolwindows/slider.h"
 #include "toolwindows/tool_window.h"
 
 namespace {
 constexpr wchar_t kSaveTitle[] = L"Vexarond 名前を付けて保存";
 constexpr wchar_t kDefaultName[] = L"SampleFlag";
-constexpr wchar_t kErrorCaption[] = L"Error";
-constexpr wchar_t kCannotWriteText[] = L"ファイル作成に失敗しました";
 constexpr wchar_t kJpegDialogName[] = L"JPEGDIALOG";
 constexpr wchar_t kBmpDialogName[] = L"SETCOLORDEPTHDIALOG";
 constexpr int kQualityPositions = kJpegQualityMax - kJpegQualityMin; // the slider: 0..40

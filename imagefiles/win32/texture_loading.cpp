@@ -5,10 +5,10 @@
 #include "app/shared_state.h"
 #include "file_dialog.h"
 #include "imagefiles/picture_file.h"
+#include "messages.h"
 
 namespace {
 constexpr wchar_t kOpenTitle[] = L"Vexarond ファイルを開く";
-constexpr wchar_t kErrorCaption[] = L"Error";
 
 UINT_PTR CALLBACK openHook(HWND hook, UINT message, WPARAM, LPARAM lParam) {
     centreWhenLaidOut(hook, message, lParam);

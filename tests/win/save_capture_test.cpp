@@ -284,3 +284,46 @@ TEST_F(SaveCaptureTest, DialogsOpenInTheMiddleOfTheDesktop) {
     }
     EXPECT_TRUE(files().empty());
 }
+
+// A name longer than the 255 characters the dialogs hand over (up to the 259 the dialog itself
+// takes): the dialog closes without a word. The user is told, and nothing is written or changed.
+TEST_F(SaveCaptureTest, NameTooLongForTheDialogIsTold) {
+    // A name of `length` characters in the test's folder.
+    const auto inFolder = [&](std::size_t length) {
+        const std::wstring stem = (folder / L"").wstring();
+        return stem + std::wstring(length - stem.size() - 4, L'b') + L".bmp";
+    };
+    struct Case {
+        const char* name;
+        int command;
+        const wchar_t* title;
+        int type;
+        std::wstring path;
+    };
+    const Case cases[] = {
+        {"save, a folder that is not there", IDM_SAVE_PICTURE, kSaveTitle, 1,
+         L"C:\\L\\" + std::wstring(250, L'b') + L".bmp"},
+        {"save, one character too many", IDM_SAVE_PICTURE, kSaveTitle, 1, inFolder(256)},
+        {"capture", IDM_CAPTURE_SERIES, kSaveTitle, 0, inFolder(259)},
+        {"open", IDM_CHOOSE_PICTURE, kOpenTitle, 1, inFolder(257)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        state().filePath = L"SampleFlag";
+        std::wstring told;
+        steps = {{c.title, [&](HWND d) { saveAs(d, c.type, c.path); }},
+                 {L"Error", [&](HWND box) {
+                      wchar_t text[64] = {};
+                      GetDlgItemTextW(box, 0xFFFF, text, 64); // a message box's text
+                      told = text;
+                      press(box, IDOK);
+                  }}};
+        run(c.command);
+        EXPECT_EQ(told, L"ファイル名が長すぎます");
+        EXPECT_EQ(state().filePath, L"SampleFlag");
+        EXPECT_EQ(state().imageFileType, 0);
+        EXPECT_EQ(state().captureRunning, 0);
+        EXPECT_FALSE(state().core.pictureLoaded());
+        EXPECT_TRUE(files().empty());
+    }
+}
