@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <string>
+
 #include "app/shared_state.h"
 #include "imagefiles/numbered_frames.h"
 #include "messages.h"
@@ -45,12 +47,12 @@ void endSeries() {
 }
 
 // The next frame's file: the number written into filePath at the number position, with the
-// extension of the series' type.
-void WriteNumberedFrame(std::size_t position, HWND owner) {
+// extension of the series' type. True when it was written.
+bool WriteNumberedFrame(std::size_t position) {
     SharedState& s = sharedState();
     const ImageFormat format = s.capture.captureFileType == kBmpFile ? ImageFormat::Bmp : ImageFormat::Jpeg;
     s.filePath = numberedFrameName(s.filePath, position, s.capture.captureFrameIndex + 1, format);
-    (void)writeDisplayedFrame(owner, s.filePath, s.capture.captureFileType);
+    return writeDisplayedFrame(s.filePath, s.capture.captureFileType);
 }
 } // namespace
 
@@ -92,7 +94,15 @@ bool captureStep(HWND mainWindow) {
         endSeries();
         return false;
     }
-    WriteNumberedFrame(c.captureNumberPos, mainWindow);
+    if (!WriteNumberedFrame(c.captureNumberPos)) {
+        // Where one frame cannot be written the next ones would fail alike, each with its own
+        // message: the series ends at this frame, the ones before it stay, and one message
+        // names it.
+        endSeries();
+        const std::wstring text = std::wstring(kCannotWriteText) + L"\n" + s.filePath;
+        MessageBoxW(mainWindow, text.c_str(), kErrorCaption, MB_OK);
+        return false;
+    }
     ++c.captureFrameIndex;
     SendMessageW(c.captureProgressBar, PBM_STEPIT, 0, 0);
     SetTimer(mainWindow, kAnimationTimer, kCaptureInterval, nullptr);

@@ -10,8 +10,9 @@
 void StartFrameCapture(HWND mainWindow);
 
 // The first part of a tick while a series runs: writes the shown frame as the next number and
-// returns true, or ends the series after the last one and returns false (the tick then stops
-// there: the animation stays stopped).
+// returns true, or ends the series after the last one, or at a frame that cannot be written
+// (told in one message), and returns false (the tick then stops there: the animation stays
+// stopped).
 bool captureStep(HWND mainWindow);
 
 // The status text that a series shows; the main window puts it back on every paint.

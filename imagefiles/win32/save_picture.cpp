@@ -109,14 +109,13 @@ INT_PTR CALLBACK bmpDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 
 int ChooseSaveFile(HWND owner) { return runFileDialog(owner, FileDialog::Save, kSaveTitle, saveHook); }
 
-bool writeDisplayedFrame(HWND owner, const std::wstring& path, int fileType) {
+bool writeDisplayedFrame(const std::wstring& path, int fileType) {
     const SharedState& s = sharedState();
     const CapturedFrame frame = captureFrame(displayedFrame());
     const WriteResult written =
         fileType == kBmpFile
             ? writeBmpFile(path, frame, s.save.bmpSaveDepth)
             : writeJpegFile(path, frame, kJpegQualityMin + s.save.jpegQualityPos, s.save.jpegProgressive);
-    if (!written.ok()) MessageBoxW(owner, kCannotWriteText, kErrorCaption, MB_OK);
     return written.ok();
 }
 
@@ -129,6 +128,7 @@ int SaveDisplayedPicture(HWND owner) {
     const DLGPROC procedure = type == kJpegFile ? jpegDialogProc : bmpDialogProc;
     if (DialogBoxParamW(s.programInstance, settings, owner, procedure, 0) != IDOK) return 0;
     if (s.captureRunning) return type;
-    (void)writeDisplayedFrame(owner, s.filePath, type);
+    if (!writeDisplayedFrame(s.filePath, type))
+        MessageBoxW(owner, kCannotWriteText, kErrorCaption, MB_OK);
     return 0;
 }

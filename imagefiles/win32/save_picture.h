@@ -17,6 +17,6 @@ int ChooseSaveFile(HWND owner);
 // chosen type (kJpegFile or kBmpFile) and nothing written.
 int SaveDisplayedPicture(HWND owner);
 
-// Writes the shown frame to `path` as the type says, with the save settings; a failure is
-// shown to the user. True when the file was written.
-bool writeDisplayedFrame(HWND owner, const std::wstring& path, int fileType);
+// Writes the shown frame to `path` as the type says, with the save settings. True when the file
+// was written; otherwise the caller tells the user.
+[[nodiscard]] bool writeDisplayedFrame(const std::wstring& path, int fileType);

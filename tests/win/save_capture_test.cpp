@@ -327,3 +327,66 @@ TEST_F(SaveCaptureTest, NameTooLongForTheDialogIsTold) {
         EXPECT_TRUE(files().empty());
     }
 }
+
+namespace {
+// Answers every "Error" message box with OK and keeps its text.
+std::vector<std::wstring> errorTexts;
+HWND lastAnswered = nullptr;
+void CALLBACK answerErrors(HWND, UINT, UINT_PTR, DWORD) {
+    HWND box = FindWindowW(L"#32770", L"Error");
+    if (!box || !IsWindowVisible(box) || box == lastAnswered) return;
+    lastAnswered = box;
+    wchar_t text[600] = {};
+    GetDlgItemTextW(box, 0xFFFF, text, 600);
+    errorTexts.push_back(text);
+    press(box, IDOK);
+}
+} // namespace
+
+// Frames from one number on cannot be written (a folder already has their names): the series
+// ends there with one message naming that frame, the frames before it stay, and the animation,
+// which played before, stays stopped.
+TEST_F(SaveCaptureTest, CaptureEndsAtTheFirstFrameThatCannotBeWritten) {
+    setWaveSetting(state().core, WaveSetting::Speed, 20);
+    setWaveSetting(state().core, WaveSetting::Period, 10);
+    ASSERT_EQ(state().core.wave.framesPerCycle, 18);
+    const auto frameName = [](int number) {
+        wchar_t name[32];
+        swprintf(name, 32, L"cycle%03d.bmp", number);
+        return std::wstring(name);
+    };
+    for (const int firstFailing : {1, 3}) {
+        SCOPED_TRACE(testing::Message() << "frames fail from " << firstFailing);
+        // Emptied, not removed: the dialog made it the current folder.
+        for (const auto& entry : fs::directory_iterator(folder)) fs::remove_all(entry.path());
+        for (int k = firstFailing; k <= 18; ++k)
+            fs::create_directory(folder / frameName(k));
+        command(IDM_PLAY_FORWARD);
+        steps = {{kSaveTitle, [&](HWND d) { saveAs(d, 1, (folder / L"cycle.bmp").wstring()); }},
+                 {kBmpTitle, [&](HWND d) { press(d, IDOK); }}};
+        run(IDM_CAPTURE_SERIES);
+        errorTexts.clear();
+        lastAnswered = nullptr;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 30, answerErrors);
+        EXPECT_TRUE(pumpUntil([&] { return state().captureRunning == 0; }, 15000));
+        pumpFor(300); // any further message box would show by now
+        KillTimer(nullptr, timer);
+
+        const std::wstring failed = (folder / frameName(firstFailing)).wstring();
+        EXPECT_EQ(errorTexts, std::vector<std::wstring>{L"ファイル作成に失敗しました\n" + failed});
+        std::vector<fs::path> written;
+        for (const auto& entry : fs::directory_iterator(folder))
+            if (entry.is_regular_file()) written.push_back(entry.path().filename());
+        std::sort(written.begin(), written.end());
+        std::vector<fs::path> expected;
+        for (int k = 1; k < firstFailing; ++k)
+            expected.push_back(frameName(k));
+        EXPECT_EQ(written, expected);
+        for (const fs::path& name : written)
+            EXPECT_TRUE(readPictureFile(folder / name).ok());
+        EXPECT_EQ(state().capture.captureStatusBar, nullptr);
+        const int phase = state().core.wave.wavePhase;
+        pumpFor(200);
+        EXPECT_EQ(state().core.wave.wavePhase, phase);
+    }
+}
