@@ -1,0 +1,40 @@
+# Run as a build step (cmake -P) for one library: fails when one of its files includes a header
+# from a project folder the library may not use, even where nothing from it is called.
+#   FILES    the library's sources and its folder's headers, ';'-separated
+#   FOLDERS  every project folder that holds code (geometry, render, ...)
+#   ALLOWED  the folders this library may include from: its own and those of what it links
+#   STAMP    written when every include is allowed
+cmake_minimum_required(VERSION 3.24)
+
+set(bad "")
+foreach(file IN LISTS FILES)
+  file(STRINGS "${file}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[\"<]([^\">]*)[\">].*$" "\\1" header "${line}")
+    foreach(folder IN LISTS FOLDERS)
+      string(LENGTH "${folder}/" length)
+      string(SUBSTRING "${header}" 0 ${length} start)
+      if(start STREQUAL "${folder}/")
+        # The longest matching folder decides: imagefiles/win32/x.h is in imagefiles/win32.
+        set(best "")
+        foreach(candidate IN LISTS FOLDERS)
+          string(LENGTH "${candidate}/" candidateLength)
+          string(SUBSTRING "${header}" 0 ${candidateLength} candidateStart)
+          string(LENGTH "${best}" bestLength)
+          if(candidateStart STREQUAL "${candidate}/" AND candidateLength GREATER bestLength)
+            set(best "${candidate}")
+          endif()
+        endforeach()
+        if(NOT best IN_LIST ALLOWED)
+          list(APPEND bad "${file}: #include \"${header}\" (${best}/ is not among: ${ALLOWED})")
+        endif()
+        break()
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+if(bad)
+  list(JOIN bad "\n  " text)
+  message(FATAL_ERROR "includes across the layers:\n  ${text}")
+endif()
+file(WRITE "${STAMP}" "")
