@@ -111,9 +111,12 @@ void onPaint(HWND window) {
 void onCommand(HWND window, int id) {
     SharedState& s = sharedState();
     ControlBoxState& box = s.controlBox;
+    // While a capture runs the main window ignores the animation and flag colour commands: the
+    // box then keeps nothing of them, or reopening it would do what was never done.
+    const bool heldBack = s.captureRunning != 0;
     for (const AnimationButton& b : kAnimationButtons) {
         if (b.id != id) continue;
-        box.animationCommand = b.command;
+        if (!heldBack) box.animationCommand = b.command;
         sendCommand(b.command);
     }
     if (id >= IDC_BACKGROUND_FIRST && id <= IDC_BACKGROUND_LAST) {
@@ -121,9 +124,13 @@ void onCommand(HWND window, int id) {
         sendCommand(backgroundCommandFor(id));
     }
     if (id >= IDC_SURFACE_FIRST && id <= IDC_SURFACE_WIREFRAME) {
-        s.surfaceChoiceButton = id;
-        box.surfaceCommand = surfaceCommandFor(id);
-        sendCommand(box.surfaceCommand);
+        if (!heldBack) {
+            s.surfaceChoiceButton = id;
+            box.surfaceCommand = surfaceCommandFor(id);
+        }
+        sendCommand(surfaceCommandFor(id));
+        // The clicked radio button checked itself; it shows the flag's choice instead.
+        CheckRadioButton(window, IDC_SURFACE_FIRST, IDC_SURFACE_WIREFRAME, s.surfaceChoiceButton);
     }
     if (id == IDC_CHOOSE_PICTURE) sendCommand(IDM_CHOOSE_PICTURE);
     if (id == IDC_FIT_TO_PICTURE) {

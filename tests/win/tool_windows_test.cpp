@@ -347,3 +347,53 @@ TEST_F(ToolWindowTest, FontsAreDeletedWhenTheirWindowCloses) {
         }
     }
 }
+
+namespace {
+// A real click on one of the control box's buttons: a radio button checks itself first.
+void clickButton(HWND window, int id) {
+    SendMessageW(GetDlgItem(window, id), BM_CLICK, 0, 0);
+}
+
+std::vector<int> checkedButtons(HWND window, int first, int last) {
+    std::vector<int> checked;
+    for (int id = first; id <= last; ++id)
+        if (IsDlgButtonChecked(window, id) == BST_CHECKED) checked.push_back(id);
+    return checked;
+}
+} // namespace
+
+// A capture holds the flag colour commands back. A flag colour clicked meanwhile does not stay
+// checked, and is not brought back when the box reopens; the background, which a capture lets
+// through, is shown and kept.
+TEST_F(ToolWindowTest, ControlBoxShowsTheFlagAsItIsAfterACaptureHeldItsColourBack) {
+    state().captureRunning = 1;
+    clickButton(box(), IDC_SURFACE_FIRST + kRed);
+    clickButton(box(), IDC_BACKGROUND_FIRST + kGreen);
+    state().captureRunning = 0;
+    for (const char* when : {"after the capture", "reopened"}) {
+        SCOPED_TRACE(when);
+        EXPECT_EQ(state().core.displayMode, DisplayMode::Wireframe);
+        EXPECT_EQ(state().surfaceChoiceButton, IDC_SURFACE_WIREFRAME);
+        EXPECT_EQ(checkedButtons(box(), IDC_SURFACE_FIRST, IDC_SURFACE_WIREFRAME),
+                  std::vector<int>{IDC_SURFACE_WIREFRAME});
+        EXPECT_EQ(state().core.background, (Colour{0, 255, 0}));
+        EXPECT_EQ(checkedButtons(box(), IDC_BACKGROUND_FIRST, IDC_BACKGROUND_LAST),
+                  std::vector<int>{IDC_BACKGROUND_FIRST + kGreen});
+        reopen(box(), IDM_CONTROL_WINDOW);
+    }
+}
+
+// An animation button pressed while a capture runs does nothing, then or when the box reopens.
+TEST_F(ToolWindowTest, AnimationButtonsACaptureHeldBackAreNotRemembered) {
+    for (const int button :
+         {IDC_PLAY_FORWARD, IDC_PLAY_BACKWARD, IDC_STEP_FORWARD, IDC_STEP_BACKWARD}) {
+        SCOPED_TRACE(button);
+        const int phase = state().core.wave.wavePhase;
+        state().captureRunning = 1;
+        clickButton(box(), button);
+        state().captureRunning = 0;
+        reopen(box(), IDM_CONTROL_WINDOW);
+        pumpFor(150); // six ticks, were it playing
+        EXPECT_EQ(state().core.wave.wavePhase, phase);
+    }
+}
