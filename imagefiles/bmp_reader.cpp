@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstddef>
+#include <cstring>
+#include <vector>
 #include <new>
 #include <string>
 
@@ -22,6 +24,7 @@ constexpr std::uint32_t kCompressionNone = 0;      // BI_RGB
 constexpr std::uint32_t kCompressionBitFields = 3; // BI_BITFIELDS
 constexpr std::uint64_t kRowAlignment = 4;
 constexpr int kPictureBytesPerPixel = 4;
+constexpr std::size_t kRowBatchBytes = std::size_t{1} << 20;
 
 std::uint16_t read16(std::span<const std::uint8_t> b, std::size_t at) {
     return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
@@ -86,12 +89,14 @@ struct BmpLayout {
     int bitCount = 0;
     std::size_t pixelOffset = 0;
     std::size_t rowStride = 0;
+    std::uint64_t pixelBytes = 0; // from the first row's start to the last row's last pixel
     const WordLayout* words = &k555;
     ByteLayout bytes = kPlain32;
 };
 
-// Checks the headers in file order; on success `layout` holds what the rows need.
-PictureResult readLayout(std::span<const std::uint8_t> file, BmpLayout& layout) {
+// Checks the headers in file order; on success `layout` holds what the rows need. The rows
+// themselves need not be there yet.
+PictureResult readHeaders(std::span<const std::uint8_t> file, BmpLayout& layout) {
     if (!startsAsBmp(file)) return pictureFailure(PictureError::NotBmp);
     if (file.size() < kInfoHeaderAt + 4) return pictureFailure(PictureError::TruncatedHeader);
     const std::uint32_t headerSize = read32(file, kInfoHeaderAt); // biSize
@@ -141,13 +146,12 @@ PictureResult readLayout(std::span<const std::uint8_t> file, BmpLayout& layout) 
         }
     }
 
-    if (std::uint64_t{static_cast<std::uint32_t>(width)} * layout.height * kPictureBytesPerPixel >
-        kMaxPictureBytes)
+    if (!pictureSizeAllowed(static_cast<std::uint32_t>(width), layout.height))
         return pictureFailure(PictureError::PictureTooLarge,
                               std::to_string(width) + " x " + std::to_string(layout.height));
 
     const std::uint32_t pixelOffset = read32(file, 10); // bfOffBits
-    if (pixelOffset < headersEnd || pixelOffset > file.size())
+    if (pixelOffset < headersEnd)
         return pictureFailure(PictureError::BadPixelOffset, std::to_string(pixelOffset));
     layout.pixelOffset = pixelOffset;
 
@@ -155,24 +159,36 @@ PictureResult readLayout(std::span<const std::uint8_t> file, BmpLayout& layout) 
     const std::uint64_t rowBytes =
         std::uint64_t{static_cast<std::uint32_t>(width)} * (bitCount / 8);
     const std::uint64_t rowStride = (rowBytes + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
-    const std::uint64_t needed = rowStride * (layout.height - 1) + rowBytes;
-    const std::uint64_t present = file.size() - pixelOffset;
-    if (present < needed)
-        return pictureFailure(PictureError::TruncatedPixels,
-                              std::to_string(present) + " of " + std::to_string(needed) + " bytes");
     layout.rowStride = static_cast<std::size_t>(rowStride);
+    layout.pixelBytes = rowStride * (layout.height - 1) + rowBytes;
     return {};
 }
 
-// Converts each file row into its picture row; the picture is bottom row first, as a bottom-up
-// file is, so only a top-down file's rows change places.
+// The headers, then whether the file holds every row: nothing is made for rows that are not there.
+PictureResult readLayout(std::span<const std::uint8_t> file, BmpLayout& layout) {
+    PictureResult headers = readHeaders(file, layout);
+    if (!headers.ok()) return headers;
+    if (layout.pixelOffset > file.size())
+        return pictureFailure(PictureError::BadPixelOffset, std::to_string(layout.pixelOffset));
+    const std::uint64_t present = file.size() - layout.pixelOffset;
+    if (present < layout.pixelBytes)
+        return pictureFailure(PictureError::TruncatedPixels, std::to_string(present) + " of " +
+                                                                 std::to_string(layout.pixelBytes) +
+                                                                 " bytes");
+    return {};
+}
+
+// Converts `count` file rows from file row `first` on (their bytes at `rows`, a row stride
+// apart) into their picture rows; the picture is bottom row first, as a bottom-up file is, so
+// only a top-down file's rows change places.
 template <int FileBytesPerPixel, typename ConvertPixel>
-void convertRows(std::span<const std::uint8_t> file, const BmpLayout& layout, TextureImage& picture,
-                 ConvertPixel convert) {
+void convertRows(const std::uint8_t* rows, int first, int count, const BmpLayout& layout,
+                 TextureImage& picture, ConvertPixel convert) {
     const std::size_t pictureRowBytes =
         static_cast<std::size_t>(layout.width) * kPictureBytesPerPixel;
-    for (int fileRow = 0; fileRow < layout.height; ++fileRow) {
-        const std::uint8_t* in = file.data() + layout.pixelOffset + fileRow * layout.rowStride;
+    for (int fileRow = first; fileRow < first + count; ++fileRow) {
+        const std::uint8_t* in =
+            rows + static_cast<std::size_t>(fileRow - first) * layout.rowStride;
         const int row = layout.topDown ? layout.height - 1 - fileRow : fileRow;
         std::uint8_t* out = picture.pixels.data() + row * pictureRowBytes;
         for (int column = 0; column < layout.width; ++column) {
@@ -183,47 +199,126 @@ void convertRows(std::span<const std::uint8_t> file, const BmpLayout& layout, Te
     }
 }
 
-void convertPixels(std::span<const std::uint8_t> file, const BmpLayout& layout,
+void convertPixels(const std::uint8_t* rows, int first, int count, const BmpLayout& layout,
                    TextureImage& picture) {
     switch (layout.bitCount) {
     case 16: {
         const WordLayout w = *layout.words;
-        convertRows<2>(file, layout, picture, [w](const std::uint8_t* in, std::uint8_t* out) {
-            const unsigned word = in[0] | in[1] << 8;
-            out[0] = static_cast<std::uint8_t>((word & w.masks.blue) * w.blueScale);
-            out[1] =
-                static_cast<std::uint8_t>(((word & w.masks.green) >> w.greenShift) * w.greenScale);
-            out[2] = static_cast<std::uint8_t>(((word & w.masks.red) >> w.redShift) * w.redScale);
-            out[3] = 0;
-        });
+        convertRows<2>(
+            rows, first, count, layout, picture, [w](const std::uint8_t* in, std::uint8_t* out) {
+                const unsigned word = in[0] | in[1] << 8;
+                out[0] = static_cast<std::uint8_t>((word & w.masks.blue) * w.blueScale);
+                out[1] = static_cast<std::uint8_t>(((word & w.masks.green) >> w.greenShift) *
+                                                   w.greenScale);
+                out[2] =
+                    static_cast<std::uint8_t>(((word & w.masks.red) >> w.redShift) * w.redScale);
+                out[3] = 0;
+            });
         break;
     }
     case 24:
-        convertRows<3>(file, layout, picture, [](const std::uint8_t* in, std::uint8_t* out) {
-            out[0] = in[0], out[1] = in[1], out[2] = in[2], out[3] = 0;
-        });
+        convertRows<3>(rows, first, count, layout, picture,
+                       [](const std::uint8_t* in, std::uint8_t* out) {
+                           out[0] = in[0], out[1] = in[1], out[2] = in[2], out[3] = 0;
+                       });
         break;
     case 32: {
         const ByteLayout b = layout.bytes;
-        convertRows<4>(file, layout, picture, [b](const std::uint8_t* in, std::uint8_t* out) {
-            out[0] = in[b.blue], out[1] = in[b.green], out[2] = in[b.red], out[3] = 0;
-        });
+        convertRows<4>(
+            rows, first, count, layout, picture, [b](const std::uint8_t* in, std::uint8_t* out) {
+                out[0] = in[b.blue], out[1] = in[b.green], out[2] = in[b.red], out[3] = 0;
+            });
         break;
     }
     }
 }
 
+// The bytes of a file read in order: first those already in memory, then those `readMore` gives.
+class FileBytes {
+  public:
+    FileBytes(std::span<const std::uint8_t> start, const ReadMoreBytes& readMore)
+        : start_(start), readMore_(readMore) {}
+
+    // Fills `to` with the next `count` bytes; false when the file gives fewer.
+    bool next(std::uint8_t* to, std::size_t count) {
+        const std::size_t held = std::min(count, start_.size() - std::min(at_, start_.size()));
+        if (held != 0) std::memcpy(to, start_.data() + at_, held);
+        at_ += held;
+        if (held == count) return true;
+        const std::size_t more = readMore_(to + held, count - held);
+        at_ += more;
+        return more == count - held;
+    }
+    // Steps over bytes up to `offset` from the start of the file.
+    bool skipTo(std::uint64_t offset) {
+        std::uint8_t scratch[4096];
+        while (at_ < offset) {
+            const auto step =
+                static_cast<std::size_t>(std::min<std::uint64_t>(offset - at_, sizeof scratch));
+            if (!next(scratch, step)) return false;
+        }
+        return true;
+    }
+
+  private:
+    std::span<const std::uint8_t> start_;
+    const ReadMoreBytes& readMore_;
+    std::uint64_t at_ = 0;
+};
+
 } // namespace
+
+std::optional<std::uint64_t> bmpBytesOfUse(std::span<const std::uint8_t> start) {
+    BmpLayout layout;
+    const PictureResult headers = readHeaders(start, layout);
+    if (headers.error == PictureError::TruncatedHeader) return std::nullopt;
+    if (!headers.ok()) return 0;
+    return layout.pixelOffset + layout.pixelBytes;
+}
 
 PictureResult readBmpPicture(std::span<const std::uint8_t> file) try {
     BmpLayout layout;
     PictureResult result = readLayout(file, layout);
     if (!result.ok()) return result;
-    result.picture.pixels.resize(static_cast<std::size_t>(layout.width) * layout.height *
-                                 kPictureBytesPerPixel);
-    result.picture.width = layout.width;
-    result.picture.height = layout.height;
-    convertPixels(file, layout, result.picture);
+    if (!makePicture(result.picture, layout.width, layout.height))
+        return pictureFailure(PictureError::OutOfMemory);
+    convertPixels(file.data() + layout.pixelOffset, 0, layout.height, layout, result.picture);
+    return result;
+} catch (const std::bad_alloc&) {
+    return pictureFailure(PictureError::OutOfMemory);
+}
+
+PictureResult readBmpPicture(std::span<const std::uint8_t> start, std::uint64_t fileSize,
+                             const ReadMoreBytes& readMore) try {
+    BmpLayout layout;
+    PictureResult result = readHeaders(start, layout);
+    if (!result.ok()) return result;
+    // The file's size tells whether every row is there before the picture is made.
+    if (layout.pixelOffset > fileSize)
+        return pictureFailure(PictureError::BadPixelOffset, std::to_string(layout.pixelOffset));
+    if (fileSize - layout.pixelOffset < layout.pixelBytes)
+        return pictureFailure(PictureError::TruncatedPixels,
+                              std::to_string(fileSize - layout.pixelOffset) + " of " +
+                                  std::to_string(layout.pixelBytes) + " bytes");
+    if (!makePicture(result.picture, layout.width, layout.height))
+        return pictureFailure(PictureError::OutOfMemory);
+
+    FileBytes bytes(start, readMore);
+    if (!bytes.skipTo(layout.pixelOffset)) return pictureFailure(PictureError::CannotRead);
+    // Whole rows a batch, about a megabyte; the last row needs no fill.
+    const int batchRows =
+        static_cast<int>(std::max<std::size_t>(1, kRowBatchBytes / layout.rowStride));
+    std::vector<std::uint8_t> batch(static_cast<std::size_t>(batchRows) * layout.rowStride);
+    const std::size_t lastRowBytes = static_cast<std::size_t>(
+        layout.pixelBytes - std::uint64_t{layout.rowStride} * (layout.height - 1));
+    for (int first = 0; first < layout.height; first += batchRows) {
+        const int count = std::min(batchRows, layout.height - first);
+        const bool last = first + count == layout.height;
+        const std::size_t size =
+            (count - 1) * layout.rowStride + (last ? lastRowBytes : layout.rowStride);
+        if (!bytes.next(batch.data(), size)) return pictureFailure(PictureError::CannotRead);
+        convertPixels(batch.data(), first, count, layout, result.picture);
+    }
     return result;
 } catch (const std::bad_alloc&) {
     return pictureFailure(PictureError::OutOfMemory);

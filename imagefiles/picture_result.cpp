@@ -1,5 +1,13 @@
 #include "picture_result.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace {
 
 struct ErrorTexts {
@@ -36,10 +44,14 @@ constexpr ErrorTexts kTexts[] = {
      L"ビットマップの画素データが足りません"},
     {PictureError::PictureTooLarge, "the picture is larger than 16384 x 16384 pixels",
      L"画像が大きすぎます"},
+    {PictureError::TooLittleData, "the file's data cannot fill the picture it claims",
+     L"画像データが足りません"},
     {PictureError::NotJpeg, "not a JPEG file", L"JPEGではありません"},
     {PictureError::DamagedJpeg, "damaged JPEG data", L"JPEGファイルが壊れています"},
     {PictureError::UnsupportedJpegColour, "only grey, YCbCr and RGB JPEG pictures are supported",
      L"グレー、カラーのJPEGのみ対応です。"},
+    {PictureError::UnsupportedJpegCoding, "arithmetic-coded JPEG files are not supported",
+     L"算術符号化のJPEGには対応していません"},
     {PictureError::TooManyScans, "the JPEG file has too many scans",
      L"JPEGのスキャン数が多すぎます"},
     {PictureError::NotPng, "not a PNG file", L"PNGではありません"},
@@ -70,4 +82,27 @@ PictureResult pictureFailure(PictureError error, const std::string& details) {
     result.message = pictureErrorEnglish(error);
     if (!details.empty()) result.message += ": " + details;
     return result;
+}
+
+bool makePicture(TextureImage& picture, int width, int height) noexcept {
+    const std::size_t bytes = static_cast<std::size_t>(width) * height * 4;
+    try {
+        picture.pixels.clear();
+        picture.pixels.reserve(bytes);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+#if defined(__linux__)
+    // A large picture is mostly the time of its page faults, one for every 4 KiB first written;
+    // 2 MiB pages, where the system has them to give, take a fraction of it.
+    constexpr std::uintptr_t kLargePage = std::uintptr_t{1} << 21;
+    const auto start = reinterpret_cast<std::uintptr_t>(picture.pixels.data());
+    const std::uintptr_t first = (start + kLargePage - 1) & ~(kLargePage - 1);
+    const std::uintptr_t end = (start + bytes) & ~(kLargePage - 1);
+    if (first < end) (void)::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+#endif
+    picture.pixels.assign(bytes, 0); // within the capacity reserved: cannot throw
+    picture.width = width;
+    picture.height = height;
+    return true;
 }

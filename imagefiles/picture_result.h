@@ -24,19 +24,31 @@ enum class PictureError {
     UnsupportedBitFields,   // bit-field masks in a layout this reader does not read
     BadPixelOffset,         // the pixel rows would start inside the headers or past the end
     TruncatedPixels,        // fewer pixel bytes than the rows need
-    PictureTooLarge,        // more than kMaxPictureBytes of pixels
+    PictureTooLarge,        // a side over kMaxPictureSide, or more than the byte limit
+    TooLittleData,          // the file's data cannot fill the picture its header claims
     NotJpeg,                // the JPEG reader's input does not start with FF D8 FF
     DamagedJpeg,            // the JPEG library gave up on the data
     UnsupportedJpegColour,  // CMYK, YCCK or another colour space than grey, YCbCr or RGB
-    TooManyScans,           // more scans than kMaxJpegScans
+    UnsupportedJpegCoding,  // arithmetic coding
+    TooManyScans,           // more scans, or more work in them, than JpegLimits allows
     NotPng,                 // the PNG reader's input does not start with the PNG signature
     DamagedPng,             // libpng gave up on the data
     UnsupportedPng,         // a build without the PNG library
     OutOfMemory,
 };
 
-// The largest picture the readers make: 16384 x 16384 pixels of 4 bytes (1 GiB).
-inline constexpr std::uint64_t kMaxPictureBytes = std::uint64_t{16384} * 16384 * 4;
+// The largest picture every reader makes: at most 16384 pixels a side, so 16384 x 16384 pixels
+// of 4 bytes (1 GiB) at most.
+inline constexpr std::uint32_t kMaxPictureSide = 16384;
+inline constexpr std::uint64_t kMaxPictureBytes =
+    std::uint64_t{kMaxPictureSide} * kMaxPictureSide * 4;
+
+// Whether a picture of width x height is within the limits that every reader keeps: each side at
+// most kMaxPictureSide, and at most `maxBytes` of pixels (a fuzzing run lowers it).
+[[nodiscard]] constexpr bool pictureSizeAllowed(std::uint64_t width, std::uint64_t height,
+                                                std::uint64_t maxBytes = kMaxPictureBytes) {
+    return width <= kMaxPictureSide && height <= kMaxPictureSide && width * height * 4 <= maxBytes;
+}
 
 // What reading a picture came to: a complete picture, or an error and no picture at all.
 struct [[nodiscard]] PictureResult {
@@ -54,3 +66,8 @@ struct [[nodiscard]] PictureResult {
 
 // A failed result: the error's English text, followed by ": details" when there are any.
 [[nodiscard]] PictureResult pictureFailure(PictureError error, const std::string& details = {});
+
+// Makes `picture` width x height pixels, every byte 0, for a reader to fill; false, and no
+// picture, when memory runs out. Never throws: the JPEG and PNG readers call it between their
+// libraries' frames.
+[[nodiscard]] bool makePicture(TextureImage& picture, int width, int height) noexcept;

@@ -1,5 +1,6 @@
 #include "png_reader.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstddef>
 #include <cstring>
@@ -18,12 +19,14 @@
 namespace {
 
 constexpr int kPictureBytesPerPixel = 4;
-// A side longer than this is refused even within the byte limit: the error's text promises
-// 16384 x 16384 at most, and a 1 x 100000 strip is no texture.
-constexpr png_uint_32 kMaxSide = 16384;
 // The format's own largest side; past it libpng calls the header damaged. Below it the size is
 // this reader's to judge, so a huge claimed picture is "too large", not "damaged".
 constexpr png_uint_32 kMaxFormatSide = 0x7FFFFFFF;
+// The most that one byte of deflate data can give: its longest copy, 258 bytes, takes two bits at
+// least (a length code and a distance code of a bit each), so 4 x 258 bytes a byte.
+constexpr std::uint64_t kMostInflatedPerByte = 4 * 258;
+constexpr std::size_t kSignatureSize = 8;
+constexpr std::size_t kChunkOverhead = 12; // length, type and CRC
 
 // One decoding's state, shared with libpng's callbacks. It lives in readPngPicture's frame,
 // outside the function that holds the jump target, so what was written into it before a jump is
@@ -36,6 +39,8 @@ struct PngDecoder {
     png_infop info = nullptr;
     png_uint_32 width = 0;
     png_uint_32 height = 0;
+    std::uint64_t rowBytesNeeded = 0; // the filtered rows that the image data must inflate to
+    std::uint64_t imageDataBytes = 0; // the compressed image data the file holds
     PictureError failure = PictureError::None;
     char libraryMessage[128] = {};
 
@@ -87,17 +92,38 @@ void readInput(png_structp png, png_bytep out, std::size_t length) {
     decoder.at += length;
 }
 
-// Makes room for the whole picture; false, and no picture, when memory runs out. Never throws:
-// an exception must not cross libpng's frames.
-bool makeRoom(TextureImage& picture, png_uint_32 width, png_uint_32 height) noexcept {
-    try {
-        picture.pixels.assign(std::size_t{width} * height * kPictureBytesPerPixel, 0);
-    } catch (const std::bad_alloc&) {
-        return false;
+// The bytes the image data inflates to: each row of each pass with its filter byte in front.
+// An interlaced file's empty passes have no rows at all.
+std::uint64_t filteredBytes(png_structp png, png_infop info, png_uint_32 width,
+                            png_uint_32 height) {
+    const std::uint64_t bitsPerPixel =
+        std::uint64_t{png_get_bit_depth(png, info)} * png_get_channels(png, info);
+    const auto rowsOf = [&](std::uint64_t columns, std::uint64_t rows) -> std::uint64_t {
+        if (columns == 0 || rows == 0) return 0;
+        return rows * (1 + (columns * bitsPerPixel + 7) / 8);
+    };
+    if (png_get_interlace_type(png, info) == PNG_INTERLACE_NONE) return rowsOf(width, height);
+    std::uint64_t total = 0;
+    for (int pass = 0; pass < 7; ++pass)
+        total += rowsOf(PNG_PASS_COLS(width, pass), PNG_PASS_ROWS(height, pass));
+    return total;
+}
+
+// The compressed image data in the file: every IDAT chunk's data, as far as the file holds it.
+std::uint64_t imageDataIn(const std::uint8_t* data, std::size_t size) {
+    constexpr char kImageData[4] = {'I', 'D', 'A', 'T'};
+    constexpr char kEnd[4] = {'I', 'E', 'N', 'D'};
+    std::uint64_t total = 0;
+    for (std::size_t at = kSignatureSize; size - at >= 8;) {
+        const std::uint64_t length =
+            std::uint64_t{data[at]} << 24 | data[at + 1] << 16 | data[at + 2] << 8 | data[at + 3];
+        const std::uint64_t held = std::min<std::uint64_t>(length, size - at - 8);
+        if (std::memcmp(data + at + 4, kImageData, 4) == 0) total += held;
+        if (std::memcmp(data + at + 4, kEnd, 4) == 0 || held < length || size - at - 8 - held < 4)
+            break;
+        at += kChunkOverhead + static_cast<std::size_t>(length);
     }
-    picture.width = static_cast<int>(width);
-    picture.height = static_cast<int>(height);
-    return true;
+    return total;
 }
 
 // Decodes into `picture`. libpng's errors and every refusal jump back to the recovery point,
@@ -124,10 +150,13 @@ PictureError decode(PngDecoder* decoder, std::uint64_t maxPictureBytes, TextureI
 
     decoder->width = png_get_image_width(png, info);
     decoder->height = png_get_image_height(png, info);
-    const std::uint64_t pictureBytes =
-        std::uint64_t{decoder->width} * decoder->height * kPictureBytesPerPixel;
-    if (decoder->width > kMaxSide || decoder->height > kMaxSide || pictureBytes > maxPictureBytes)
+    if (!pictureSizeAllowed(decoder->width, decoder->height, maxPictureBytes))
         abandon(png, PictureError::PictureTooLarge);
+    // Data that cannot inflate to the rows it claims is refused before the picture is made.
+    decoder->rowBytesNeeded = filteredBytes(png, info, decoder->width, decoder->height);
+    decoder->imageDataBytes = imageDataIn(decoder->data, decoder->size);
+    if (decoder->rowBytesNeeded > kMostInflatedPerByte * decoder->imageDataBytes)
+        abandon(png, PictureError::TooLittleData);
 
     // tRNS counts only where libpng took it: it drops one on a type that has an alpha channel.
     const bool hasAlpha = (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA) != 0 ||
@@ -150,7 +179,7 @@ PictureError decode(PngDecoder* decoder, std::uint64_t maxPictureBytes, TextureI
         png_get_rowbytes(png, info) != rowBytes)
         png_error(png, "unexpected row layout after conversion");
 
-    if (!makeRoom(*picture, decoder->width, decoder->height))
+    if (!makePicture(*picture, static_cast<int>(decoder->width), static_cast<int>(decoder->height)))
         abandon(png, PictureError::OutOfMemory);
     picture->hasAlpha = hasAlpha;
     // Each pass of an interlaced file visits every row and puts its own pixels in place; the
@@ -181,6 +210,11 @@ PictureResult readPngPicture(std::span<const std::uint8_t> file, const PngLimits
     case PictureError::PictureTooLarge:
         return pictureFailure(error, std::to_string(decoder.width) + " x " +
                                          std::to_string(decoder.height));
+    case PictureError::TooLittleData:
+        return pictureFailure(
+            error, std::to_string(decoder.imageDataBytes) + " bytes of image data inflate to " +
+                       std::to_string(kMostInflatedPerByte * decoder.imageDataBytes) +
+                       " at most, the rows need " + std::to_string(decoder.rowBytesNeeded));
     default: return pictureFailure(error);
     }
 }

@@ -26,6 +26,7 @@ struct PngLimits {
 // ancillary chunk. When the file has any transparency (an alpha channel or a tRNS chunk) the
 // picture's fourth bytes hold each pixel's opacity and hasAlpha is set; otherwise they are 0.
 // Files that are damaged or cut short anywhere up to their end chunk, and pictures over the size
-// limit or over 16384 pixels a side, are refused, with no picture.
+// limits, are refused, with no picture. So, before the picture is made, is a file whose image data
+// is too short to inflate to the rows it claims (deflate gives 1032 bytes a byte at most).
 [[nodiscard]] PictureResult readPngPicture(std::span<const std::uint8_t> file,
                                            const PngLimits& limits = {});

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -331,6 +334,99 @@ std::vector<Refusal> refusals() {
         {"16384 x 16384", file([](BmpFields& f) { f.width = 16384, f.height = 16384; }),
          PictureError::TruncatedPixels},
     };
+}
+
+// The bytes of `file` after the first `from`, handed out in order as a file gives them; `limit`
+// stops them short, as a file that shrank would.
+struct ByteFeed {
+    const Bytes& file;
+    std::size_t at;
+    std::size_t limit;
+    int calls = 0;
+
+    std::size_t operator()(std::uint8_t* to, std::size_t count) {
+        ++calls;
+        const std::size_t given = std::min(count, std::min(limit, file.size()) - at);
+        std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(at), given, to);
+        at += given;
+        return given;
+    }
+};
+
+PictureResult readInBatches(const Bytes& file, std::size_t startSize, std::size_t limit) {
+    ByteFeed feed{file, startSize, limit};
+    return readBmpPicture(std::span(file).first(startSize), file.size(),
+                          [&feed](std::uint8_t* to, std::size_t count) { return feed(to, count); });
+}
+
+TEST(BmpReader, ReadInBatchesGivesThePictureReadFromMemory) {
+    // Rows with fill (an odd width at 24 and 16 bits), more rows than one batch holds (a
+    // megabyte), top-down, and pixels that start past the first bytes held.
+    std::mt19937 random(5);
+    const auto noise = [&random](std::size_t count) {
+        Bytes bytes(count);
+        for (std::uint8_t& b : bytes)
+            b = static_cast<std::uint8_t>(random());
+        return bytes;
+    };
+    BmpFields wide;
+    wide.width = 1001;
+    wide.height = 700; // 3004-byte rows: 2.1 MB
+    BmpFields topDown16;
+    topDown16.width = 333;
+    topDown16.height = -90;
+    topDown16.bitCount = 16;
+    BmpFields offset32;
+    offset32.width = 64;
+    offset32.height = 64;
+    offset32.bitCount = 32;
+    Bytes gap = noise(70000); // bytes a writer put before the rows
+    Bytes gapAndRows = gap;
+    const Bytes rows32 = noise(64 * 64 * 4);
+    gapAndRows.insert(gapAndRows.end(), rows32.begin(), rows32.end());
+    offset32.pixelOffset = 54 + 70000;
+    struct Case {
+        const char* name;
+        Bytes file;
+    };
+    const Case cases[] = {
+        {"24 bits, rows with fill", buildBmp(wide, noise(3004 * 700))},
+        {"16 bits, top-down", buildBmp(topDown16, noise(668 * 90))},
+        {"32 bits, rows far from the headers", buildBmp(offset32, gapAndRows)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const PictureResult whole = readBmpPicture(c.file);
+        ASSERT_TRUE(whole.ok()) << whole.message;
+        for (const std::size_t start : {kBmpHeadersAtMost, std::size_t{65536}}) {
+            SCOPED_TRACE(start);
+            const PictureResult batches = readInBatches(c.file, start, c.file.size());
+            ASSERT_TRUE(batches.ok()) << batches.message;
+            EXPECT_EQ(batches.picture.width, whole.picture.width);
+            EXPECT_EQ(batches.picture.height, whole.picture.height);
+            EXPECT_TRUE(batches.picture.pixels == whole.picture.pixels);
+        }
+    }
+}
+
+TEST(BmpReader, ReadInBatchesRefusesRowsThatAreNotThere) {
+    BmpFields f;
+    f.width = 100;
+    f.height = 100;
+    const Bytes file = buildBmp(f, Bytes(300 * 100, 7));
+    // Too small by its size: refused before any row is asked for.
+    ByteFeed feed{file, kBmpHeadersAtMost, file.size()};
+    const ReadMoreBytes readMore = [&feed](std::uint8_t* to, std::size_t count) {
+        return feed(to, count);
+    };
+    expectRefusal(
+        readBmpPicture(std::span(file).first(kBmpHeadersAtMost), file.size() - 1, readMore),
+        PictureError::TruncatedPixels);
+    EXPECT_EQ(feed.calls, 0);
+    // Its size promised them, but the file ends early (it shrank while it was read).
+    expectRefusal(readInBatches(file, kBmpHeadersAtMost, file.size() - 1),
+                  PictureError::CannotRead);
+    expectRefusal(readInBatches(file, kBmpHeadersAtMost, 1000), PictureError::CannotRead);
 }
 
 TEST(BmpReader, RefusesFilesThatCannotBeReadSafely) {

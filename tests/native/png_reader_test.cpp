@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "imagefiles/png_reader.h"
+#include "png_file_builder.h"
 #include "picture_result_check.h"
 
 namespace {
@@ -107,66 +108,6 @@ Bytes makePng(const PngRecipe& recipe) {
     Bytes out;
     EXPECT_TRUE(encode(&recipe, &rows, &out)) << "libpng did not write the test file";
     return out;
-}
-
-// --- Taking written files apart: chunks are length, type, data, CRC-32 of type and data. ---
-
-std::uint32_t crcOf(const std::uint8_t* data, std::size_t size) {
-    std::uint32_t crc = 0xFFFFFFFF;
-    for (std::size_t k = 0; k < size; ++k) {
-        crc ^= data[k];
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-    }
-    return ~crc;
-}
-
-std::uint32_t read32(const Bytes& b, std::size_t at) {
-    return std::uint32_t{b[at]} << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3];
-}
-void put32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int k = 0; k < 4; ++k)
-        b[at + k] = static_cast<std::uint8_t>(v >> (24 - 8 * k));
-}
-
-// Where the first chunk of `type` starts (its length field).
-std::size_t chunkAt(const Bytes& file, const char* type) {
-    for (std::size_t at = 8; at + 12 <= file.size(); at += 12 + read32(file, at))
-        if (std::memcmp(&file[at + 4], type, 4) == 0) return at;
-    ADD_FAILURE() << "no " << type << " chunk";
-    return 8;
-}
-
-Bytes chunk(const char* type, const Bytes& data) {
-    Bytes c(12 + data.size());
-    put32(c, 0, static_cast<std::uint32_t>(data.size()));
-    std::memcpy(&c[4], type, 4);
-    std::copy(data.begin(), data.end(), c.begin() + 8);
-    put32(c, 8 + data.size(), crcOf(&c[4], 4 + data.size()));
-    return c;
-}
-
-// The file with the first chunk of `type` replaced by `replacement` (a whole chunk, or nothing).
-Bytes withChunkReplaced(Bytes file, const char* type, const Bytes& replacement) {
-    const std::size_t at = chunkAt(file, type);
-    const auto begin = file.begin() + static_cast<std::ptrdiff_t>(at);
-    file.erase(begin, begin + 12 + read32(file, at));
-    file.insert(file.begin() + static_cast<std::ptrdiff_t>(at), replacement.begin(),
-                replacement.end());
-    return file;
-}
-
-// The file with the data of its first chunk of `type` changed and the CRC made to match.
-Bytes withChunkData(const Bytes& file, const char* type, const std::function<void(Bytes&)>& edit) {
-    const std::size_t at = chunkAt(file, type);
-    Bytes data(file.begin() + static_cast<std::ptrdiff_t>(at + 8),
-               file.begin() + static_cast<std::ptrdiff_t>(at + 8 + read32(file, at)));
-    edit(data);
-    return withChunkReplaced(file, type, chunk(type, data));
-}
-
-Bytes withHeaderSize(const Bytes& file, std::uint32_t width, std::uint32_t height) {
-    return withChunkData(file, "IHDR", [&](Bytes& d) { put32(d, 0, width), put32(d, 4, height); });
 }
 
 // A chunk inserted just before the first chunk of `before`.
@@ -505,6 +446,61 @@ TEST(PngReader, RefusalsSayWhatWasWrong) {
     EXPECT_EQ(readPngPicture(badCrc).message, "damaged PNG data: IDAT: CRC error");
     EXPECT_EQ(readPngPicture(withHeaderSize(good, 16385, 2)).message,
               std::string(pictureErrorEnglish(PictureError::PictureTooLarge)) + ": 16385 x 2");
+}
+
+// A PNG file made chunk by chunk: a grey 8-bit header and the image data given, as it is.
+Bytes greyPngOf(std::uint32_t width, std::uint32_t height, bool interlaced,
+                const std::vector<Bytes>& imageData) {
+    Bytes header(13, 0);
+    put32(header, 0, width);
+    put32(header, 4, height);
+    header[8] = 8;                   // bit depth
+    header[12] = interlaced ? 1 : 0; // colour type 0 (grey), compression, filter, interlace
+    Bytes file{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    const auto add = [&file](const Bytes& c) { file.insert(file.end(), c.begin(), c.end()); };
+    add(chunk("IHDR", header));
+    for (const Bytes& data : imageData)
+        add(chunk("IDAT", data));
+    add(chunk("IEND", {}));
+    return file;
+}
+
+TEST(PngReader, ImageDataThatCannotInflateToItsRowsIsRefusedUpFront) {
+    // A byte of deflate data gives 1032 bytes at most, so 100 bytes give 103200. Grey rows of
+    // 1031 pixels are 1032 bytes with their filter byte: 100 of them are 103200 bytes, 100 rows
+    // of 1032 pixels 103300. Interlaced, 1031 x 100 is 103288 bytes: the seven passes' rows each
+    // have a filter byte (1690 + 1690 + 3108 + 6475 + 12925 + 25800 + 51600).
+    // What is within reach goes on to libpng, which finds these bytes no zlib stream at all.
+    const Bytes hundred(100, 0x5A);
+    const Bytes sixty(60, 0x5A), forty(40, 0x5A), hundredOne(101, 0x5A);
+    struct Case {
+        const char* name;
+        Bytes file;
+        PictureError error;
+    };
+    const Case cases[] = {
+        {"1031 x 100 from 100 bytes", greyPngOf(1031, 100, false, {hundred}),
+         PictureError::DamagedPng},
+        {"1032 x 100 from 100 bytes", greyPngOf(1032, 100, false, {hundred}),
+         PictureError::TooLittleData},
+        {"1032 x 100 from 60 + 40 bytes", greyPngOf(1032, 100, false, {sixty, forty}),
+         PictureError::TooLittleData},
+        {"1031 x 100 from 60 + 40 bytes", greyPngOf(1031, 100, false, {sixty, forty}),
+         PictureError::DamagedPng},
+        {"1031 x 100 interlaced from 100 bytes", greyPngOf(1031, 100, true, {hundred}),
+         PictureError::TooLittleData},
+        {"1031 x 100 interlaced from 101 bytes", greyPngOf(1031, 100, true, {hundredOne}),
+         PictureError::DamagedPng},
+        {"16384 x 16384 from 100 bytes", greyPngOf(16384, 16384, false, {hundred}),
+         PictureError::TooLittleData},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        expectRefusal(readPngPicture(c.file), c.error);
+    }
+    EXPECT_EQ(readPngPicture(greyPngOf(1032, 100, false, {hundred})).message,
+              std::string(pictureErrorEnglish(PictureError::TooLittleData)) +
+                  ": 100 bytes of image data inflate to 103200 at most, the rows need 103300");
 }
 
 TEST(PngReader, LimitsAreInclusive) {

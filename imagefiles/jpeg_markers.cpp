@@ -1,0 +1,38 @@
+#include "jpeg_markers.h"
+
+#include <algorithm>
+
+namespace {
+constexpr std::uint8_t kFill = 0xFF;
+constexpr std::uint8_t kStuffed = 0x00;
+
+bool isRestart(std::uint8_t code) {
+    return code >= 0xD0 && code <= 0xD7;
+}
+} // namespace
+
+std::optional<JpegMarker> nextJpegMarker(std::span<const std::uint8_t> bytes, std::size_t from) {
+    std::size_t at = from;
+    while (at < bytes.size()) {
+        const auto ff =
+            std::find(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.end(), kFill);
+        if (ff == bytes.end()) return std::nullopt;
+        at = static_cast<std::size_t>(ff - bytes.begin());
+        std::size_t code = at + 1;
+        while (code < bytes.size() && bytes[code] == kFill)
+            ++code;
+        if (code == bytes.size()) return std::nullopt;
+        if (bytes[code] != kStuffed) return JpegMarker{bytes[code], at, code + 1};
+        at = code + 1;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::size_t> jpegEntropyEnd(std::span<const std::uint8_t> bytes, std::size_t from) {
+    for (std::size_t at = from;;) {
+        const std::optional<JpegMarker> marker = nextJpegMarker(bytes, at);
+        if (!marker) return std::nullopt;
+        if (!isRestart(marker->code)) return marker->at;
+        at = marker->next;
+    }
+}
