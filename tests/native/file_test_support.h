@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -54,4 +58,38 @@ class ScratchFolder : public testing::Test {
     }
 
     std::filesystem::path dir;
+};
+
+// A named pipe that a child process fills with `bytes` and then with zeros for as long as anyone
+// reads; the child is ended with the object.
+class EndlessPipe {
+  public:
+    EndlessPipe(const std::filesystem::path& path, const Bytes& bytes) {
+        EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        writer_ = ::fork();
+        if (writer_ != 0) return;
+        ::signal(SIGPIPE, SIG_DFL);
+        const int fd = ::open(path.c_str(), O_WRONLY);
+        if (fd < 0) ::_exit(1);
+        const auto writeAll = [fd](const std::uint8_t* data, std::size_t size) {
+            while (size > 0) {
+                const ssize_t written = ::write(fd, data, size);
+                if (written <= 0) ::_exit(0); // the reader has gone
+                data += written, size -= static_cast<std::size_t>(written);
+            }
+        };
+        writeAll(bytes.data(), bytes.size());
+        static const std::uint8_t kZeros[65536] = {};
+        for (;;)
+            writeAll(kZeros, sizeof kZeros);
+    }
+    ~EndlessPipe() {
+        ::kill(writer_, SIGKILL);
+        ::waitpid(writer_, nullptr, 0);
+    }
+    EndlessPipe(const EndlessPipe&) = delete;
+    EndlessPipe& operator=(const EndlessPipe&) = delete;
+
+  private:
+    pid_t writer_ = -1;
 };

@@ -3,6 +3,7 @@
 #include <png.h>
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "imagefiles/picture_file.h"
 #include "jpeg_file_builder.h"
 #include "picture_result_check.h"
+#include "png_file_builder.h"
 
 namespace {
 
@@ -21,12 +23,13 @@ Bytes concat(Bytes a, const Bytes& b) {
     return a;
 }
 
-// A 4 x 1 PNG of red, green, blue and alpha samples, 8 bits each, written by libpng.
-Bytes pngFile(const std::vector<std::uint8_t>& rgba) {
+// A PNG of red, green, blue and alpha samples, 8 bits each, written by libpng: 4 x 1 unless
+// told.
+Bytes pngFile(const std::vector<std::uint8_t>& rgba, int width = 4, int height = 1) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
-    image.width = 4;
-    image.height = 1;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
     image.format = PNG_FORMAT_RGBA;
     png_alloc_size_t size = 0;
     EXPECT_TRUE(png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr));
@@ -153,6 +156,133 @@ TEST_F(PictureFile, RefusesWhatIsNoReadablePicture) {
         SCOPED_TRACE(c.name);
         expectRefusal(readPictureFile(c.path), c.error);
     }
+}
+
+// Each side at most 16384 pixels, whatever the format: the same claimed sizes are refused as too
+// large by every reader, or, within the limit, for what is missing.
+TEST(PictureSizeLimit, IsTheSameForEveryFormat) {
+    const Bytes jpeg = makeJpeg(17, 9, std::vector<std::uint8_t>(17 * 9 * 3, 100));
+    const Bytes png = pngFile(std::vector<std::uint8_t>(16, 200));
+    // A JPEG frame's size fields: height, then width, after its length and precision.
+    const auto jpegOfSize = [&jpeg](std::uint32_t width, std::uint32_t height) {
+        Bytes file = jpeg;
+        for (std::size_t k = 0; k + 8 < file.size(); ++k)
+            if (file[k] == 0xFF && file[k + 1] == 0xC0) {
+                file[k + 5] = static_cast<std::uint8_t>(height >> 8);
+                file[k + 6] = static_cast<std::uint8_t>(height);
+                file[k + 7] = static_cast<std::uint8_t>(width >> 8);
+                file[k + 8] = static_cast<std::uint8_t>(width);
+                return file;
+            }
+        ADD_FAILURE() << "no start-of-frame marker";
+        return file;
+    };
+    const auto bmpOfSize = [](std::uint32_t width, std::uint32_t height) {
+        BmpFields f;
+        f.width = static_cast<std::int32_t>(width);
+        f.height = static_cast<std::int32_t>(height);
+        return buildBmp(f, {1, 2, 3});
+    };
+    struct Size {
+        std::uint32_t width, height;
+        bool allowed;
+    };
+    const Size sizes[] = {
+        {16384, 16384, true}, {16384, 1, true},  {1, 16384, true},
+        {16385, 1, false},    {1, 16385, false}, {16385, 16385, false},
+        {65500, 1, false},    {1, 65500, false}, {65500, 4096, false},
+    };
+    for (const Size& size : sizes) {
+        SCOPED_TRACE(std::to_string(size.width) + " x " + std::to_string(size.height));
+        const Bytes files[] = {bmpOfSize(size.width, size.height),
+                               jpegOfSize(size.width, size.height),
+                               withHeaderSize(png, size.width, size.height)};
+        for (const Bytes& file : files) {
+            SCOPED_TRACE(pictureFormatOf(file) == PictureFormat::Bmp    ? "BMP"
+                         : pictureFormatOf(file) == PictureFormat::Jpeg ? "JPEG"
+                                                                        : "PNG");
+            const PictureResult result = readPicture(file);
+            EXPECT_FALSE(result.ok()); // within the limit, the pixels are missing
+            if (size.allowed)
+                EXPECT_NE(result.error, PictureError::PictureTooLarge);
+            else
+                expectRefusal(result, PictureError::PictureTooLarge);
+        }
+    }
+    // At the limit, a picture whose data is all there is read.
+    BmpFields strip;
+    strip.width = 16384;
+    const TextureImage p = readOrFail(readPicture(buildBmp(strip, Bytes(16384 * 3, 9))), 16384, 1);
+    EXPECT_EQ(pixelAt(p, 16383, 0), (PictureBytes{9, 9, 9, 0}));
+}
+
+Bytes noise(std::size_t count, unsigned seed) {
+    std::mt19937 random(seed);
+    Bytes bytes(count);
+    for (std::uint8_t& b : bytes)
+        b = static_cast<std::uint8_t>(random());
+    return bytes;
+}
+
+TEST_F(PictureFile, AStreamIsReadOnlyAsFarAsItsPictureGoes) {
+    // Each file is larger than the first read, so the way through it is followed across reads.
+    // The JPEG file's first segment holds an end-of-image marker of its own, as a thumbnail
+    // would: only the marker after the image data ends the file.
+    BmpFields bmp;
+    bmp.width = 200;
+    bmp.height = 200;
+    const Bytes bmpFile = buildBmp(bmp, noise(200 * 200 * 3, 1));
+    const Bytes pngBytes = pngFile(noise(256 * 256 * 4, 2), 256, 256);
+    Bytes jpegFile = makeJpeg(256, 256, noise(256 * 256 * 3, 3));
+    const Bytes thumbnail{0xFF, 0xE1, 0x00, 0x0C, 'E', 'x', 'i', 'f', 0, 0, 0xFF, 0xD8, 0xFF, 0xD9};
+    jpegFile.insert(jpegFile.begin() + 2, thumbnail.begin(), thumbnail.end());
+    struct Case {
+        const char* name;
+        const Bytes& bytes;
+        int width, height;
+    };
+    for (const Case& c : {Case{"BMP", bmpFile, 200, 200}, Case{"PNG", pngBytes, 256, 256},
+                          Case{"JPEG", jpegFile, 256, 256}}) {
+        SCOPED_TRACE(c.name);
+        ASSERT_GT(c.bytes.size(), 96u << 10);
+        const std::filesystem::path pipe = dir / (std::string(c.name) + ".pipe");
+        const EndlessPipe stream(pipe, c.bytes);
+        const PictureResult read = readPictureFile(pipe);
+        EXPECT_EQ(readOrFail(read, c.width, c.height).pixels,
+                  readOrFail(readPicture(c.bytes), c.width, c.height).pixels);
+    }
+}
+
+TEST_F(PictureFile, FilesLargerThanTheFirstReadGiveThePictureReadFromMemory) {
+    // A BMP file's rows are read from the file a batch at a time; the others are read whole.
+    BmpFields bmp;
+    bmp.width = 201;
+    bmp.height = -200;
+    const Bytes bmpFile = buildBmp(bmp, noise(604 * 200, 4));
+    const Bytes pngBytes = pngFile(noise(256 * 256 * 4, 5), 256, 256);
+    const Bytes jpegFile = makeJpeg(256, 256, noise(256 * 256 * 3, 6));
+    struct Case {
+        const char* name;
+        const Bytes& bytes;
+        int width, height;
+    };
+    for (const Case& c : {Case{"bmp", bmpFile, 201, 200}, Case{"png", pngBytes, 256, 256},
+                          Case{"jpg", jpegFile, 256, 256}}) {
+        SCOPED_TRACE(c.name);
+        ASSERT_GT(c.bytes.size(), 96u << 10);
+        const std::filesystem::path path = save(std::string("large.") + c.name, c.bytes);
+        EXPECT_EQ(readOrFail(readPictureFile(path), c.width, c.height).pixels,
+                  readOrFail(readPicture(c.bytes), c.width, c.height).pixels);
+    }
+    expectRefusal(readPictureFile(dir / "large.png", PictureFormat::Bmp), PictureError::NotBmp);
+    expectRefusal(readPictureFile(dir / "large.bmp", PictureFormat::Png), PictureError::NotPng);
+}
+
+TEST_F(PictureFile, AStreamThatStartsNoPictureIsRefusedAtOnce) {
+    const std::filesystem::path pipe = dir / "zeros.pipe";
+    const EndlessPipe stream(pipe, {});
+    expectRefusal(readPictureFile(pipe), PictureError::UnknownFormat);
+    expectRefusal(readPictureFile("/dev/zero"), PictureError::UnknownFormat);
 }
 
 } // namespace
