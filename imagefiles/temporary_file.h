@@ -9,9 +9,11 @@
 // flushed to disk, then renamed over its target or removed.
 //  - It is created exclusively: never over an existing file, never through a symbolic link.
 //  - Whatever was created and not renamed is removed when the object goes. On POSIX it is also
-//    removed when SIGINT, SIGTERM or SIGHUP ends the process meanwhile (those of them that still
-//    have their default action; the signal then ends the process as it would have), and SIGXFSZ
-//    is ignored meanwhile, so that a file-size limit fails the write instead of ending the process.
+//    removed when a signal ends the process meanwhile: every signal whose default action ends it
+//    and that can be caught (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1, the
+//    real-time signals, the fault signals...), those of them that still have their default
+//    action; the signal then ends the process as it would have. SIGXFSZ is ignored meanwhile, so
+//    that a file-size limit fails the write instead of ending the process.
 //  - On POSIX the handlers know one name, so a process has one at a time: a second object waits
 //    in create() until the first is gone.
 class TemporaryFile {

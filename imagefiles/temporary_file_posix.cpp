@@ -10,14 +10,49 @@
 #include <climits>
 #include <cstddef>
 #include <cstring>
-#include <iterator>
 #include <mutex>
 
 namespace {
 
-// Signals whose default action ends the process without a core file.
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
-constexpr std::size_t kEndingSignalCount = std::size(kEndingSignals);
+// Every signal whose default action ends the process and that a handler can catch (all but
+// SIGKILL): those that end it with a core file too, the fault signals among them (sent by kill,
+// or a crash while the file exists), and the real-time signals. SIGXFSZ is ignored meanwhile
+// instead (below). SIGIO, SIGPWR and SIGSTKFLT end a process by default on Linux only.
+constexpr int kFixedEndingSignals[] = {
+    SIGHUP,  SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT,   SIGBUS,  SIGFPE,  SIGUSR1,
+    SIGSEGV, SIGUSR2, SIGPIPE,   SIGALRM, SIGTERM, SIGVTALRM, SIGPROF, SIGXCPU, SIGSYS,
+#if defined(__linux__)
+    SIGIO,   SIGPWR,  SIGSTKFLT,
+#endif
+};
+constexpr std::size_t kMostEndingSignals = 96;
+
+// The list above and the real-time signals, whose numbers the C library only knows at run time.
+struct EndingSignals {
+    int list[kMostEndingSignals];
+    std::size_t count = 0;
+    sigset_t set;
+
+    EndingSignals() {
+        sigemptyset(&set);
+        for (int signal : kFixedEndingSignals)
+            add(signal);
+#if defined(SIGRTMIN) && defined(SIGRTMAX)
+        for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal)
+            add(signal);
+#endif
+    }
+    void add(int signal) {
+        if (count == kMostEndingSignals) return;
+        list[count++] = signal;
+        sigaddset(&set, signal);
+    }
+};
+
+const EndingSignals& endingSignals() {
+    static const EndingSignals signals;
+    return signals;
+}
 
 // What the signal handler reads. The name is in static memory and the flag is lock-free, since a
 // handler may use nothing else; one turn at a time keeps them to one file.
@@ -26,8 +61,8 @@ char gPath[PATH_MAX];
 std::atomic<bool> gPathIsOurs{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-struct sigaction gSavedEnding[kEndingSignalCount];
-bool gHandling[kEndingSignalCount];
+struct sigaction gSavedEnding[kMostEndingSignals];
+bool gHandling[kMostEndingSignals];
 struct sigaction gSavedFileSize;
 bool gIgnoringFileSize = false;
 
@@ -49,16 +84,15 @@ bool hasDefaultAction(const struct sigaction& action) {
 // Only signals left at their default action are taken over: one the program ignores or handles
 // itself stays as it is.
 void takeOverSignals() {
+    const EndingSignals& ending = endingSignals();
     struct sigaction remove {};
     remove.sa_handler = removeTemporaryFileAndEnd;
-    sigemptyset(&remove.sa_mask);
-    for (int signal : kEndingSignals)
-        sigaddset(&remove.sa_mask, signal);
+    remove.sa_mask = ending.set;
     remove.sa_flags = SA_RESETHAND;
-    for (std::size_t i = 0; i < kEndingSignalCount; ++i)
-        gHandling[i] = sigaction(kEndingSignals[i], nullptr, &gSavedEnding[i]) == 0 &&
+    for (std::size_t i = 0; i < ending.count; ++i)
+        gHandling[i] = sigaction(ending.list[i], nullptr, &gSavedEnding[i]) == 0 &&
                        hasDefaultAction(gSavedEnding[i]) &&
-                       sigaction(kEndingSignals[i], &remove, nullptr) == 0;
+                       sigaction(ending.list[i], &remove, nullptr) == 0;
 
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
@@ -69,8 +103,9 @@ void takeOverSignals() {
 }
 
 void giveBackSignals() {
-    for (std::size_t i = 0; i < kEndingSignalCount; ++i)
-        if (gHandling[i]) sigaction(kEndingSignals[i], &gSavedEnding[i], nullptr);
+    const EndingSignals& ending = endingSignals();
+    for (std::size_t i = 0; i < ending.count; ++i)
+        if (gHandling[i]) sigaction(ending.list[i], &gSavedEnding[i], nullptr);
     if (gIgnoringFileSize) sigaction(SIGXFSZ, &gSavedFileSize, nullptr);
 }
 
@@ -79,13 +114,7 @@ void giveBackSignals() {
 // longer ours.
 class HeldSignals {
   public:
-    HeldSignals() {
-        sigset_t ending;
-        sigemptyset(&ending);
-        for (int signal : kEndingSignals)
-            sigaddset(&ending, signal);
-        pthread_sigmask(SIG_BLOCK, &ending, &saved_);
-    }
+    HeldSignals() { pthread_sigmask(SIG_BLOCK, &endingSignals().set, &saved_); }
     ~HeldSignals() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
     HeldSignals(const HeldSignals&) = delete;
     HeldSignals& operator=(const HeldSignals&) = delete;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -197,13 +198,39 @@ TEST_F(FileOutput, WritersAtTheSameTimeEachLeaveACompleteFile) {
     }
 }
 
+// Every signal whose default action ends the process and that a handler can catch, as POSIX
+// and Linux define them, and the real-time signals.
+std::vector<int> endingSignals() {
+    std::vector<int> signals = {SIGHUP,  SIGINT,    SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,
+                                SIGFPE,  SIGUSR1,   SIGSEGV, SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,
+                                SIGXCPU, SIGVTALRM, SIGPROF, SIGSYS,  SIGIO,   SIGPWR,  SIGSTKFLT};
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal)
+        signals.push_back(signal);
+    return signals;
+}
+
+// The same handler, or the same default or ignoring (the C library may add flags of its own
+// when an action is set again).
+bool sameAction(const struct sigaction& a, const struct sigaction& b) {
+    const bool info = (a.sa_flags & SA_SIGINFO) != 0;
+    return info == ((b.sa_flags & SA_SIGINFO) != 0) &&
+           (info ? a.sa_sigaction == b.sa_sigaction : a.sa_handler == b.sa_handler);
+}
+
 TEST_F(FileOutput, SignalsAreGivenBackAfterAWrite) {
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ})
-        ASSERT_TRUE(hasDefaultAction(signal)) << "signal " << signal << " is set up already";
+    // Whatever they were set to before (a sanitizer handles some of them), they are again after.
+    std::vector<int> signals = endingSignals();
+    signals.push_back(SIGXFSZ);
+    std::vector<struct sigaction> before(signals.size());
+    for (std::size_t k = 0; k < signals.size(); ++k)
+        ASSERT_EQ(::sigaction(signals[k], nullptr, &before[k]), 0);
     ASSERT_TRUE(writeFileReplacing((dir / "frame.bmp").string(), kPicture).ok());
     ASSERT_FALSE(writeFileReplacing((dir / "missing/frame.bmp").string(), kPicture).ok());
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ})
-        EXPECT_TRUE(hasDefaultAction(signal)) << "signal " << signal;
+    for (std::size_t k = 0; k < signals.size(); ++k) {
+        struct sigaction after {};
+        ASSERT_EQ(::sigaction(signals[k], nullptr, &after), 0);
+        EXPECT_TRUE(sameAction(before[k], after)) << "signal " << signals[k];
+    }
 }
 
 // ---- the temporary file itself -------------------------------------------------------------
@@ -224,18 +251,41 @@ TEST_F(TemporaryFileTest, IsNeverMadeOverAnExistingNameOrThroughALink) {
     EXPECT_EQ(readText(dir / "existing.tmp"), "someone else's");
 }
 
-TEST_F(TemporaryFileTest, EndingSignalRemovesItAndStillEndsTheProcess) {
+TEST_F(TemporaryFileTest, EveryEndingSignalRemovesItAndStillEndsTheProcess) {
     writeText(dir / ".vexother.tmp", "another run's");
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        SCOPED_TRACE(signal);
-        const int status = statusOfChild([&] {
+    writeText(dir / "frame.bmp", "the earlier picture");
+    const Bytes large(16 << 20, 0x5A);
+    for (int signal : endingSignals()) {
+        SCOPED_TRACE(std::string("signal ") + std::to_string(signal) + " " + ::strsignal(signal));
+        // The child says when its file is written, then waits to be ended from outside.
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(ready[0]);
+            // Its default action, as a program that sets up none has it (a sanitizer handles
+            // some); and no core file for the signals that would write one.
+            ::signal(signal, SIG_DFL);
+            const rlimit noCore{0, 0};
+            ::setrlimit(RLIMIT_CORE, &noCore);
             TemporaryFile file;
-            if (file.create(dir / ".vexours.tmp") || file.write(kPicture)) return 1;
-            ::raise(signal);
-            return 2; // still running
-        });
+            if (file.create(dir / ".vexours.tmp") || file.write(large)) ::_exit(1);
+            if (::write(ready[1], "w", 1) != 1) ::_exit(1);
+            for (;;)
+                ::pause();
+        }
+        ASSERT_GT(child, 0);
+        ::close(ready[1]);
+        char written = 0;
+        const bool wrote = ::read(ready[0], &written, 1) == 1;
+        ::close(ready[0]);
+        if (wrote) ::kill(child, signal);
+        int status = -1;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(wrote) << "the child could not write its file";
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "status " << status;
-        EXPECT_EQ(entries(), std::set<std::string>{".vexother.tmp"});
+        EXPECT_EQ(entries(), (std::set<std::string>{".vexother.tmp", "frame.bmp"}));
+        EXPECT_EQ(readText(dir / "frame.bmp"), "the earlier picture");
     }
 }
 
