@@ -21,6 +21,8 @@ namespace {
 // row mean that the folder takes no new files at all.
 constexpr int kTemporaryNameAttempts = 100;
 constexpr int kTemporaryNameLetters = 6;
+// As many links in a row as Linux follows before it calls it a loop.
+constexpr int kMostLinksFollowed = 40;
 
 FileResult failure(FileError error, const char* what, std::error_code reason = {}) {
     std::string message = what;
@@ -64,24 +66,55 @@ class TemporaryNames {
     std::uint64_t state_;
 };
 
+// The file that takes the bytes: the target, or, when the target is a symbolic link, the file it
+// names (at the end of a chain of links), so that the link stays a link. A link's relative
+// target is taken from the link's own folder.
+fs::path fileNamedBy(const fs::path& target, std::error_code& error) {
+    fs::path path = target;
+    for (int followed = 0; followed <= kMostLinksFollowed; ++followed) {
+        std::error_code ignored; // a path that cannot be looked at is no link
+        if (!fs::is_symlink(fs::symlink_status(path, ignored))) return path;
+        const fs::path named = fs::read_symlink(path, error);
+        if (error) return {};
+        path = named.is_absolute() ? named : path.parent_path() / named;
+    }
+    error = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+    return {};
+}
+
+// The file is written beside its target and renamed over it, so creating it needs the folder
+// to be writable even when the target itself is.
+FileResult cannotCreate(std::error_code reason) {
+    if (reason == std::errc::permission_denied || reason == std::errc::operation_not_permitted ||
+        reason == std::errc::read_only_file_system)
+        return failure(FileError::CannotCreate,
+                       ("cannot create a file in the folder (" + reason.message() +
+                        "): the file is replaced safely, by a new file written beside it and "
+                        "renamed over it, so its folder must be writable")
+                           .c_str());
+    return failure(FileError::CannotCreate, "cannot create the file", reason);
+}
+
 } // namespace
 
-FileResult writeFileReplacing(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+FileResult writeFileReplacing(const std::filesystem::path& path,
+                              std::span<const std::uint8_t> bytes) {
     try {
         if (path.empty()) return failure(FileError::CannotCreate, "cannot create the file");
+        std::error_code error;
+        const fs::path target = fileNamedBy(path, error);
+        if (error) return failure(FileError::CannotCreate, "cannot create the file", error);
         // Beside the target, so that the rename stays within one file system.
-        const fs::path target(path);
         const fs::path folder = target.parent_path();
 
         // Removes the file on every way out that does not rename it, exceptions included.
         TemporaryFile file;
         TemporaryNames names;
-        std::error_code error;
         for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
             error = file.create(folder / names.next());
             if (error != std::errc::file_exists) break;
         }
-        if (error) return failure(FileError::CannotCreate, "cannot create the file", error);
+        if (error) return cannotCreate(error);
 
         // A short write, a failed flush to disk or a failed close all mean the data may not be
         // there.

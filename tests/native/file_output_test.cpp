@@ -233,6 +233,95 @@ TEST_F(FileOutput, SignalsAreGivenBackAfterAWrite) {
     }
 }
 
+TEST_F(FileOutput, ALinkedTargetStaysALinkAndTheFileItNamesIsReplaced) {
+    fs::create_directory(dir / "elsewhere");
+    struct Case {
+        const char* name;
+        fs::path link;     // the target given
+        fs::path linksTo;  // what the link holds
+        fs::path replaced; // the file that must get the bytes
+    };
+    const Case cases[] = {
+        {"a link beside its file", dir / "beside.bmp", "beside-file.bmp", dir / "beside-file.bmp"},
+        {"a link into another folder", dir / "into.bmp", "elsewhere/into-file.bmp",
+         dir / "elsewhere" / "into-file.bmp"},
+        {"a link by its full path", dir / "full.bmp", dir / "elsewhere" / "full-file.bmp",
+         dir / "elsewhere" / "full-file.bmp"},
+        {"a link to a link", dir / "twice.bmp", "beside.bmp", dir / "beside-file.bmp"},
+        {"a link to no file yet", dir / "dangling.bmp", "elsewhere/new.bmp",
+         dir / "elsewhere" / "new.bmp"},
+    };
+    for (const Case& c : cases)
+        if (c.replaced.filename() != "new.bmp") writeText(c.replaced, "the earlier picture");
+    for (const Case& c : cases)
+        fs::create_symlink(c.linksTo, c.link);
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes picture{'B', 'M', static_cast<std::uint8_t>(c.link.filename().string()[0])};
+        const FileResult result = writeFileReplacing(c.link, picture);
+        ASSERT_TRUE(result.ok()) << result.message;
+        EXPECT_TRUE(fs::is_symlink(c.link));
+        EXPECT_EQ(fs::read_symlink(c.link), c.linksTo);
+        EXPECT_EQ(readFile(c.replaced), picture);
+    }
+    // Nothing else was made in either folder.
+    EXPECT_EQ(entries(),
+              (std::set<std::string>{"beside.bmp", "beside-file.bmp", "into.bmp", "full.bmp",
+                                     "twice.bmp", "dangling.bmp", "elsewhere"}));
+    std::set<std::string> elsewhere;
+    for (const auto& entry : fs::directory_iterator(dir / "elsewhere"))
+        elsewhere.insert(entry.path().filename().string());
+    EXPECT_EQ(elsewhere, (std::set<std::string>{"into-file.bmp", "full-file.bmp", "new.bmp"}));
+}
+
+TEST_F(FileOutput, LinksInALoopFailAndLeaveEverythingAsItWas) {
+    fs::create_symlink("b.bmp", dir / "a.bmp");
+    fs::create_symlink("a.bmp", dir / "b.bmp");
+
+    const FileResult result = writeFileReplacing(dir / "a.bmp", kPicture);
+
+    EXPECT_EQ(result.error, FileError::CannotCreate);
+    EXPECT_EQ(result.message,
+              "cannot create the file: " +
+                  std::make_error_code(std::errc::too_many_symbolic_link_levels).message());
+    EXPECT_EQ(entries(), (std::set<std::string>{"a.bmp", "b.bmp"}));
+    EXPECT_EQ(fs::read_symlink(dir / "a.bmp"), "b.bmp");
+}
+
+TEST_F(FileOutput, AWritableFileInAReadOnlyFolderSaysTheFolderMustBeWritable) {
+    fs::create_directory(dir / "locked");
+    writeText(dir / "locked" / "frame.bmp", "the earlier picture");
+    fs::permissions(dir / "locked" / "frame.bmp", fs::perms::all);
+    fs::permissions(dir, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec |
+                             fs::perms::group_read | fs::perms::group_exec);
+    fs::permissions(dir / "locked", fs::perms::owner_read | fs::perms::owner_exec |
+                                        fs::perms::group_read | fs::perms::group_exec |
+                                        fs::perms::others_read | fs::perms::others_exec);
+    // Permissions do not hold back the superuser: the write is tried as another user then.
+    constexpr uid_t kNobody = 65534;
+    std::string message;
+    const int status = statusOfChild([&] {
+        if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) return 2;
+        const FileResult result = writeFileReplacing(dir / "locked" / "frame.bmp", kPicture);
+        if (result.error != FileError::CannotCreate) return 3;
+        const std::string expected =
+            "cannot create a file in the folder (" +
+            std::make_error_code(std::errc::permission_denied).message() +
+            "): the file is replaced safely, by a new file written beside it and renamed over "
+            "it, so its folder must be writable";
+        return result.message == expected ? 0 : 4;
+    });
+    fs::permissions(dir / "locked", fs::perms::owner_all);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "2: no other user, 3: another error, 4: another message";
+    EXPECT_EQ(readText(dir / "locked" / "frame.bmp"), "the earlier picture");
+    std::set<std::string> locked;
+    for (const auto& entry : fs::directory_iterator(dir / "locked"))
+        locked.insert(entry.path().filename().string());
+    EXPECT_EQ(locked, std::set<std::string>{"frame.bmp"});
+}
+
 // ---- the temporary file itself -------------------------------------------------------------
 
 class TemporaryFileTest : public ScratchFolder {};
