@@ -151,6 +151,16 @@ done
 # Help, and the three output depths.
 run --help > "$scratch/help.txt"; rc=$?
 [ $rc -eq 0 ] && grep -q -- '--bmp-depth' "$scratch/help.txt" && pass || fail "--help"
+# The formats offered are the ones the build writes: the Windows build has no PNG, WebP or GIF
+# yet, and says so.
+if [ $native = 1 ]; then
+  head -1 "$scratch/help.txt" | tr -d '\r' | grep -q 'OUTPUT.bmp|.jpg|.png|.webp|.gif$' &&
+    ! grep -q 'not available' "$scratch/help.txt" && pass || fail "--help does not offer PNG, WebP and GIF"
+else
+  head -1 "$scratch/help.txt" | tr -d '\r' | grep -q 'OUTPUT.bmp|.jpg$' &&
+    grep -q 'PNG, WebP and GIF (.png, .webp, .gif) are not available in the Windows build yet' "$scratch/help.txt" &&
+    pass || fail "the Windows build's --help offers formats it refuses"
+fi
 for depth in 16 24 32; do
   run --flag green --bmp-depth $depth "$scratch/d$depth.bmp"
   size=$(stat -c %s "$scratch/d$depth.bmp" 2>/dev/null || echo 0)
