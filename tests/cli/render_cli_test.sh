@@ -83,6 +83,16 @@ long_name="$(printf 'n%.0s' $(seq 251)).bmp"
 run "$scratch/long/$long_name" 2>"$scratch/err.txt" && only_frame_in "$scratch/long" "$long_name" && pass ||
   fail "a 255-byte output name: $(cat "$scratch/err.txt")"
 
+if [ $native = 1 ]; then  # POSIX: an output that is a link stays one; the file it names is replaced
+  mkdir -p "$scratch/linked/pictures"
+  printf 'earlier picture' > "$scratch/linked/pictures/flag.bmp"
+  ln -s pictures/flag.bmp "$scratch/linked/out.bmp"
+  run "$scratch/linked/out.bmp" && [ -L "$scratch/linked/out.bmp" ] &&
+    [ "$(readlink "$scratch/linked/out.bmp")" = pictures/flag.bmp ] &&
+    only_frame_in "$scratch/linked/pictures" flag.bmp && pass ||
+    fail "an output that is a link: $(ls -l "$scratch/linked" "$scratch/linked/pictures")"
+fi
+
 if [ $native = 1 ]; then  # POSIX: a file-size limit of 4 KiB
   mkdir "$scratch/limit"
   (ulimit -f 4; run "$scratch/limit/out.bmp") 2>"$scratch/err.txt"
