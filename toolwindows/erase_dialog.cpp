@@ -144,6 +144,9 @@ INT_PTR CALLBACK eraseDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
 int runEraseDialog(HWND owner) {
     EraseDialog open;
     dialog = &open;
+    // No window of the program takes input meanwhile: a picture loaded or a setting changed
+    // under the dialog would leave its preview, and the colours picked from it, stale.
+    const ProgramModal modal(owner);
     const INT_PTR result = DialogBoxParamW(sharedState().programInstance, kDialogName, owner,
                                            eraseDialogProc, 0);
     dialog = nullptr;

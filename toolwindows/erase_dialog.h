@@ -3,6 +3,6 @@
 #include <windows.h>
 
 // The erase colour dialog: a preview of the picture, where a click with the syringe takes the
-// colour shown there as the erase colour. Cancel restores the colour it opened with.
-// Returns IDOK or IDCANCEL.
+// colour shown there as the erase colour. Cancel restores the colour it opened with. It is
+// modal for the whole program. Returns IDOK or IDCANCEL.
 int runEraseDialog(HWND owner);

@@ -1,5 +1,6 @@
 #include "tool_window.h"
 
+#include <algorithm>
 #include <cwchar>
 
 #include "app/shared_state.h"
@@ -80,6 +81,31 @@ void closeToolWindow(ToolWindow window, HWND hwnd) {
     if (s.mainWindow) EnableMenuItem(GetMenu(s.mainWindow), kind.menuItem, MF_BYCOMMAND | MF_ENABLED);
     DestroyWindow(hwnd); // its controls go with it, and with them the last users of the font
     controlFonts[static_cast<int>(window)].reset();
+}
+
+namespace {
+std::vector<HWND> programWindows() {
+    const SharedState& s = sharedState();
+    std::vector<HWND> windows;
+    for (HWND w : {s.mainWindow, s.waveWindow, s.lightWindow, s.controlWindow, s.eraseWindow})
+        if (w) windows.push_back(w);
+    return windows;
+}
+} // namespace
+
+ProgramModal::ProgramModal(HWND owner) {
+    for (HWND w : programWindows())
+        if (w != owner && IsWindowEnabled(w)) {
+            EnableWindow(w, FALSE);
+            disabled_.push_back(w);
+        }
+}
+
+ProgramModal::~ProgramModal() {
+    // Only windows that are still the program's: one closed meanwhile is gone, its handle free.
+    const std::vector<HWND> open = programWindows();
+    for (HWND w : disabled_)
+        if (std::find(open.begin(), open.end(), w) != open.end()) EnableWindow(w, TRUE);
 }
 
 void beginToolWindow(ToolWindow window, HWND hwnd) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "app/gdi.h"
 
 struct SharedState;
@@ -43,6 +45,20 @@ void closeToolWindow(ToolWindow window, HWND hwnd);
 void placeWindow(HWND window, int x, int y);
 // Moves a window, keeping its size and Z order, to the middle of the desktop.
 void centreOnDesktop(HWND window);
+
+// For a dialog that is modal for the whole program: while this lives, the main window and the
+// tool windows other than the dialog's owner (which the dialog itself disables) take no input.
+// Those still open when it ends take input again.
+class ProgramModal {
+public:
+    explicit ProgramModal(HWND owner);
+    ~ProgramModal();
+    ProgramModal(const ProgramModal&) = delete;
+    ProgramModal& operator=(const ProgramModal&) = delete;
+
+private:
+    std::vector<HWND> disabled_;
+};
 
 // Start of WM_CREATE: the window's handle field is set at once, so that what the window sends
 // while it is being created (the control box's commands) already finds it; the control font

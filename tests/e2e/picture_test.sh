@@ -48,6 +48,13 @@ red=$(driver --text "$PICK_TITLE" 12340) green=$(driver --text "$PICK_TITLE" 123
 blue=$(driver --text "$PICK_TITLE" 12360)
 colour="$((red)),$((green)),$((blue))"
 note "picked $colour from the preview"
+# The dialog holds the whole program: the control box's 画像選択 (clicked at its right end,
+# clear of the dialog) opens no other picture under the preview it picks from.
+click_client "$BOX_TITLE" 160 284
+if wait_until 2 has_window "$OPEN_TITLE" "$PID"; then
+  fail "画像選択 opened \"$OPEN_TITLE\" while \"$PICK_TITLE\" was open"
+fi
+note "the control box took no click while the dialog was open"
 focus_window "$(windows "$PICK_TITLE" "$PID" | head -1)"
 xdotool key Return                   # OK
 wait_until "$APPEAR_TIMEOUT" no_window "$PICK_TITLE" "$PID" || fail "the erase colour dialog stayed open"

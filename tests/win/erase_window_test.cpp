@@ -160,3 +160,25 @@ TEST_F(EraseWindowTest, ToleranceReturnsToItsOpeningValueOnClose) {
     command(IDM_ERASE_WINDOW);
     EXPECT_EQ(GetScrollPos(GetDlgItem(erase(), IDC_ERASE_TOLERANCE), SB_CTL), 50);
 }
+
+// The dialog is modal for the whole program: while it is open none of the program's windows
+// takes input, so no picture can be loaded under its preview. However it ends, they all take
+// input again.
+TEST_F(EraseWindowTest, DialogHoldsEveryWindowOfTheProgramWhileItIsOpen) {
+    const auto windows = [&] {
+        return std::vector<HWND>{main, state().waveWindow, state().lightWindow,
+                                 state().controlWindow, erase()};
+    };
+    for (const int answer : {IDOK, IDCANCEL}) {
+        SCOPED_TRACE(answer);
+        std::vector<BOOL> enabledMeanwhile;
+        runDialog([&](HWND dialog) {
+            for (HWND w : windows())
+                enabledMeanwhile.push_back(IsWindowEnabled(w));
+            SendMessageW(dialog, WM_COMMAND, answer, 0);
+        });
+        EXPECT_EQ(enabledMeanwhile, std::vector<BOOL>(5, FALSE));
+        for (HWND w : windows())
+            EXPECT_TRUE(IsWindowEnabled(w));
+    }
+}
