@@ -46,7 +46,7 @@ void displayCommand(int command) {
         setWindowTitle();
         s.surfaceChoiceButton = IDC_SURFACE_PICTURE;
     } else {
-        recomputeFlag(s.core.flag, s.core.wave); // cancelled or not read: as it was
+        recomputeScene(s.core); // cancelled or not read: as it was
     }
     drawFrame();
     checkRadioButton(IDC_SURFACE_FIRST, IDC_SURFACE_WIREFRAME, s.surfaceChoiceButton);

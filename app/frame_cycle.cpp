@@ -92,12 +92,12 @@ void animationCommand(int command) {
     if (s.captureRunning) return;
     switch (command) {
     case IDM_PLAY_FORWARD:
-        s.core.wave.animationDirection = +1;
+        setPlayDirection(s.core, +1);
         SetTimer(s.mainWindow, kAnimationTimer, kAnimationInterval, nullptr);
         break;
     case IDM_STOP: KillTimer(s.mainWindow, kAnimationTimer); break;
     case IDM_PLAY_BACKWARD:
-        s.core.wave.animationDirection = -1;
+        setPlayDirection(s.core, -1);
         SetTimer(s.mainWindow, kAnimationTimer, kAnimationInterval, nullptr);
         break;
     case IDM_STEP_FORWARD:

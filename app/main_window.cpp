@@ -1,5 +1,4 @@
 #include "commands.h"
-#include "geometry/rotation.h"
 #include "frame_cycle.h"
 #include "program.h"
 #include "scene_state.h"
@@ -69,13 +68,14 @@ void onGetMinMaxInfo(MINMAXINFO* info) {
 }
 
 void onKey(unsigned char key) {
-    (void)handleKey(sceneState().core.flag, key); // any other character draws the same frame
+    const char typed = static_cast<char>(key);
+    typeKeys(sceneState().core, {&typed, 1}); // any other character draws the same frame
     drawFrame();
 }
 
+// A tool window changed its settings: the flag is rebuilt once for all of them.
 void onRedrawRequest() {
-    SceneState& s = sceneState();
-    recomputeFlag(s.core.flag, s.core.wave);
+    recomputeScene(sceneState().core);
     drawFrame();
 }
 } // namespace

@@ -158,6 +158,13 @@ struct Parser {
         setting = true;
         return true;
     }
+    // A tool window's change: the setting, then the redraw request that rebuilds the flag once.
+    void addSetting(std::function<void(Scene&)> setting) {
+        add([setting = std::move(setting)](Scene& s) {
+            setting(s);
+            recomputeScene(s);
+        });
+    }
     // An action that cannot fail.
     void add(std::function<void(Scene&)> action) {
         result.request.actions.push_back([action = std::move(action)](Scene& s, std::string&) {
@@ -169,7 +176,7 @@ struct Parser {
     bool waveOption(const std::string& option, WaveSetting setting) {
         int v = 0;
         if (!intValue(option, waveSettingRange(setting), v)) return false;
-        add([setting, v](Scene& s) { setWaveSetting(s, setting, v); });
+        addSetting([setting, v](Scene& s) { setWaveSetting(s, setting, v); });
         return true;
     }
 
@@ -177,7 +184,7 @@ struct Parser {
     bool sliderOption(const std::string& option, SettingRange range, void (*apply)(Scene&, int)) {
         int v = 0;
         if (!intValue(option, range, v)) return false;
-        add([apply, v](Scene& s) { apply(s, v); });
+        addSetting([apply, v](Scene& s) { apply(s, v); });
         return true;
     }
 
@@ -190,16 +197,12 @@ struct Parser {
         if (a == "--ripple") return sliderOption(a, kRippleFormRange, setRippleForm);
         if (a == "--surface") return sliderOption(a, kSurfaceSliderRange, setSurfaceSlider);
         if (a == "--intensity") return sliderOption(a, kIntensitySliderRange, setIntensitySlider);
-        if (a == "--tolerance")
-            return sliderOption(a, kEraseToleranceRange, [](Scene& s, int v) {
-                setEraseTolerance(s, v);
-                recomputeScene(s); // the erase window's redraw request
-            });
+        if (a == "--tolerance") return sliderOption(a, kEraseToleranceRange, setEraseTolerance);
         if (a == "--picture") return pictureOption(a);
         if (a == "--erase") return eraseOption(a);
         if (a == "--fit" || a == "--no-fit") {
             const bool fit = a == "--fit";
-            add([fit](Scene& s) { setFitFlagToPicture(s, fit); });
+            addSetting([fit](Scene& s) { setFitFlagToPicture(s, fit); });
             return true;
         }
         if (a == "--light") return lightOption(a);
@@ -268,7 +271,7 @@ struct Parser {
         long point[2];
         if (!intListValue(a, point, kIntRange, "X,Y (whole numbers)")) return false;
         const int x = static_cast<int>(point[0]), y = static_cast<int>(point[1]);
-        add([x, y](Scene& s) { (void)pickLightDial(s, x, y); });
+        addSetting([x, y](Scene& s) { (void)pickLightDial(s, x, y); });
         return true;
     }
 
@@ -296,10 +299,9 @@ struct Parser {
             return false;
         const Colour colour{static_cast<std::uint8_t>(rgb[0]), static_cast<std::uint8_t>(rgb[1]),
                             static_cast<std::uint8_t>(rgb[2])};
-        add([colour](Scene& s) {
+        addSetting([colour](Scene& s) {
             setEraseColour(s, colour);
             setErasing(s, true);
-            recomputeScene(s); // the erase window's redraw request
         });
         return true;
     }
@@ -317,7 +319,7 @@ struct Parser {
         }
         if (!(c[2] > 0)) return fail(a + ": z must be greater than 0");
         const Vec3 direction{c[0], c[1], c[2]};
-        add([direction](Scene& s) { setLightDirection(s, direction); });
+        addSetting([direction](Scene& s) { setLightDirection(s, direction); });
         return true;
     }
 };

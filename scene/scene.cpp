@@ -124,7 +124,6 @@ void putPicture(Scene& scene, TextureImage picture) {
 void setFitFlagToPicture(Scene& scene, bool fit) {
     scene.fitFlagToPicture = fit;
     reshapeFlag(scene);
-    recomputeFlag(scene.flag, scene.wave);
 }
 
 void setEraseColour(Scene& scene, Colour colour) { setEraseColour(scene.erase, colour); }
@@ -179,7 +178,6 @@ int waveSetting(const Scene& scene, WaveSetting setting) {
 void setWaveSetting(Scene& scene, WaveSetting setting, int value) {
     storeWaveSetting(scene.wave, setting, value);
     deriveWaveValues(scene.wave);
-    recomputeFlag(scene.flag, scene.wave);
 }
 
 WaveSliders waveSliders(const Scene& scene) {
@@ -193,17 +191,14 @@ void setWaveSliders(Scene& scene, const WaveSliders& positions) {
     for (int k = 0; k < kWaveSettingCount; ++k)
         storeWaveSetting(scene.wave, static_cast<WaveSetting>(k), positions[k]);
     deriveWaveValues(scene.wave);
-    recomputeFlag(scene.flag, scene.wave);
 }
 
 void setRippleForm(Scene& scene, int form) {
     scene.wave.turbulenceMode = std::clamp(form, kRippleFormRange.minimum, kRippleFormRange.maximum);
-    recomputeFlag(scene.flag, scene.wave);
 }
 
 void setLightDirection(Scene& scene, Vec3 direction) {
     scene.light.lightDirection = direction;
-    recomputeFlag(scene.flag, scene.wave);
 }
 
 bool pickLightDial(Scene& scene, int x, int y) {
@@ -216,13 +211,11 @@ void setSurfaceSlider(Scene& scene, int position) {
     position = std::clamp(position, kSurfaceSliderRange.minimum, kSurfaceSliderRange.maximum);
     scene.light.specularWeight = position / 100.0;
     scene.light.diffuseWeight = (1 - scene.light.specularWeight) * 0.25;
-    recomputeFlag(scene.flag, scene.wave);
 }
 
 void setIntensitySlider(Scene& scene, int position) {
     position = std::clamp(position, kIntensitySliderRange.minimum, kIntensitySliderRange.maximum);
     scene.light.brightness = position / 10.0;
-    recomputeFlag(scene.flag, scene.wave);
 }
 
 void drawSceneFrame(Scene& scene, FrameView view, bool markUndrawn) {

@@ -90,7 +90,8 @@ void renderFrame(Scene& scene, FrameView view);
 // Characters typed into the main window, one after the other (handleKey): each turns or moves
 // the surface at once, and nothing is recomputed, as in the window.
 void typeKeys(Scene& scene, std::string_view keys);
-// A tool window's redraw request: the flag rebuilt for the current settings.
+// A tool window's redraw request, after it set what it sets: the flag rebuilt for the current
+// settings.
 void recomputeScene(Scene& scene);
 
 // `count` single steps forward (+1) or backward (-1): sets the direction, moves the phase by
@@ -121,8 +122,13 @@ void chooseBackground(Scene& scene, int index);
 // of the scene still holds it; the flag takes its proportions (while fitting is on) and shows
 // it, textured. The picture is moved in, never copied.
 void putPicture(Scene& scene, TextureImage picture);
+// The tool windows' settings below change the scene's fields (and what is derived from them)
+// and nothing more: a tool window then asks the main window to redraw, which rebuilds the flag
+// once (recomputeScene) however many settings changed. The menu's commands above rebuild it
+// themselves.
+
 // The control box's aspect switch: the flag follows the picture's proportions or keeps the
-// default shape; reshapes and recomputes.
+// default shape; reshapes the control net.
 void setFitFlagToPicture(Scene& scene, bool fit);
 
 // The erase colour window: the colour (with its derived values), the switch and the tolerance.
@@ -130,7 +136,7 @@ void setEraseColour(Scene& scene, Colour colour);
 void setErasing(Scene& scene, bool enabled);
 void setEraseTolerance(Scene& scene, int tolerance); // clamped to kEraseToleranceRange
 
-// The wave window's sliders and ripple choice: set, derive, recompute.
+// The wave window's sliders and ripple choice: set and derive.
 enum class WaveSetting { Period, Height, Direction, Turbulence, Speed };
 [[nodiscard]] SettingRange waveSettingRange(WaveSetting setting);
 void setWaveSetting(Scene& scene, WaveSetting setting, int value); // value clamped to its range

@@ -134,8 +134,6 @@ void onCreate(HWND window) {
                   236, 100, 25, IDCANCEL);
     createControl(kSelf, window, L"BUTTON", L"適用", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 138,
                   236, 100, 25, IDOK);
-    // The light follows the dial's marker from the moment the window opens.
-    setLightDirection(s.core, lightDirectionFromDial(s.light.markerX, s.light.markerY));
     // Directly right of the main window, top edges aligned.
     placeWindow(window, s.windowWidth + kGap, kGap);
 }

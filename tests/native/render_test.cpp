@@ -816,10 +816,26 @@ TEST_F(SceneTest, FittingSwitchReshapesTheFlagToThePictureOrTheDefault) {
     const SurfaceGrid fitted = scene->flag.surfaceGrid;
     setFitFlagToPicture(*scene, false);
     expectFlagSize(scene->flag.controlNet, 349, 260);
+    recomputeScene(*scene); // the control box's redraw request
     EXPECT_TRUE(surfaceIsRecomputed(*scene));
     EXPECT_GT(maxPositionDifference(scene->flag.surfaceGrid, fitted), 10);
     EXPECT_EQ(scene->displayMode, DisplayMode::Picture);
     setFitFlagToPicture(*scene, true);
     expectFlagSize(scene->flag.controlNet, 350, 175);
+    recomputeScene(*scene);
     EXPECT_EQ(maxPositionDifference(scene->flag.surfaceGrid, fitted), 0);
+}
+
+// A tool window's settings change the scene's fields; the flag is rebuilt once, by the redraw
+// request that follows them, however many there were.
+TEST_F(SceneTest, ToolWindowSettingsLeaveTheRebuildToTheRedrawRequest) {
+    const SurfaceGrid before = scene->flag.surfaceGrid;
+    setWaveSetting(*scene, WaveSetting::Height, 20);
+    setRippleForm(*scene, 2);
+    setLightDirection(*scene, {1, 1, 1});
+    EXPECT_EQ(scene->wave.waveHeight, 2);
+    EXPECT_EQ(maxPositionDifference(scene->flag.surfaceGrid, before), 0);
+    recomputeScene(*scene);
+    EXPECT_TRUE(surfaceIsRecomputed(*scene));
+    EXPECT_GT(maxPositionDifference(scene->flag.surfaceGrid, before), 1);
 }
