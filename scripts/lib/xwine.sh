@@ -13,14 +13,16 @@ xwine_prefix() {
   export WINEPREFIX="$build/wineprefix-$flavour" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   local managed=N
   [ "$flavour" = user ] && managed=Y
-  if [ ! -f "$WINEPREFIX/.vexarond-ready" ]; then
+  if [ ! -f "$WINEPREFIX/.vexarond-ready-2" ]; then
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
     local reg
     reg=$(mktemp --suffix=.reg)
-    cat > "$reg" <<'REG'
-REGEDIT4
+    # Version 5 files are UTF-16: regedit reads a REGEDIT4 file in the ANSI code page, which
+    # would garble the Japanese face names.
+    cat > "$reg.utf8" <<'REG'
+Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
 "MS UI Gothic"="IPAPGothic"
@@ -40,11 +42,13 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
 REG
-    sed -i "s/MANAGED/$managed/" "$reg"
+    sed -i "s/MANAGED/$managed/" "$reg.utf8"
+    { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$reg.utf8"; } > "$reg"
+    rm -f "$reg.utf8"
     wine regedit "$reg" >/dev/null 2>&1
     wineserver -w
     rm -f "$reg"
-    touch "$WINEPREFIX/.vexarond-ready"
+    touch "$WINEPREFIX/.vexarond-ready-2"
   fi
   # Caption buttons are drawn with Marlett, which Wine does not find in Debian's font folder.
   local fonts="$WINEPREFIX/drive_c/windows/Fonts"
