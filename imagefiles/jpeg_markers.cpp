@@ -1,6 +1,6 @@
 #include "jpeg_markers.h"
 
-#include <algorithm>
+#include <cstring>
 
 namespace {
 constexpr std::uint8_t kFill = 0xFF;
@@ -14,10 +14,10 @@ bool isRestart(std::uint8_t code) {
 std::optional<JpegMarker> nextJpegMarker(std::span<const std::uint8_t> bytes, std::size_t from) {
     std::size_t at = from;
     while (at < bytes.size()) {
-        const auto ff =
-            std::find(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.end(), kFill);
-        if (ff == bytes.end()) return std::nullopt;
-        at = static_cast<std::size_t>(ff - bytes.begin());
+        // memchr: scan data runs to megabytes between markers.
+        const void* ff = std::memchr(bytes.data() + at, kFill, bytes.size() - at);
+        if (!ff) return std::nullopt;
+        at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(ff) - bytes.data());
         std::size_t code = at + 1;
         while (code < bytes.size() && bytes[code] == kFill)
             ++code;

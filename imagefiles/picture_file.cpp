@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -23,6 +24,8 @@ constexpr std::size_t kPngSignatureSize = 8;
 constexpr std::uint32_t kPngLongestChunk = 0x7FFFFFFF;
 
 // The bytes read from a file. The memory is not cleared first: each byte kept was read into it.
+// It grows with realloc, which moves a large block's pages instead of copying them, so a stream
+// of unknown length never needs the old and the new block at once.
 class ReadBytes {
   public:
     std::span<const std::uint8_t> bytes() const { return {data_.get(), size_}; }
@@ -37,14 +40,19 @@ class ReadBytes {
     }
 
   private:
+    struct Free {
+        void operator()(std::uint8_t* bytes) const { std::free(bytes); }
+    };
+
     void grow(std::size_t capacity) {
-        auto larger = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
-        if (size_ != 0) std::memcpy(larger.get(), data_.get(), size_);
-        data_ = std::move(larger);
+        void* larger = std::realloc(data_.get(), capacity);
+        if (!larger) throw std::bad_alloc();
+        (void)data_.release();
+        data_.reset(static_cast<std::uint8_t*>(larger));
         capacity_ = capacity;
     }
 
-    std::unique_ptr<std::uint8_t[]> data_;
+    std::unique_ptr<std::uint8_t, Free> data_;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;
 };
