@@ -25,14 +25,14 @@ bool createFrameBuffers(HWND window) {
     bool ok = true;
     for (int k = 0; k < 2; ++k) {
         void* bits = nullptr;
-        s.frameDC[k] = MemoryDC(windowDC.get());
+        s.frameDC[k] = compatibleDC(windowDC.get());
         s.frameBitmap[k].reset(
             CreateDIBSection(windowDC.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
         if (!s.frameDC[k] || !s.frameBitmap[k]) {
             ok = false;
             continue;
         }
-        s.frameSelection[k] = SelectedObject(s.frameDC[k].get(), s.frameBitmap[k].get());
+        s.frameSelection[k] = selectInto(s.frameDC[k].get(), s.frameBitmap[k].get());
         s.frameView[k] = {static_cast<std::uint32_t*>(bits), width, height, width};
         fillFrame(s.frameView[k], s.core.background);
     }

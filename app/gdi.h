@@ -4,61 +4,51 @@
 
 #include <utility>
 
-// Owners of GDI handles: each releases its handle exactly once, on every path. Move-only.
-
-// A font, brush, pen or bitmap, deleted with DeleteObject.
-template <typename Handle> class GdiObject {
+// Owners of the handles the program gives back: each releases its handle exactly once, on every
+// path (destruction, reset, a move over it). Move-only.
+template <typename Value, auto release> class Owner {
 public:
-    GdiObject() = default;
-    explicit GdiObject(Handle handle) : handle_(handle) {}
-    GdiObject(GdiObject&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    GdiObject& operator=(GdiObject&& other) noexcept {
-        if (this != &other) reset(std::exchange(other.handle_, nullptr));
+    Owner() = default;
+    explicit Owner(Value value) : value_(value) {}
+    Owner(Owner&& other) noexcept : value_(std::exchange(other.value_, Value{})) {}
+    Owner& operator=(Owner&& other) noexcept {
+        if (this != &other) reset(std::exchange(other.value_, Value{}));
         return *this;
     }
-    ~GdiObject() { reset(); }
+    ~Owner() { reset(); }
 
-    void reset(Handle handle = nullptr) {
-        if (handle_) DeleteObject(handle_);
-        handle_ = handle;
+    void reset(Value value = Value{}) {
+        if (value_ != Value{}) release(value_);
+        value_ = value;
     }
-    [[nodiscard]] Handle get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
+    [[nodiscard]] const Value& get() const { return value_; }
+    explicit operator bool() const { return value_ != Value{}; }
 
 private:
-    Handle handle_ = nullptr;
+    Value value_{};
 };
 
+inline void deleteGdiObject(HGDIOBJ object) { DeleteObject(object); }
+inline void deleteMemoryDC(HDC dc) { DeleteDC(dc); }
+inline void closeKernelHandle(HANDLE handle) { CloseHandle(handle); }
+inline void destroyOwnedWindow(HWND window) { DestroyWindow(window); }
+
+// A font, brush, pen or bitmap, deleted with DeleteObject.
+template <typename Handle> using GdiObject = Owner<Handle, deleteGdiObject>;
 using Font = GdiObject<HFONT>;
 using Brush = GdiObject<HBRUSH>;
 using Pen = GdiObject<HPEN>;
 using Bitmap = GdiObject<HBITMAP>;
 
 // A memory device context, deleted with DeleteDC.
-class MemoryDC {
-public:
-    MemoryDC() = default;
-    explicit MemoryDC(HDC compatibleWith) : dc_(CreateCompatibleDC(compatibleWith)) {}
-    MemoryDC(MemoryDC&& other) noexcept : dc_(std::exchange(other.dc_, nullptr)) {}
-    MemoryDC& operator=(MemoryDC&& other) noexcept {
-        if (this != &other) {
-            reset();
-            dc_ = std::exchange(other.dc_, nullptr);
-        }
-        return *this;
-    }
-    ~MemoryDC() { reset(); }
+using MemoryDC = Owner<HDC, deleteMemoryDC>;
+[[nodiscard]] inline MemoryDC compatibleDC(HDC dc) { return MemoryDC(CreateCompatibleDC(dc)); }
 
-    void reset() {
-        if (dc_) DeleteDC(dc_);
-        dc_ = nullptr;
-    }
-    [[nodiscard]] HDC get() const { return dc_; }
-    explicit operator bool() const { return dc_ != nullptr; }
+// A kernel object (an event), closed with CloseHandle.
+using KernelHandle = Owner<HANDLE, closeKernelHandle>;
 
-private:
-    HDC dc_ = nullptr;
-};
+// A window the program made and destroys itself (with its child windows).
+using OwnedWindow = Owner<HWND, destroyOwnedWindow>;
 
 // A window's device context, from GetDC, given back with ReleaseDC.
 class WindowDC {
@@ -93,29 +83,15 @@ private:
 
 // An object selected into a DC for a while: the DC's previous object goes back in on the way
 // out, so that the object can be deleted (a selected object cannot be).
-class SelectedObject {
-public:
-    SelectedObject() = default;
-    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
-    SelectedObject(SelectedObject&& other) noexcept
-        : dc_(std::exchange(other.dc_, nullptr)), previous_(std::exchange(other.previous_, nullptr)) {}
-    SelectedObject& operator=(SelectedObject&& other) noexcept {
-        if (this != &other) {
-            reset();
-            dc_ = std::exchange(other.dc_, nullptr);
-            previous_ = std::exchange(other.previous_, nullptr);
-        }
-        return *this;
-    }
-    ~SelectedObject() { reset(); }
-
-    void reset() {
-        if (dc_ && previous_) SelectObject(dc_, previous_);
-        dc_ = nullptr;
-        previous_ = nullptr;
-    }
-
-private:
-    HDC dc_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
+struct Selection {
+    HDC dc = nullptr;
+    HGDIOBJ previous = nullptr;
+    friend bool operator==(const Selection&, const Selection&) = default;
 };
+inline void restoreSelection(Selection selection) {
+    if (selection.dc && selection.previous) SelectObject(selection.dc, selection.previous);
+}
+using SelectedObject = Owner<Selection, restoreSelection>;
+[[nodiscard]] inline SelectedObject selectInto(HDC dc, HGDIOBJ object) {
+    return SelectedObject({dc, SelectObject(dc, object)});
+}

@@ -43,16 +43,10 @@ void onClose(HWND window) {
     for (HWND tool : {s.waveWindow, s.lightWindow, s.controlWindow, s.eraseWindow})
         if (tool) SendMessageW(tool, WM_CLOSE, 0, 0);
     s.core.depthBuffer = {};
-    if (s.instanceEvent) {
-        CloseHandle(s.instanceEvent);
-        s.instanceEvent = nullptr;
-    }
+    s.instanceEvent.reset();
     for (Brush& brush : s.toolBrushes) brush.reset();
-    if (s.capture.captureStatusBar) {
-        DestroyWindow(s.capture.captureStatusBar); // the progress bar is its child
-        s.capture.captureStatusBar = nullptr;
-        s.capture.captureProgressBar = nullptr;
-    }
+    s.capture.captureStatusBar.reset(); // the progress bar is its child and goes with it
+    s.capture.captureProgressBar = nullptr;
     KillTimer(window, kAnimationTimer);
     releaseFrameBuffers();
     DestroyWindow(window);

@@ -44,11 +44,10 @@ bool runSplash(HINSTANCE instance, int showCommand) {
     s.programInstance = instance;
     if (!splash) return true;
 
-    s.instanceEvent = CreateEventW(nullptr, FALSE, FALSE, kInstanceEventName);
+    s.instanceEvent = KernelHandle(CreateEventW(nullptr, FALSE, FALSE, kInstanceEventName));
     if (s.instanceEvent && GetLastError() == ERROR_ALREADY_EXISTS &&
         MessageBoxW(splash, kAlreadyRunningText, kAlreadyRunningCaption, MB_YESNO) == IDNO) {
-        CloseHandle(s.instanceEvent);
-        s.instanceEvent = nullptr;
+        s.instanceEvent.reset();
         DestroyWindow(splash);
         return false;
     }

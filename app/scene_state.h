@@ -13,7 +13,7 @@
 struct SceneState : SharedState {
     RECT maxTrackRect{};
     HACCEL accelerators = nullptr;
-    HANDLE instanceEvent = nullptr;
+    KernelHandle instanceEvent; // the single-instance guard, held for the whole run
 
     // Double buffer: two memory DCs, each holding a top-down 32-bit DIB section. The frame is
     // drawn into frameView[drawIndex] and the other one is on the screen.

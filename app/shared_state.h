@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "gdi.h"
 #include "resources/resource.h"
 #include "scene/scene.h"
 
@@ -56,8 +57,8 @@ struct FrameCapture {
     int captureFileType = 0;          // kJpegFile or kBmpFile
     int captureFrameIndex = 0;        // frames written so far
     std::size_t captureNumberPos = 0; // where in filePath the frame number goes
-    HWND captureStatusBar = nullptr;
-    HWND captureProgressBar = nullptr;
+    OwnedWindow captureStatusBar;
+    HWND captureProgressBar = nullptr; // a child of the status bar, destroyed with it
 };
 
 struct ControlBoxState {

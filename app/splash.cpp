@@ -9,8 +9,8 @@ static void paintSplash(HWND window) {
     if (!picture) return;
     BITMAP info;
     GetObjectW(picture.get(), sizeof info, &info);
-    const MemoryDC memory(dc.get());
-    const SelectedObject selected(memory.get(), picture.get());
+    const MemoryDC memory = compatibleDC(dc.get());
+    const SelectedObject selected = selectInto(memory.get(), picture.get());
     BitBlt(dc.get(), 0, 0, info.bmWidth, info.bmHeight, memory.get(), 0, 0, SRCCOPY);
 }
 

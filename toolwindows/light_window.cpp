@@ -74,7 +74,7 @@ void drawMarker(HDC dc) {
 }
 
 void drawDial(HDC dc) {
-    const SelectedObject hollow(dc, GetStockObject(NULL_BRUSH));
+    const SelectedObject hollow = selectInto(dc, GetStockObject(NULL_BRUSH));
     Ellipse(dc, kDialCircle.left, kDialCircle.top, kDialCircle.right, kDialCircle.bottom);
     MoveToEx(dc, kAxisFrom, kAxisAt, nullptr);
     LineTo(dc, kAxisTo, kAxisAt);

@@ -137,7 +137,7 @@ HWND createControl(ToolWindow window, HWND parent, const wchar_t* className, con
 void drawLabelText(HWND window, int x, int y, const wchar_t* text) {
     const WindowDC dc(window);
     const Font font = createToolFont(kLabelFontFace, window, kLabelFontWeight, kFontSize);
-    const SelectedObject selected(dc.get(), font.get());
+    const SelectedObject selected = selectInto(dc.get(), font.get());
     SetBkMode(dc.get(), TRANSPARENT);
     TextOutW(dc.get(), x, y, text, static_cast<int>(std::wcslen(text)));
     SetBkMode(dc.get(), OPAQUE);

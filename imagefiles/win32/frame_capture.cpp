@@ -18,13 +18,14 @@ constexpr std::size_t kNumberAndExtension = 3 + 4;
 void createBars(HWND mainWindow, int frames) {
     FrameCapture& c = sharedState().capture;
     const HINSTANCE instance = sharedState().programInstance;
-    c.captureStatusBar = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
-                                         0, 0, 0, 0, mainWindow, nullptr, instance, nullptr);
+    c.captureStatusBar = OwnedWindow(CreateWindowExW(0, STATUSCLASSNAMEW, L"",
+                                                     WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 0,
+                                                     0, mainWindow, nullptr, instance, nullptr));
     c.captureProgressBar =
         CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | PBS_SMOOTH, 100,
-                        6, 240, 12, c.captureStatusBar, nullptr, instance, nullptr);
+                        6, 240, 12, c.captureStatusBar.get(), nullptr, instance, nullptr);
     // The status text goes into the bar's one simple part, which shows only in simple mode.
-    SendMessageW(c.captureStatusBar, SB_SIMPLE, TRUE, 0);
+    SendMessageW(c.captureStatusBar.get(), SB_SIMPLE, TRUE, 0);
     showCaptureStatus();
     SendMessageW(c.captureProgressBar, PBM_SETBKCOLOR, 0, RGB(224, 224, 224));
     SendMessageW(c.captureProgressBar, PBM_SETBARCOLOR, 0, RGB(0, 64, 255));
@@ -37,13 +38,11 @@ void endSeries() {
     SharedState& s = sharedState();
     FrameCapture& c = s.capture;
     if (c.captureStatusBar)
-        SendMessageW(c.captureStatusBar, SB_SETTEXTW, kSimplePart, reinterpret_cast<LPARAM>(kClearedText));
+        SendMessageW(c.captureStatusBar.get(), SB_SETTEXTW, kSimplePart, reinterpret_cast<LPARAM>(kClearedText));
     s.captureRunning = 0;
     c.captureFrameIndex = 0;
-    if (c.captureProgressBar) DestroyWindow(c.captureProgressBar);
-    if (c.captureStatusBar) DestroyWindow(c.captureStatusBar);
+    c.captureStatusBar.reset(); // the progress bar is its child and goes with it
     c.captureProgressBar = nullptr;
-    c.captureStatusBar = nullptr;
 }
 
 // The next frame's file: the number written into filePath at the number position, with the
@@ -59,7 +58,7 @@ bool WriteNumberedFrame(std::size_t position) {
 void showCaptureStatus() {
     const FrameCapture& c = sharedState().capture;
     if (c.captureStatusBar)
-        SendMessageW(c.captureStatusBar, SB_SETTEXTW, kSimplePart, reinterpret_cast<LPARAM>(kWritingText));
+        SendMessageW(c.captureStatusBar.get(), SB_SETTEXTW, kSimplePart, reinterpret_cast<LPARAM>(kWritingText));
 }
 
 void StartFrameCapture(HWND mainWindow) {

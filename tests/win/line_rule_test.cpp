@@ -11,7 +11,7 @@
 namespace {
 // A top-down 32-bit DIB section with a memory DC, as the program's frame buffers are made.
 struct Canvas {
-    MemoryDC memory{nullptr};
+    MemoryDC memory = compatibleDC(nullptr); // compatible with the screen
     Bitmap bitmap;
     SelectedObject selected;
     HDC dc = memory.get();
@@ -21,7 +21,7 @@ struct Canvas {
         info.bmiHeader = {sizeof info.bmiHeader, kFrameWidth, -kFrameHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
         void* bits = nullptr;
         bitmap.reset(CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-        selected = SelectedObject(dc, bitmap.get());
+        selected = selectInto(dc, bitmap.get());
         view = {static_cast<std::uint32_t*>(bits), kFrameWidth, kFrameHeight, kFrameWidth};
     }
     void clear() {
@@ -36,7 +36,7 @@ struct Canvas {
 TEST(LineRule, SameAsThePlatformsLineTo) {
     Canvas gdi, ours;
     const Pen pen(CreatePen(PS_SOLID, 1, RGB(255, 255, 255)));
-    const SelectedObject penSelected(gdi.dc, pen.get());
+    const SelectedObject penSelected = selectInto(gdi.dc, pen.get());
     std::mt19937 random(20261210);
     std::uniform_int_distribution<int> inside(-40, 680);
     std::uniform_int_distribution<int> outside(-30000, 30000);

@@ -191,11 +191,11 @@ TEST_F(SaveCaptureTest, CaptureWritesOneCycleAndStopsTheAnimation) {
              {kBmpTitle, [&](HWND d) { press(d, IDOK); }}};
     run(IDM_CAPTURE_SERIES);
     ASSERT_EQ(state().captureRunning, 1);
-    ASSERT_NE(state().capture.captureStatusBar, nullptr);
+    ASSERT_NE(state().capture.captureStatusBar.get(), nullptr);
     wchar_t status[32] = {};
     // In simple mode the bar shows its one simple part, which any part index reads.
-    EXPECT_TRUE(SendMessageW(state().capture.captureStatusBar, SB_ISSIMPLE, 0, 0));
-    SendMessageW(state().capture.captureStatusBar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(status));
+    EXPECT_TRUE(SendMessageW(state().capture.captureStatusBar.get(), SB_ISSIMPLE, 0, 0));
+    SendMessageW(state().capture.captureStatusBar.get(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(status));
     EXPECT_EQ(std::wstring(status), L"　書き込み中");
     // Commands that would change the series wait while it runs.
     command(IDM_SURFACE_GREEN);
@@ -210,7 +210,7 @@ TEST_F(SaveCaptureTest, CaptureWritesOneCycleAndStopsTheAnimation) {
         expected.push_back(name);
     }
     EXPECT_EQ(files(), expected);
-    EXPECT_EQ(state().capture.captureStatusBar, nullptr);
+    EXPECT_EQ(state().capture.captureStatusBar.get(), nullptr);
     EXPECT_EQ(state().filePath, (folder / L"cycle018.bmp").wstring());
     // Stopped afterwards, though it played before.
     const int phase = state().core.wave.wavePhase;
@@ -384,7 +384,7 @@ TEST_F(SaveCaptureTest, CaptureEndsAtTheFirstFrameThatCannotBeWritten) {
         EXPECT_EQ(written, expected);
         for (const fs::path& name : written)
             EXPECT_TRUE(readPictureFile(folder / name).ok());
-        EXPECT_EQ(state().capture.captureStatusBar, nullptr);
+        EXPECT_EQ(state().capture.captureStatusBar.get(), nullptr);
         const int phase = state().core.wave.wavePhase;
         pumpFor(200);
         EXPECT_EQ(state().core.wave.wavePhase, phase);

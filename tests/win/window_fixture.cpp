@@ -100,12 +100,12 @@ std::vector<std::uint32_t> MainWindowTest::clientPixels() {
     GetClientRect(main, &client);
     const int width = client.right, height = client.bottom;
     const WindowDC windowDC(main);
-    const MemoryDC memory(windowDC.get());
+    const MemoryDC memory = compatibleDC(windowDC.get());
     BITMAPINFO info{};
     info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
     const Bitmap bitmap(CreateDIBSection(windowDC.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    const SelectedObject selected(memory.get(), bitmap.get());
+    const SelectedObject selected = selectInto(memory.get(), bitmap.get());
     BitBlt(memory.get(), 0, 0, width, height, windowDC.get(), 0, 0, SRCCOPY);
     GdiFlush();
     const auto* p = static_cast<const std::uint32_t*>(bits);
