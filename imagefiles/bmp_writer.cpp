@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <limits>
-#include <new>
 #include <utility>
 #include <vector>
 
@@ -33,9 +32,7 @@ constexpr std::uint16_t fiveBitChannel(std::uint8_t c) {
     return static_cast<std::uint16_t>((c + 4) * 5 / 41);
 }
 
-} // namespace
-
-EncodeResult encodeBmp(const CapturedFrame& frame, int depth, ByteSink& out) try {
+EncodeResult encode(const CapturedFrame& frame, int depth, ByteSink& out) {
     if (!isBmpDepth(depth))
         return {EncodeError::UnsupportedDepth,
                 "unsupported colour depth: " + std::to_string(depth) + " bits (16, 24 or 32 only)"};
@@ -53,7 +50,7 @@ EncodeResult encodeBmp(const CapturedFrame& frame, int depth, ByteSink& out) try
     const std::uint64_t fileSize = pixelOffset + rowBytes * frame.height;
     if (fileSize > std::numeric_limits<std::uint32_t>::max()) return unusable();
 
-    // Nothing is appended before this: a failed reserve leaves `out` as it was.
+    // The whole file at once: the fields and rows then append without allocating.
     out.reserve(static_cast<std::size_t>(fileSize));
 
     // BITMAPFILEHEADER
@@ -112,8 +109,12 @@ EncodeResult encodeBmp(const CapturedFrame& frame, int depth, ByteSink& out) try
         out.putZeros(rowFill);
     }
     return {};
-} catch (const std::bad_alloc&) {
-    return {EncodeError::OutOfMemory, "out of memory"};
+}
+
+} // namespace
+
+EncodeResult encodeBmp(const CapturedFrame& frame, int depth, ByteSink& out) {
+    return appendWholeFile(out, [&] { return encode(frame, depth, out); });
 }
 
 WriteResult writeBmpFile(const std::filesystem::path& path, const CapturedFrame& frame, int depth) {

@@ -18,3 +18,7 @@ struct [[nodiscard]] EncodeResult {
 
     [[nodiscard]] bool ok() const { return error == EncodeError::None; }
 };
+
+[[nodiscard]] inline EncodeResult encodeOutOfMemory() {
+    return {EncodeError::OutOfMemory, "out of memory"};
+}

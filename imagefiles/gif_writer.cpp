@@ -29,9 +29,6 @@ constexpr std::uint64_t kMaxSample = std::uint64_t{1} << 21;
 EncodeResult unusable(std::string message) {
     return {EncodeError::UnusableFrame, std::move(message)};
 }
-EncodeResult outOfMemory() {
-    return {EncodeError::OutOfMemory, "out of memory"};
-}
 
 // When frame k starts, in hundredths of a second: round(100 k / fps), halves up.
 std::int64_t startOf(int k, int fps) {
@@ -288,18 +285,18 @@ class NearestEntry {
     std::vector<std::uint8_t> candidates_;
 };
 
-// giflib writes through this into the encoding's own bytes. No exception may cross the
-// library: a failed append is a failed write, remembered because giflib does not report a
-// failure to write the trailer.
+// giflib writes through this into the sink. No exception may cross the library: a failed
+// append is a failed write, remembered because giflib does not report a failure to write the
+// trailer.
 struct GifOutput {
-    std::vector<std::uint8_t> bytes;
+    ByteSink& out;
     bool outOfMemory = false;
 };
 
 int appendOutput(GifFileType* gif, const GifByteType* data, int count) {
     GifOutput& output = *static_cast<GifOutput*>(gif->UserData);
     try {
-        output.bytes.insert(output.bytes.end(), data, data + count);
+        output.out.putBytes({data, static_cast<std::size_t>(count)});
         return count;
     } catch (...) {
         output.outOfMemory = true;
@@ -315,7 +312,7 @@ struct ColourMapFreer {
 };
 
 EncodeResult giflibFailure(int code, const GifOutput& output) {
-    if (output.outOfMemory) return outOfMemory();
+    if (output.outOfMemory) return encodeOutOfMemory();
     const char* text = GifErrorString(code);
     std::string message = text != nullptr ? text : "unknown error";
     return {code == E_GIF_ERR_NOT_ENOUGH_MEM ? EncodeError::OutOfMemory
@@ -490,7 +487,7 @@ EncodeResult encode(FrameSequence& frames, const GifSettings& settings, ByteSink
     if (exact)
         palette = survey.distinctColours();
     else if (!survey.quantise(palette))
-        return outOfMemory();
+        return encodeOutOfMemory();
     survey.dropSample();
 
     // The transparent index follows the colours; the map is filled out with black to the
@@ -505,10 +502,10 @@ EncodeResult encode(FrameSequence& frames, const GifSettings& settings, ByteSink
         entries[k] = {palette[k].red, palette[k].green, palette[k].blue};
     const std::unique_ptr<ColorMapObject, ColourMapFreer> map(
         GifMakeMapObject(mapSize, entries.data()));
-    if (!map) return outOfMemory();
+    if (!map) return encodeOutOfMemory();
 
     NearestEntry nearest(std::move(palette));
-    GifOutput output;
+    GifOutput output{out};
     int error = E_GIF_SUCCEEDED;
     std::unique_ptr<GifFileType, GifCloser> gif(EGifOpen(&output, appendOutput, &error));
     if (!gif) return giflibFailure(error, output);
@@ -538,25 +535,23 @@ EncodeResult encode(FrameSequence& frames, const GifSettings& settings, ByteSink
     if (const char* failure = finishPass(written)) return unusable(failure);
 
     if (EGifCloseFile(gif.release(), &error) != GIF_OK) return giflibFailure(error, output);
-    if (output.outOfMemory) return outOfMemory(); // the trailer
-    if (out.bytes.empty())
-        out.bytes.swap(output.bytes);
-    else
-        out.bytes.insert(out.bytes.end(), output.bytes.begin(), output.bytes.end());
+    if (output.outOfMemory) return encodeOutOfMemory(); // the trailer
     return {};
 }
 
 } // namespace
 
 EncodeResult encodeGifAnimation(FrameSequence& frames, const GifSettings& settings, ByteSink& out) {
-    try {
-        return encode(frames, settings, out);
-    } catch (const std::bad_alloc&) {
-        return outOfMemory();
-    } catch (...) {
-        // Whatever the frames' maker threw: the promise is an error, not an exception.
-        return unusable("the frames could not be made");
-    }
+    return appendWholeFile(out, [&] {
+        try {
+            return encode(frames, settings, out);
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (...) {
+            // Whatever the frames' maker threw: the promise is an error, not an exception.
+            return unusable("the frames could not be made");
+        }
+    });
 }
 
 WriteResult writeGifFile(const std::filesystem::path& path, FrameSequence& frames,

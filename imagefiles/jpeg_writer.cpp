@@ -25,7 +25,7 @@ struct JpegEncoder {
     jpeg_destination_mgr destination;
     std::jmp_buf recovery;
     bool outOfMemory;
-    std::vector<std::uint8_t>* file; // the sink's bytes
+    ByteSink* out;
     JOCTET chunk[kOutputChunk];
 };
 
@@ -46,7 +46,7 @@ void onMessage(j_common_ptr) {} // warnings are not the user's to read
 // no std::bad_alloc crosses the library: it becomes the library's out-of-memory error.
 bool appendChunk(JpegEncoder& encoder, std::size_t count) noexcept {
     try {
-        encoder.file->insert(encoder.file->end(), encoder.chunk, encoder.chunk + count);
+        encoder.out->putBytes({encoder.chunk, count});
         return true;
     } catch (const std::bad_alloc&) {
         return false;
@@ -123,14 +123,13 @@ EncodeResult encodeJpeg(const CapturedFrame& frame, int quality, bool progressiv
         frame.pixels.size() != static_cast<std::size_t>(frame.width) * frame.height *
                                    CapturedFrame::bytesPerPixel)
         return {EncodeError::UnusableFrame, "the frame cannot be stored as a JPEG file"};
-    JpegEncoder encoder{};
-    encoder.file = &out.bytes;
-    const std::size_t start = out.bytes.size();
-    if (compress(encoder, frame, quality, progressive)) return {};
-    out.bytes.resize(start); // the sink as it was
-    return encoder.outOfMemory ? EncodeResult{EncodeError::OutOfMemory, "out of memory"}
-                               : EncodeResult{EncodeError::UnusableFrame,
-                                              "the JPEG library could not encode the frame"};
+    return appendWholeFile(out, [&]() -> EncodeResult {
+        JpegEncoder encoder{};
+        encoder.out = &out;
+        if (compress(encoder, frame, quality, progressive)) return {};
+        if (encoder.outOfMemory) return encodeOutOfMemory();
+        return {EncodeError::UnusableFrame, "the JPEG library could not encode the frame"};
+    });
 }
 
 WriteResult writeJpegFile(const std::filesystem::path& path, const CapturedFrame& frame,

@@ -23,7 +23,7 @@ constexpr std::size_t kMessageSize = 128;
 struct PngEncoder {
     png_structp png;
     png_infop info;
-    std::vector<std::uint8_t>* file; // the sink's bytes
+    ByteSink* out;
     bool outOfMemory;
     char error[kMessageSize];
     char warning[kMessageSize]; // the first one: "Invalid IHDR data" alone says little
@@ -52,7 +52,7 @@ void onWarning(png_structp png, png_const_charp message) {
 // reports, and the library's error is raised after it.
 bool append(PngEncoder& encoder, png_bytep data, std::size_t count) noexcept {
     try {
-        encoder.file->insert(encoder.file->end(), data, data + count);
+        encoder.out->putBytes({data, count});
         return true;
     } catch (const std::bad_alloc&) {
         return false;
@@ -112,7 +112,7 @@ bool compress(PngEncoder& encoder, const FrameView& frame, bool transparent, png
 }
 
 EncodeResult failure(const PngEncoder& encoder) {
-    if (encoder.outOfMemory) return {EncodeError::OutOfMemory, "out of memory"};
+    if (encoder.outOfMemory) return encodeOutOfMemory();
     std::string message = "the PNG library could not write the frame";
     if (encoder.error[0] != '\0') message += std::string(": ") + encoder.error;
     if (encoder.warning[0] != '\0') message += std::string(" (") + encoder.warning + ")";
@@ -128,18 +128,13 @@ EncodeResult encodePng(const FrameView& frame, bool transparent, ByteSink& out) 
         static_cast<std::size_t>(frame.width) * channels >
             kMaxPixelBytes / static_cast<std::size_t>(frame.height))
         return {EncodeError::UnusableFrame, "the frame cannot be stored as a PNG file"};
-    const std::size_t start = out.bytes.size();
-    try {
+    return appendWholeFile(out, [&]() -> EncodeResult {
         std::vector<png_byte> row(static_cast<std::size_t>(frame.width) * channels);
         PngEncoder encoder{};
-        encoder.file = &out.bytes;
+        encoder.out = &out;
         if (compress(encoder, frame, transparent, row.data())) return {};
-        out.bytes.resize(start); // the sink as it was
         return failure(encoder);
-    } catch (const std::bad_alloc&) {
-        out.bytes.resize(start);
-        return {EncodeError::OutOfMemory, "out of memory"};
-    }
+    });
 }
 
 WriteResult writePngFile(const std::filesystem::path& path, const FrameView& frame,

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,10 +32,6 @@ constexpr int kMaxWebpSide = WEBP_MAX_DIMENSION;
 // candidate is one more encoding of a whole frame.
 constexpr int kLossyMethod = 4;
 constexpr int kLosslessEffort = 1;
-
-EncodeResult outOfMemory() {
-    return {EncodeError::OutOfMemory, "out of memory"};
-}
 
 EncodeResult unusable(std::string message) {
     return {EncodeError::UnusableFrame, std::move(message)};
@@ -128,19 +123,19 @@ EncodeResult appendAsAnimation(const WebPData& still, int width, int height, boo
     if (riffSize > 0xFFFFFFFF) return unusable("the animation is too large for a WebP file");
 
     out.reserve(8 + riffSize);
-    out.bytes.insert(out.bytes.end(), {'R', 'I', 'F', 'F'});
+    out.putText("RIFF");
     out.put32(static_cast<std::uint32_t>(riffSize));
-    out.bytes.insert(out.bytes.end(), {'W', 'E', 'B', 'P', 'V', 'P', '8', 'X'});
+    out.putText("WEBPVP8X");
     out.put32(10);
     out.put8(static_cast<std::uint8_t>(ANIMATION_FLAG | (transparent ? ALPHA_FLAG : 0)));
     put24(out, 0);
     put24(out, static_cast<std::uint32_t>(width - 1));
     put24(out, static_cast<std::uint32_t>(height - 1));
-    out.bytes.insert(out.bytes.end(), {'A', 'N', 'I', 'M'});
+    out.putText("ANIM");
     out.put32(6);
     out.put32(backgroundOf(transparent));
     out.put16(0); // loop forever
-    out.bytes.insert(out.bytes.end(), {'A', 'N', 'M', 'F'});
+    out.putText("ANMF");
     out.put32(static_cast<std::uint32_t>(16 + image));
     put24(out, 0); // at the top left
     put24(out, 0);
@@ -148,11 +143,11 @@ EncodeResult appendAsAnimation(const WebPData& still, int width, int height, boo
     put24(out, static_cast<std::uint32_t>(height - 1));
     put24(out, static_cast<std::uint32_t>(durationMs));
     out.put8(0x02); // no blending, no disposal
-    out.bytes.insert(out.bytes.end(), bytes + imageStart, bytes + still.size);
+    out.putBytes({bytes + imageStart, still.size - imageStart});
     return {};
 }
 
-// Everything but the bad_alloc path; appends to `out` only once the file is complete.
+// Appends to `out` only once the library has assembled the whole file.
 EncodeResult encode(FrameSequence& frames, const WebpSettings& settings, ByteSink& out) {
     const int fps = settings.timing.framesPerSecond;
     if (fps < kFramesPerSecondMin || fps > kFramesPerSecondMax)
@@ -186,12 +181,12 @@ EncodeResult encode(FrameSequence& frames, const WebpSettings& settings, ByteSin
     if (!WebPValidateConfig(&config)) return unusable("the WebP encoder settings are not valid");
 
     Encoder encoder(WebPAnimEncoderNew(width, height, &options));
-    if (!encoder) return outOfMemory();
+    if (!encoder) return encodeOutOfMemory();
     Picture picture;
     picture.picture.use_argb = 1;
     picture.picture.width = width;
     picture.picture.height = height;
-    if (!WebPPictureAlloc(&picture.picture)) return outOfMemory();
+    if (!WebPPictureAlloc(&picture.picture)) return encodeOutOfMemory();
 
     // Without transparency the top byte is whatever the renderer left there: forced opaque.
     const std::uint32_t alphaOr = settings.transparent ? 0u : kOpaqueAlpha;
@@ -218,7 +213,7 @@ EncodeResult encode(FrameSequence& frames, const WebpSettings& settings, ByteSin
         if (!WebPAnimEncoderAdd(encoder.get(), &target, static_cast<int>(startOf(index, fps)),
                                 &config)) {
             failure = isMemoryError(target.error_code)
-                          ? outOfMemory()
+                          ? encodeOutOfMemory()
                           : encoderFailure(encoder.get(), "encode a frame");
             return false;
         }
@@ -238,7 +233,7 @@ EncodeResult encode(FrameSequence& frames, const WebpSettings& settings, ByteSin
     if (!isAnimation(file.data))
         return appendAsAnimation(file.data, width, height, settings.transparent,
                                  static_cast<int>(endMs), out);
-    out.bytes.insert(out.bytes.end(), file.data.bytes, file.data.bytes + file.data.size);
+    out.putBytes({file.data.bytes, file.data.size});
     return {};
 }
 
@@ -246,13 +241,7 @@ EncodeResult encode(FrameSequence& frames, const WebpSettings& settings, ByteSin
 
 EncodeResult encodeWebpAnimation(FrameSequence& frames, const WebpSettings& settings,
                                  ByteSink& out) {
-    const std::size_t start = out.bytes.size();
-    try {
-        return encode(frames, settings, out);
-    } catch (const std::bad_alloc&) {
-        out.bytes.resize(start); // a failed append may leave part of the file
-        return outOfMemory();
-    }
+    return appendWholeFile(out, [&] { return encode(frames, settings, out); });
 }
 
 WriteResult writeWebpFile(const std::filesystem::path& path, FrameSequence& frames,

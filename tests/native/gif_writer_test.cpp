@@ -618,13 +618,10 @@ TEST(GifAnimation, RefusesWhatItCannotStoreAndLeavesTheSinkAlone) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Bytes bytes = {1, 2, 3};
-        ByteSink out{bytes};
-        const EncodeResult result =
-            encodeGifAnimation(c.frames, settingsWith(c.fps, true, true), out);
+        const EncodeResult result = refusalOf([&](ByteSink& out) {
+            return encodeGifAnimation(c.frames, settingsWith(c.fps, true, true), out);
+        });
         EXPECT_EQ(result.error, EncodeError::UnusableFrame);
-        EXPECT_FALSE(result.message.empty());
-        EXPECT_EQ(bytes, (Bytes{1, 2, 3}));
     }
 }
 
@@ -647,15 +644,11 @@ TEST(GifAnimation, FramesThatCannotBeMadeAreAnErrorOnEitherPass) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Failing frames(stored, c.failingPass, c.how);
-        Bytes bytes = {7};
-        ByteSink out{bytes};
-        const EncodeResult result = encodeGifAnimation(frames, GifSettings{}, out);
-        EXPECT_FALSE(result.ok());
+        const EncodeResult result = refusalOf(
+            [&](ByteSink& out) { return encodeGifAnimation(frames, GifSettings{}, out); });
         if (c.error != EncodeError::None) {
             EXPECT_EQ(result.error, c.error);
         }
-        EXPECT_FALSE(result.message.empty());
-        EXPECT_EQ(bytes, Bytes{7});
     }
 }
 

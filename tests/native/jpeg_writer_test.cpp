@@ -400,12 +400,9 @@ TEST_F(JpegFile, RefusesQualityOutsideItsRangeAndFramesThatDisagreeWithTheirSize
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Bytes bytes = {0x5A};
-        ByteSink out{bytes};
-        const EncodeResult encoded = encodeJpeg(c.frame, c.quality, false, out);
+        const EncodeResult encoded =
+            refusalOf([&](ByteSink& out) { return encodeJpeg(c.frame, c.quality, false, out); });
         EXPECT_EQ(encoded.error, EncodeError::UnusableFrame);
-        EXPECT_FALSE(encoded.message.empty());
-        EXPECT_EQ(bytes, Bytes{0x5A});
 
         const WriteResult written = writeJpegFile(dir / "frame.jpg", c.frame, c.quality, true);
         EXPECT_EQ(written.encodeError, EncodeError::UnusableFrame);

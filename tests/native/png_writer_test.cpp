@@ -151,12 +151,9 @@ TEST_P(PngWriterErrors, ReportAndLeaveTheSinkAsItWas) {
     const ErrorCase& c = GetParam();
     std::vector<std::uint32_t> block(64, 0xFF808080);
     const FrameView frame{c.nullPixels ? nullptr : block.data(), c.width, c.height, c.stride};
-    Bytes bytes{0x50, 0x4E};
-    ByteSink out{bytes};
-    const EncodeResult result = encodePng(frame, c.transparent, out);
+    const EncodeResult result =
+        refusalOf([&](ByteSink& out) { return encodePng(frame, c.transparent, out); });
     EXPECT_EQ(result.error, EncodeError::UnusableFrame);
-    EXPECT_FALSE(result.message.empty());
-    EXPECT_EQ(bytes, (Bytes{0x50, 0x4E}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -176,12 +173,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PngWriter, ReportsTheLibrarysRefusal) {
     std::vector<std::uint32_t> pixels(1000001, 0xFF336699);
     const FrameView frame{pixels.data(), 1000001, 1, 1000001};
-    Bytes bytes{0x50, 0x4E};
-    ByteSink out{bytes};
-    const EncodeResult result = encodePng(frame, false, out);
+    const EncodeResult result =
+        refusalOf([&](ByteSink& out) { return encodePng(frame, false, out); });
     EXPECT_EQ(result.error, EncodeError::UnusableFrame);
     EXPECT_NE(result.message.find("IHDR"), std::string::npos) << result.message;
-    EXPECT_EQ(bytes, (Bytes{0x50, 0x4E}));
 }
 
 // ---- the file ----------------------------------------------------------------------------------

@@ -422,12 +422,9 @@ class WebpWriterErrors : public testing::TestWithParam<ErrorCase> {};
 TEST_P(WebpWriterErrors, ReportsAndLeavesTheSinkAsItWas) {
     const ErrorCase& c = GetParam();
     FaultyFrames frames(patternFrames(c.width, c.height, c.count), c.fault, 1);
-    Bytes bytes{0x52, 0x49};
-    ByteSink out{bytes};
-    const EncodeResult result = encodeWebpAnimation(frames, c.settings, out);
+    const EncodeResult result =
+        refusalOf([&](ByteSink& out) { return encodeWebpAnimation(frames, c.settings, out); });
     EXPECT_EQ(result.error, c.error);
-    EXPECT_FALSE(result.message.empty());
-    EXPECT_EQ(bytes, (Bytes{0x52, 0x49}));
 }
 
 WebpSettings withFps(int fps) {

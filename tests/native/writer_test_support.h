@@ -1,6 +1,7 @@
 #pragma once
 
-// What every writer test does first: encode into memory and expect success.
+// What every writer test does: encode into memory and expect success, or expect a refusal that
+// leaves the sink as it was.
 
 #include <gtest/gtest.h>
 
@@ -17,4 +18,17 @@ template <typename Encode> Bytes encodedOrFail(Encode&& encode) {
     EXPECT_TRUE(result.ok()) << result.message;
     EXPECT_TRUE(result.message.empty());
     return bytes;
+}
+
+// What `encode` refuses with. Its sink already holds bytes, which a refusal must leave as they
+// were; success, or a refusal that does not say why, fails the test.
+template <typename Encode> EncodeResult refusalOf(Encode&& encode) {
+    const Bytes earlier = {0x5A, 0xA5};
+    Bytes bytes = earlier;
+    ByteSink out{bytes};
+    EncodeResult result = encode(out);
+    EXPECT_FALSE(result.ok());
+    EXPECT_FALSE(result.message.empty());
+    EXPECT_EQ(bytes, earlier);
+    return result;
 }
