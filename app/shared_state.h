@@ -94,11 +94,6 @@ struct SharedState {
     HWND eraseWindow = nullptr;
     int captionSyncBusy = 0;
 
-    // The slider operations work on these: callers copy a record in and the result out.
-    int sliderValue = 0;
-    int sliderMin = 0;
-    int sliderMax = 0;
-
     WaveWindowState wave;
     LightWindowState light;
     ControlBoxState controlBox;

@@ -48,8 +48,7 @@ void onCreate(HWND window) {
 void onPaint(HWND window) {
     { const PaintDC paint(window); }
     drawLabelText(window, 10, 81, L"範囲");
-    sharedState().sliderValue = sharedState().core.erase.eraseTolerance;
-    paintValueLabel(GetDlgItem(window, IDC_ERASE_TOLERANCE), 0);
+    paintValueLabel(GetDlgItem(window, IDC_ERASE_TOLERANCE), sharedState().core.erase.eraseTolerance);
     drawLabelText(window, 45, 96, L" 0\u3000   50\u3000\u3000       200");
 }
 

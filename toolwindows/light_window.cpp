@@ -151,8 +151,7 @@ void onPaint(HWND window) {
     }
     for (const Label& l : kLabels) drawLabelText(window, l.x, l.y, l.text);
     for (const LightSlider& slider : kSliders) {
-        s.sliderValue = (s.light.*slider.record).position;
-        paintValueLabel(GetDlgItem(window, slider.id), 0);
+        paintValueLabel(GetDlgItem(window, slider.id), (s.light.*slider.record).position);
     }
 }
 

@@ -19,15 +19,14 @@ constexpr LabelBox kLabelBoxes[] = {
     {IDC_LIGHT_INTENSITY, {190, 196, 215, 213}}, {IDC_ERASE_TOLERANCE, {165, 79, 194, 95}},
 };
 
-void setRangeAndPosition(HWND slider) {
-    const SharedState& s = sharedState();
+void setRangeAndPosition(HWND slider, const SliderRecord& record) {
     SCROLLINFO info{};
     info.cbSize = sizeof info;
     info.fMask = SIF_RANGE | SIF_POS | SIF_TRACKPOS;
-    info.nMin = s.sliderMin;
-    info.nMax = s.sliderMax;
-    info.nPos = s.sliderValue;
-    info.nTrackPos = s.sliderValue;
+    info.nMin = record.minimum;
+    info.nMax = record.maximum;
+    info.nPos = record.position;
+    info.nTrackPos = record.position;
     SetScrollInfo(slider, SB_CTL, &info, TRUE);
 }
 } // namespace
@@ -45,43 +44,34 @@ RECT valueLabelBox(int controlId) {
 }
 
 void sliderInit(const SliderRecord& record, HWND slider, int offset) {
-    SharedState& s = sharedState();
-    s.sliderValue = record.position;
-    s.sliderMin = record.minimum;
-    s.sliderMax = record.maximum;
-    setRangeAndPosition(slider);
-    showSlider(slider, nullptr, offset);
+    SliderRecord shown = record;
+    setRangeAndPosition(slider, shown);
+    showSlider(shown, slider, nullptr, offset);
 }
 
 void sliderStep(SliderRecord& record, HWND slider, HWND label, int code, int thumb, int offset) {
-    SharedState& s = sharedState();
-    s.sliderValue = record.position;
-    s.sliderMin = record.minimum;
-    s.sliderMax = record.maximum;
     switch (code) {
-    case SB_LINELEFT: s.sliderValue -= 1; break;
-    case SB_LINERIGHT: s.sliderValue += 1; break;
-    case SB_PAGELEFT: s.sliderValue -= kPageStep; break;
-    case SB_PAGERIGHT: s.sliderValue += kPageStep; break;
-    case SB_THUMBTRACK: s.sliderValue = thumb; break;
+    case SB_LINELEFT: record.position -= 1; break;
+    case SB_LINERIGHT: record.position += 1; break;
+    case SB_PAGELEFT: record.position -= kPageStep; break;
+    case SB_PAGERIGHT: record.position += kPageStep; break;
+    case SB_THUMBTRACK: record.position = thumb; break;
     default: break; // SB_THUMBPOSITION and the rest: the last track already moved it
     }
-    showSlider(slider, label, offset);
-    record.position = s.sliderValue;
+    showSlider(record, slider, label, offset);
 }
 
-void showSlider(HWND slider, HWND label, int offset) {
-    SharedState& s = sharedState();
-    s.sliderValue = std::clamp(s.sliderValue, s.sliderMin, s.sliderMax);
-    setRangeAndPosition(slider);
-    if (label) SetWindowTextW(label, sliderText(s.sliderValue - offset).c_str());
-    else paintValueLabel(slider, offset);
+void showSlider(SliderRecord& record, HWND slider, HWND label, int offset) {
+    record.position = std::clamp(record.position, record.minimum, record.maximum);
+    setRangeAndPosition(slider, record);
+    if (label) SetWindowTextW(label, sliderText(record.position - offset).c_str());
+    else paintValueLabel(slider, record.position - offset);
 }
 
-void paintValueLabel(HWND slider, int offset) {
+void paintValueLabel(HWND slider, int value) {
     HWND parent = GetParent(slider);
     const RECT box = valueLabelBox(GetDlgCtrlID(slider));
-    const std::wstring text = sliderText(sharedState().sliderValue - offset);
+    const std::wstring text = sliderText(value);
     const WindowDC dc(parent);
     FillRect(dc.get(), &box, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
     const int oldMode = SetBkMode(dc.get(), TRANSPARENT);

@@ -87,8 +87,8 @@ void onPaint(HWND window) {
     for (int k = 0; k < kWaveSettingCount; ++k) {
         const SliderTexts& t = kSliderTexts[k];
         drawLabelText(window, t.caption.x, t.caption.y, t.caption.text);
-        s.sliderValue = waveSetting(s.core, kSliders[k].setting);
-        paintValueLabel(GetDlgItem(window, kSliders[k].id), kSliders[k].offset);
+        paintValueLabel(GetDlgItem(window, kSliders[k].id),
+                        waveSetting(s.core, kSliders[k].setting) - kSliders[k].offset);
         drawLabelText(window, t.scale.x, t.scale.y, t.scale.text);
         if (k == kRippleScaleAfter)
             drawLabelText(window, kRippleScale.x, kRippleScale.y, kRippleScale.text);

@@ -49,10 +49,7 @@ INT_PTR CALLBACK jpegDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     SliderRecord quality{s.save.jpegQualityPos, 0, kQualityPositions};
     switch (message) {
     case WM_INITDIALOG:
-        s.sliderValue = quality.position;
-        s.sliderMin = quality.minimum;
-        s.sliderMax = quality.maximum;
-        showSlider(bar, label, 0);
+        showSlider(quality, bar, label, 0);
         CheckDlgButton(dialog, IDC_JPEG_PROGRESSIVE, BST_UNCHECKED); // unticked every time
         centreOnDesktop(dialog);
         return TRUE;

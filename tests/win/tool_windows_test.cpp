@@ -75,7 +75,7 @@ TEST_F(ToolWindowTest, ValueLabelsShowThreeCharactersOrMore) {
     // The direction slider shows its position less 120.
     drag(wave(), IDC_WAVE_DIRECTION, 0);
     EXPECT_EQ(state().core.wave.waveDirection, -120);
-    EXPECT_EQ(state().sliderValue, 0);
+    EXPECT_EQ(thumbOf(wave(), IDC_WAVE_DIRECTION), 0);
 }
 
 TEST_F(ToolWindowTest, FramesPerCycleFollowsPeriodAndSpeed) {
