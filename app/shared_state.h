@@ -43,6 +43,7 @@ struct LightWindowState {
 struct EraseWindowState {
     int committedTolerance = 50;       // the tolerance when the window was last created
     COLORREF customColours[16] = {};   // the colour chooser's custom colours, kept between uses
+    Font buttonFont;                   // the two colour buttons' font, from WM_CREATE to WM_CLOSE
 };
 
 // The save command's settings, kept for the run.
@@ -93,6 +94,9 @@ struct SharedState {
     HWND controlWindow = nullptr;
     HWND eraseWindow = nullptr;
     int captionSyncBusy = 0;
+    // Each tool window's control font (wave, light, control box, erase), from its WM_CREATE to
+    // its WM_CLOSE.
+    Font toolControlFonts[4];
 
     WaveWindowState wave;
     LightWindowState light;

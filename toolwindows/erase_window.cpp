@@ -10,8 +10,6 @@ constexpr ToolWindow kSelf = ToolWindow::Erase;
 constexpr wchar_t kFontFace[] = L"MS P ｺﾞｼｯｸ";
 constexpr int kSmallFontSize = 12, kFontWeight = 500;
 
-Font smallFont; // the two colour buttons' font, from WM_CREATE to WM_CLOSE
-
 SliderRecord toleranceRecord() {
     return {sharedState().core.erase.eraseTolerance, kEraseToleranceRange.minimum,
             kEraseToleranceRange.maximum};
@@ -27,7 +25,8 @@ Colour eraseColour() {
 void onCreate(HWND window) {
     SharedState& s = sharedState();
     beginToolWindow(kSelf, window);
-    smallFont = createToolFont(kFontFace, window, kFontWeight, kSmallFontSize);
+    sharedState().eraseWindowState.buttonFont =
+        createToolFont(kFontFace, window, kFontWeight, kSmallFontSize);
     s.eraseWindowState.committedTolerance = s.core.erase.eraseTolerance;
     HWND slider = createControl(kSelf, window, L"SCROLLBAR", nullptr, WS_CHILD | WS_VISIBLE | SBS_HORZ,
                                 43, 79, 113, 15, IDC_ERASE_TOLERANCE);
@@ -37,7 +36,9 @@ void onCreate(HWND window) {
                         10, 10, 87, 25, IDC_COLOUR_CHOOSER),
           createControl(kSelf, window, L"BUTTON", L"画像から取得",
                         WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 100, 10, 87, 25, IDC_FROM_PICTURE)})
-        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(smallFont.get()), TRUE);
+        SendMessageW(button, WM_SETFONT,
+                     reinterpret_cast<WPARAM>(sharedState().eraseWindowState.buttonFont.get()),
+                     TRUE);
     createControl(kSelf, window, L"BUTTON", L"指定色を消去する", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX,
                   20, 50, 130, 17, IDC_ERASE_ENABLED);
     CheckDlgButton(window, IDC_ERASE_ENABLED, s.core.erase.eraseEnabled ? BST_CHECKED : BST_UNCHECKED);
@@ -57,7 +58,7 @@ void onClose(HWND window) {
     setEraseTolerance(sharedState().core, sharedState().eraseWindowState.committedTolerance);
     requestRedraw();
     closeToolWindow(kSelf, window);
-    smallFont.reset();
+    sharedState().eraseWindowState.buttonFont.reset();
 }
 
 void onScroll(HWND slider, int code, int thumb) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <type_traits>
 
 #include "app/shared_state.h"
 
@@ -12,7 +13,7 @@ constexpr int kFontSize = 14;
 constexpr int kControlFontWeight = 500;
 constexpr int kLabelFontWeight = 400;
 
-Font controlFonts[kToolWindowCount]; // from WM_CREATE to WM_CLOSE of each window
+static_assert(std::extent_v<decltype(SharedState::toolControlFonts)> == kToolWindowCount);
 } // namespace
 
 const ToolWindowKind& toolWindowKind(ToolWindow window) {
@@ -80,7 +81,7 @@ void closeToolWindow(ToolWindow window, HWND hwnd) {
     s.*kind.handle = nullptr;
     if (s.mainWindow) EnableMenuItem(GetMenu(s.mainWindow), kind.menuItem, MF_BYCOMMAND | MF_ENABLED);
     DestroyWindow(hwnd); // its controls go with it, and with them the last users of the font
-    controlFonts[static_cast<int>(window)].reset();
+    sharedState().toolControlFonts[static_cast<int>(window)].reset();
 }
 
 namespace {
@@ -110,7 +111,7 @@ ProgramModal::~ProgramModal() {
 
 void beginToolWindow(ToolWindow window, HWND hwnd) {
     sharedState().*toolWindowKind(window).handle = hwnd;
-    controlFonts[static_cast<int>(window)] =
+    sharedState().toolControlFonts[static_cast<int>(window)] =
         createToolFont(kControlFontFace, hwnd, kControlFontWeight, kFontSize);
 }
 
@@ -122,7 +123,9 @@ Font createToolFont(const wchar_t* face, HWND window, int weight, int size) {
                             FF_MODERN | VARIABLE_PITCH, face));
 }
 
-HFONT controlFont(ToolWindow window) { return controlFonts[static_cast<int>(window)].get(); }
+HFONT controlFont(ToolWindow window) {
+    return sharedState().toolControlFonts[static_cast<int>(window)].get();
+}
 
 HWND createControl(ToolWindow window, HWND parent, const wchar_t* className, const wchar_t* text,
                    DWORD style, int x, int y, int width, int height, int id) {
