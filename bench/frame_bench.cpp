@@ -149,29 +149,29 @@ void BM_FrameTexturedScale3(benchmark::State& state) { frame(state, Mode::Textur
 
 // A 2000 x 1500 photo-sized picture: ramps with fine detail, so that JPEG has work to do.
 constexpr int kFileWidth = 2000, kFileHeight = 1500;
-CapturedFrame largeFrame() {
-    CapturedFrame frame{kFileWidth, kFileHeight, {}};
-    frame.pixels.reserve(4u * kFileWidth * kFileHeight);
+// Pixel (x, y), y counted from the bottom, as the files store their rows.
+Colour largeFramePixel(int x, int y) {
+    const int detail = ((x ^ y) & 15) * 4;
+    return {static_cast<std::uint8_t>(255 - x * 200 / kFileWidth - detail),
+            static_cast<std::uint8_t>(x * 200 / kFileWidth + detail),
+            static_cast<std::uint8_t>(y * 200 / kFileHeight + detail)};
+}
+
+FrameImage largeFrame() {
+    FrameImage frame(kFileWidth, kFileHeight);
     for (int y = 0; y < kFileHeight; ++y)
-        for (int x = 0; x < kFileWidth; ++x) {
-            const int detail = ((x ^ y) & 15) * 4;
-            frame.pixels.insert(frame.pixels.end(),
-                                {static_cast<std::uint8_t>(y * 200 / kFileHeight + detail),
-                                 static_cast<std::uint8_t>(x * 200 / kFileWidth + detail),
-                                 static_cast<std::uint8_t>(255 - x * 200 / kFileWidth - detail),
-                                 0});
-        }
+        for (int x = 0; x < kFileWidth; ++x)
+            frame.view().at(x, kFileHeight - 1 - y) = packPixel(largeFramePixel(x, y));
     return frame;
 }
 
 void BM_ReadJpeg2000x1500(benchmark::State& state) {
-    const CapturedFrame frame = largeFrame();
     std::vector<std::uint8_t> samples; // red, green, blue, top row first
     samples.reserve(3u * kFileWidth * kFileHeight);
     for (int y = kFileHeight - 1; y >= 0; --y)
         for (int x = 0; x < kFileWidth; ++x) {
-            const std::uint8_t* p = frame.pixels.data() + 4u * (y * kFileWidth + x);
-            samples.insert(samples.end(), {p[2], p[1], p[0]});
+            const Colour c = largeFramePixel(x, y);
+            samples.insert(samples.end(), {c.red, c.green, c.blue});
         }
     const std::vector<std::uint8_t> file =
         makeJpeg(kFileWidth, kFileHeight, samples, {.quality = 90});
@@ -186,7 +186,7 @@ void BM_ReadJpeg2000x1500(benchmark::State& state) {
 void BM_ReadBmp2000x1500(benchmark::State& state) {
     std::vector<std::uint8_t> file;
     ByteSink out{file};
-    if (!encodeBmp(largeFrame(), kBmpDepth24, out).ok()) state.SkipWithError("no BMP file");
+    if (!encodeBmp(largeFrame().view(), kBmpDepth24, out).ok()) state.SkipWithError("no BMP file");
     for (auto _ : state) {
         PictureResult read = readBmpPicture(file);
         if (!read.ok()) state.SkipWithError(read.message.c_str());
@@ -215,7 +215,7 @@ class ScratchFolder {
     std::filesystem::path path_;
 };
 
-// The frame the program shows at start-up, as the window's save captures it.
+// The frame the program shows at start-up, which the window's save writes.
 struct StartFrame {
     std::unique_ptr<Scene> scene = makeScene(Mode::Wireframe, 0);
     FrameImage image;
@@ -224,21 +224,21 @@ struct StartFrame {
 
 constexpr int kJpegQuality = 80;
 
-// Captures the start-up frame and writes it to `name` in a scratch folder, as the window's save
-// does, with `write(path, frame)`.
+// Writes the start-up frame to `name` in a scratch folder, as the window's save does, with
+// `write(path, frame)`.
 template <typename Write>
 void captureAndWrite(benchmark::State& state, const char* name, Write write) {
     StartFrame shown;
     const ScratchFolder folder;
     const std::filesystem::path path = folder.path() / name;
     for (auto _ : state) {
-        const WriteResult written = write(path, captureFrame(shown.image.view()));
+        const WriteResult written = write(path, shown.image.view());
         if (!written.ok()) state.SkipWithError(written.message.c_str());
     }
 }
 
 void BM_CaptureBmp24File(benchmark::State& state) {
-    captureAndWrite(state, "frame.bmp", [](const auto& path, const CapturedFrame& frame) {
+    captureAndWrite(state, "frame.bmp", [](const auto& path, const FrameView& frame) {
         return writeBmpFile(path, frame, kBmpDepth24);
     });
 }
@@ -249,8 +249,7 @@ void BM_CaptureJpeg80Memory(benchmark::State& state) {
     for (auto _ : state) {
         bytes.clear();
         ByteSink sink{bytes};
-        const EncodeResult encoded =
-            encodeJpeg(captureFrame(shown.image.view()), kJpegQuality, false, sink);
+        const EncodeResult encoded = encodeJpeg(shown.image.view(), kJpegQuality, false, sink);
         if (!encoded.ok()) state.SkipWithError(encoded.message.c_str());
         benchmark::DoNotOptimize(bytes.data());
     }
@@ -258,7 +257,7 @@ void BM_CaptureJpeg80Memory(benchmark::State& state) {
 }
 
 void BM_CaptureJpeg80File(benchmark::State& state) {
-    captureAndWrite(state, "frame.jpg", [](const auto& path, const CapturedFrame& frame) {
+    captureAndWrite(state, "frame.jpg", [](const auto& path, const FrameView& frame) {
         return writeJpegFile(path, frame, kJpegQuality, false);
     });
 }

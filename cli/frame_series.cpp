@@ -1,6 +1,5 @@
 #include "frame_series.h"
 
-#include "imagefiles/captured_frame.h"
 #include "imagefiles/gif_writer.h"
 #include "imagefiles/jpeg_writer.h"
 #include "imagefiles/numbered_frames.h"
@@ -36,9 +35,9 @@ WriteResult writeFrameFile(const std::string& name, const FrameFileSettings& set
                            const FrameView& view) {
     const std::filesystem::path path = pathFromArgument(name);
     switch (settings.format) {
-    case ImageFormat::Bmp: return writeBmpFile(path, captureFrame(view), settings.bmpDepth);
+    case ImageFormat::Bmp: return writeBmpFile(path, view, settings.bmpDepth);
     case ImageFormat::Jpeg:
-        return writeJpegFile(path, captureFrame(view), settings.jpegQuality, settings.progressive);
+        return writeJpegFile(path, view, settings.jpegQuality, settings.progressive);
     case ImageFormat::Png: return writePngFile(path, view, settings.transparent);
     case ImageFormat::Webp:
     case ImageFormat::Gif: {

@@ -83,14 +83,19 @@ void writeBmpSeeds(const fs::path& dir) {
         save(dir / ("bmp_header" + std::to_string(headerSize) + ".bmp"),
              buildBmp(f, rowBytes(3, 2, 16)));
     }
-    // The project's own writer, at each depth.
-    CapturedFrame frame{3, 2, {}};
-    for (int k = 0; k < 3 * 2 * 4; ++k)
-        frame.pixels.push_back(static_cast<std::uint8_t>(k * 40));
+    // The project's own writer, at each depth: 3 x 2 pixels whose bytes (blue, green, red, top),
+    // bottom row first, run 0, 40, 80, ...
+    std::uint32_t shown[3 * 2];
+    for (int k = 0; k < 3 * 2; ++k) {
+        std::uint32_t pixel = 0;
+        for (int byte = 3; byte >= 0; --byte)
+            pixel = pixel << 8 | static_cast<std::uint8_t>((4 * k + byte) * 40);
+        shown[(1 - k / 3) * 3 + k % 3] = pixel;
+    }
     for (const int depth : {16, 24, 32}) {
         Bytes bytes;
         ByteSink out{bytes};
-        if (encodeBmp(frame, depth, out).ok())
+        if (encodeBmp(FrameView{shown, 3, 2, 3}, depth, out).ok())
             save(dir / ("writer" + std::to_string(depth) + ".bmp"), bytes);
     }
 }

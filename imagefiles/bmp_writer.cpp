@@ -32,16 +32,16 @@ constexpr std::uint16_t fiveBitChannel(std::uint8_t c) {
     return static_cast<std::uint16_t>((c + 4) * 5 / 41);
 }
 
-EncodeResult encode(const CapturedFrame& frame, int depth, ByteSink& out) {
+EncodeResult encode(const FrameView& frame, int depth, ByteSink& out) {
     if (!isBmpDepth(depth))
         return {EncodeError::UnsupportedDepth,
                 "unsupported colour depth: " + std::to_string(depth) + " bits (16, 24 or 32 only)"};
     const auto unusable = [] {
         return EncodeResult{EncodeError::UnusableFrame, "the frame cannot be stored as a BMP file"};
     };
-    if (frame.width <= 0 || frame.height <= 0) return unusable();
-    const std::uint64_t pixelCount = static_cast<std::uint64_t>(frame.width) * frame.height;
-    if (frame.pixels.size() != pixelCount * CapturedFrame::bytesPerPixel) return unusable();
+    if (frame.pixels == nullptr || frame.width <= 0 || frame.height <= 0 ||
+        frame.stride < frame.width)
+        return unusable();
 
     const std::uint32_t headerSize = depth == kBmpDepth32 ? kBitFieldsHeaderSize : kInfoHeaderSize;
     const std::uint32_t pixelOffset = kFileHeaderSize + headerSize;
@@ -82,11 +82,15 @@ EncodeResult encode(const CapturedFrame& frame, int depth, ByteSink& out) {
     }
 
     const std::size_t rowFill = static_cast<std::size_t>(rowBytes - pixelBytes);
-    const std::uint8_t* in = frame.pixels.data();
-    for (int row = 0; row < frame.height; ++row) {
+    // Bottom row first, straight from the view. Split by shifts, so the byte order holds on
+    // any host; the top byte is dropped.
+    for (int row = frame.height - 1; row >= 0; --row) {
+        const std::uint32_t* line = frame.pixels + static_cast<std::ptrdiff_t>(row) * frame.stride;
         for (int column = 0; column < frame.width; ++column) {
-            const std::uint8_t blue = in[0], green = in[1], red = in[2]; // in[3] is dropped
-            in += CapturedFrame::bytesPerPixel;
+            const std::uint32_t p = line[column];
+            const auto blue = static_cast<std::uint8_t>(p),
+                       green = static_cast<std::uint8_t>(p >> 8),
+                       red = static_cast<std::uint8_t>(p >> 16);
             switch (depth) {
             case kBmpDepth16:
                 out.put16(static_cast<std::uint16_t>((fiveBitChannel(red) << kRedShift555) |
@@ -113,10 +117,10 @@ EncodeResult encode(const CapturedFrame& frame, int depth, ByteSink& out) {
 
 } // namespace
 
-EncodeResult encodeBmp(const CapturedFrame& frame, int depth, ByteSink& out) {
+EncodeResult encodeBmp(const FrameView& frame, int depth, ByteSink& out) {
     return appendWholeFile(out, [&] { return encode(frame, depth, out); });
 }
 
-WriteResult writeBmpFile(const std::filesystem::path& path, const CapturedFrame& frame, int depth) {
+WriteResult writeBmpFile(const std::filesystem::path& path, const FrameView& frame, int depth) {
     return encodeToFile(path, [&](ByteSink& sink) { return encodeBmp(frame, depth, sink); });
 }

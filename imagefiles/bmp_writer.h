@@ -3,7 +3,7 @@
 #include <string>
 
 #include "byte_sink.h"
-#include "captured_frame.h"
+#include "pixels.h"
 #include "encode_result.h"
 #include "write_result.h"
 
@@ -17,19 +17,19 @@ inline constexpr int kBmpDepth32 = 32;
 }
 
 // Appends the complete BMP file for a frame to `out`: the 14-byte file header, the info header
-// (40 bytes, or 56 with the colour masks at 32 bits) and the rows in the frame's order, bottom
-// row first.
+// (40 bytes, or 56 with the colour masks at 32 bits) and the rows, bottom row of the view first.
+// The top byte of the view's pixels is not kept.
 //   16 bits: 5-5-5 words, each channel rounded to 5 bits; rows filled out to 4 bytes.
 //   24 bits: blue, green, red; rows filled out to 4 bytes.
 //   32 bits: the bytes 0, blue, green, red, with bit-field masks that say so (red in the top
 //            byte of each little-endian word), so a reader that follows the masks gets the
-//            captured colours back; the captured fourth byte is not kept.
+//            frame's colours back.
 // Appends nothing and fails when the depth is not 16, 24 or 32 (UnsupportedDepth), when the
-// frame is empty, its pixel block disagrees with its size or the file would not fit the format's
+// frame has no pixels, a stride shorter than its rows or a file too large for the format's
 // 32-bit size field (UnusableFrame), or when there is no memory for the file (OutOfMemory).
-[[nodiscard]] EncodeResult encodeBmp(const CapturedFrame& frame, int depth, ByteSink& out);
+[[nodiscard]] EncodeResult encodeBmp(const FrameView& frame, int depth, ByteSink& out);
 
 // Writes the frame as a BMP file of `depth` bits per pixel at `path`, replacing any file there
 // only once the new one is complete (see writeFileReplacing).
-[[nodiscard]] WriteResult writeBmpFile(const std::filesystem::path& path, const CapturedFrame& frame,
+[[nodiscard]] WriteResult writeBmpFile(const std::filesystem::path& path, const FrameView& frame,
                                        int depth);

@@ -1,6 +1,7 @@
 #include "jpeg_writer.h"
 
 #include <csetjmp>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio> // jpeglib.h needs FILE
@@ -11,6 +12,10 @@
 #include <jpeglib.h>
 
 namespace {
+
+// The rows go to the library as they are in memory, read as blue, green, red and a fourth byte.
+static_assert(std::endian::native == std::endian::little,
+              "0xAARRGGBB is the bytes blue, green, red, alpha only on a little-endian host");
 
 // libjpeg's dimension limit; larger frames are refused before the library sees them.
 constexpr int kMaxJpegSide = JPEG_MAX_DIMENSION;
@@ -73,10 +78,9 @@ void endOutput(j_compress_ptr info) {
 }
 
 // Holds the jump target, so it has no objects with destructors: a longjmp past one would skip
-// it. The library's defaults are kept but for the progression and the quality. The rows go in
-// from the top of the screen image, whose last row the frame stores first, as they are
-// captured: blue, green, red and a fourth byte the library skips.
-bool compress(JpegEncoder& encoder, const CapturedFrame& frame, int quality, bool progressive) {
+// it. The library's defaults are kept but for the progression and the quality. The view's rows
+// go in top row first, without a copy: blue, green, red and a fourth byte the library skips.
+bool compress(JpegEncoder& encoder, const FrameView& frame, int quality, bool progressive) {
     jpeg_compress_struct& info = encoder.info;
     info.err = jpeg_std_error(&encoder.errors);
     encoder.errors.error_exit = onFatalError;
@@ -94,18 +98,15 @@ bool compress(JpegEncoder& encoder, const CapturedFrame& frame, int quality, boo
     info.dest = &encoder.destination;
     info.image_width = static_cast<JDIMENSION>(frame.width);
     info.image_height = static_cast<JDIMENSION>(frame.height);
-    info.input_components = CapturedFrame::bytesPerPixel;
+    info.input_components = sizeof(std::uint32_t);
     info.in_color_space = JCS_EXT_BGRX;
     jpeg_set_defaults(&info);
     if (progressive) jpeg_simple_progression(&info);
     jpeg_set_quality(&info, quality, TRUE); // baseline-compatible tables
     jpeg_start_compress(&info, TRUE);
-    const std::size_t rowBytes =
-        static_cast<std::size_t>(frame.width) * CapturedFrame::bytesPerPixel;
-    // The library only reads the rows it is given.
-    auto* bottomRow = const_cast<JSAMPLE*>(frame.pixels.data());
     while (info.next_scanline < info.image_height) {
-        JSAMPROW rows[1] = {bottomRow + (frame.height - 1 - info.next_scanline) * rowBytes};
+        JSAMPROW rows[1] = {reinterpret_cast<JSAMPLE*>(
+            frame.pixels + static_cast<std::ptrdiff_t>(info.next_scanline) * frame.stride)};
         jpeg_write_scanlines(&info, rows, 1);
     }
     jpeg_finish_compress(&info);
@@ -115,13 +116,11 @@ bool compress(JpegEncoder& encoder, const CapturedFrame& frame, int quality, boo
 
 } // namespace
 
-EncodeResult encodeJpeg(const CapturedFrame& frame, int quality, bool progressive, ByteSink& out) {
+EncodeResult encodeJpeg(const FrameView& frame, int quality, bool progressive, ByteSink& out) {
     if (quality < kJpegQualityMin || quality > kJpegQualityMax)
         return {EncodeError::UnusableFrame, "JPEG quality outside 60..100"};
-    if (frame.width <= 0 || frame.height <= 0 || frame.width > kMaxJpegSide ||
-        frame.height > kMaxJpegSide ||
-        frame.pixels.size() != static_cast<std::size_t>(frame.width) * frame.height *
-                                   CapturedFrame::bytesPerPixel)
+    if (frame.pixels == nullptr || frame.width <= 0 || frame.height <= 0 ||
+        frame.width > kMaxJpegSide || frame.height > kMaxJpegSide || frame.stride < frame.width)
         return {EncodeError::UnusableFrame, "the frame cannot be stored as a JPEG file"};
     return appendWholeFile(out, [&]() -> EncodeResult {
         JpegEncoder encoder{};
@@ -132,8 +131,8 @@ EncodeResult encodeJpeg(const CapturedFrame& frame, int quality, bool progressiv
     });
 }
 
-WriteResult writeJpegFile(const std::filesystem::path& path, const CapturedFrame& frame,
-                          int quality, bool progressive) {
+WriteResult writeJpegFile(const std::filesystem::path& path, const FrameView& frame, int quality,
+                          bool progressive) {
     return encodeToFile(
         path, [&](ByteSink& sink) { return encodeJpeg(frame, quality, progressive, sink); });
 }

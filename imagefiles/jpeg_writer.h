@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "byte_sink.h"
-#include "captured_frame.h"
+#include "pixels.h"
 #include "encode_result.h"
 #include "write_result.h"
 
@@ -12,12 +12,13 @@ inline constexpr int kJpegQualityMin = 60;
 inline constexpr int kJpegQualityMax = 100;
 
 // The frame as a baseline (or progressive) JPEG of three components, RGB in, top row first,
-// with the library's defaults and the given quality (baseline-compatible tables). A library
-// error never ends the program: it comes back as an error, and the sink is left as it was.
-[[nodiscard]] EncodeResult encodeJpeg(const CapturedFrame& frame, int quality, bool progressive,
+// with the library's defaults and the given quality (baseline-compatible tables); the top byte
+// of the view's pixels is not kept. A library error never ends the program: it comes back as an
+// error, and the sink is left as it was.
+[[nodiscard]] EncodeResult encodeJpeg(const FrameView& frame, int quality, bool progressive,
                                       ByteSink& out);
 
 // Writes the frame as a JPEG file at `path`, replacing any file there only once the new one is
 // complete (see writeFileReplacing).
-[[nodiscard]] WriteResult writeJpegFile(const std::filesystem::path& path,
-                                        const CapturedFrame& frame, int quality, bool progressive);
+[[nodiscard]] WriteResult writeJpegFile(const std::filesystem::path& path, const FrameView& frame,
+                                        int quality, bool progressive);

@@ -7,7 +7,6 @@
 #include "app/shared_state.h"
 #include "file_dialog.h"
 #include "imagefiles/bmp_writer.h"
-#include "imagefiles/captured_frame.h"
 #include "imagefiles/jpeg_writer.h"
 #include "messages.h"
 #include "toolwindows/slider.h"
@@ -108,7 +107,7 @@ int ChooseSaveFile(HWND owner) { return runFileDialog(owner, FileDialog::Save, k
 
 bool writeDisplayedFrame(const std::wstring& path, int fileType) {
     const SharedState& s = sharedState();
-    const CapturedFrame frame = captureFrame(displayedFrame());
+    const FrameView frame = displayedFrame();
     const WriteResult written =
         fileType == kBmpFile
             ? writeBmpFile(path, frame, s.save.bmpSaveDepth)

@@ -138,21 +138,21 @@ TEST(BmpReader, ThirtyTwoBitPixelsFollowTheirMasks) {
 }
 
 TEST(BmpReader, TheProjectsOwnFilesReadBackExactly) {
-    // 3 x 2 captured pixels, fourth bytes 0xAB: the picture has the colours and fourth bytes 0.
-    CapturedFrame frame{3, 2, {}};
-    Bytes expected;
+    // 3 x 2 shown pixels, top bytes 0xAB: the picture has the colours and fourth bytes 0.
+    std::uint32_t shown[6];
+    Bytes expected; // bottom row first
     for (int k = 0; k < 6; ++k) {
         const auto blue = static_cast<std::uint8_t>(7 + 40 * k),
                    green = static_cast<std::uint8_t>(255 - 30 * k),
                    red = static_cast<std::uint8_t>(99 * k);
-        frame.pixels.insert(frame.pixels.end(), {blue, green, red, 0xAB});
+        shown[(1 - k / 3) * 3 + k % 3] = 0xAB000000u | packPixel({red, green, blue});
         expected.insert(expected.end(), {blue, green, red, 0});
     }
     for (const int depth : {24, 32}) {
         SCOPED_TRACE(std::to_string(depth) + " bits");
         Bytes file;
         ByteSink out{file};
-        ASSERT_TRUE(encodeBmp(frame, depth, out).ok());
+        ASSERT_TRUE(encodeBmp(FrameView{shown, 3, 2, 3}, depth, out).ok());
         const TextureImage p = readOrFail(readBmpPicture(file), 3, 2);
         EXPECT_EQ(p.pixels, expected);
     }

@@ -11,7 +11,6 @@
 
 #include "file_test_support.h"
 #include "imagefiles/bmp_writer.h"
-#include "imagefiles/captured_frame.h"
 #include "render/frame.h"
 #include "writer_test_support.h"
 
@@ -35,27 +34,26 @@ Bytes slice(const Bytes& b, std::size_t at, std::size_t count) {
     return Bytes(b.begin() + at, b.begin() + at + count);
 }
 
-// A captured frame from colours given bottom row first. Every fourth byte is 0xAB, so a writer
-// that lets it into the file shows up.
-constexpr std::uint8_t kFourthByte = 0xAB;
-CapturedFrame makeFrame(int width, int height, const std::vector<Colour>& bottomUp) {
-    CapturedFrame frame{width, height, {}};
-    for (const Colour& c : bottomUp)
-        frame.pixels.insert(frame.pixels.end(), {c.blue, c.green, c.red, kFourthByte});
-    return frame;
+// A frame from colours given bottom row first, as the file stores them. Every pixel's top byte
+// is 0xAB, so a writer that lets it into the file shows up.
+constexpr std::uint32_t kTopByte = 0xAB000000;
+PaddedFrame makeFrame(int width, int height, const std::vector<Colour>& bottomUp) {
+    return PaddedFrame(width, height, [&](int column, int row) {
+        return kTopByte |
+               packPixel(bottomUp.at(static_cast<std::size_t>(height - 1 - row) * width + column));
+    });
 }
 
-CapturedFrame uniformFrame(int width, int height, Colour c) {
-    return makeFrame(width, height,
-                     std::vector<Colour>(static_cast<std::size_t>(width) * height, c));
+PaddedFrame uniformFrame(int width, int height, Colour c) {
+    return PaddedFrame(width, height, [&](int, int) { return kTopByte | packPixel(c); });
 }
 
-Bytes encodeOrFail(const CapturedFrame& frame, int depth) {
+Bytes encodeOrFail(const FrameView& frame, int depth) {
     SCOPED_TRACE(testing::Message() << depth << " bits");
     return encodedOrFail([&](ByteSink& out) { return encodeBmp(frame, depth, out); });
 }
 
-EncodeError refusal(const CapturedFrame& frame, int depth) {
+EncodeError refusal(const FrameView& frame, int depth) {
     return refusalOf([&](ByteSink& out) { return encodeBmp(frame, depth, out); }).error;
 }
 
@@ -65,32 +63,28 @@ constexpr Colour kRed{255, 0, 0};
 constexpr Colour kGreen{0, 255, 0};
 constexpr Colour kBlue{0, 0, 255};
 
-// ---- capture -------------------------------------------------------------------------------
+// ---- rows from the view --------------------------------------------------------------------
 
-TEST(CaptureFrame, TurnsRowsOverAndStoresBlueGreenRed) {
+TEST(BmpRows, TurnedOverFromTheViewAsBlueGreenRedWithoutTheTopByte) {
     // 3 x 2 pixels in a view 4 pixels wide: the fourth column is not part of the frame.
     constexpr std::uint32_t kOutside = 0xDEADBEEF;
     std::array<std::uint32_t, 8> pixels = {
-        0x00112233, 0x00445566, 0x00778899, kOutside, // top row
-        0x00AABBCC, 0x00DDEEFF, 0x00010203, kOutside, // bottom row
+        0x80112233, 0x80445566, 0x80778899, kOutside, // top row
+        0xFFAABBCC, 0x01DDEEFF, 0x00010203, kOutside, // bottom row
     };
-    const FrameView view{pixels.data(), 3, 2, 4};
-
-    const CapturedFrame frame = captureFrame(view);
-
-    EXPECT_EQ(frame.width, 3);
-    EXPECT_EQ(frame.height, 2);
+    const Bytes file = encodeOrFail(FrameView{pixels.data(), 3, 2, 4}, 24);
     const Bytes expected = {
-        0xCC, 0xBB, 0xAA, 0, 0xFF, 0xEE, 0xDD, 0, 0x03, 0x02, 0x01, 0, // bottom row first
-        0x33, 0x22, 0x11, 0, 0x66, 0x55, 0x44, 0, 0x99, 0x88, 0x77, 0,
+        0xCC, 0xBB, 0xAA, 0xFF, 0xEE, 0xDD, 0x03, 0x02, 0x01, 0, 0, 0, // bottom row first
+        0x33, 0x22, 0x11, 0x66, 0x55, 0x44, 0x99, 0x88, 0x77, 0, 0, 0,
     };
-    EXPECT_EQ(frame.pixels, expected);
+    EXPECT_EQ(slice(file, 54, expected.size()), expected);
+    EXPECT_EQ(file.size(), 54 + expected.size());
 }
 
-TEST(CaptureFrame, ScreenBottomRowIsTheFirstRowOfEveryFile) {
+TEST(BmpRows, ScreenBottomRowIsTheFirstRowOfEveryFile) {
     std::array<std::uint32_t, 4> pixels = {packPixel(kRed), packPixel(kRed), packPixel(kBlue),
                                            packPixel(kBlue)};
-    const CapturedFrame frame = captureFrame(FrameView{pixels.data(), 2, 2, 2});
+    const FrameView frame{pixels.data(), 2, 2, 2};
 
     struct Case {
         int depth;
@@ -161,10 +155,10 @@ TEST(BmpFullFrame, HeaderFieldsAndRowsFilledOutToFourBytesAtEachDepth) {
         {24, 14 + 40 + 1924 * 481, 54, 40, 0, 1924, 1923, {0xFF, 0xFF, 0xFF}},
         {32, 14 + 56 + 4 * 641 * 481, 70, 56, 3, 2564, 2564, {0x00, 0xFF, 0xFF, 0xFF}},
     };
-    const CapturedFrame frame = uniformFrame(641, 481, kWhite);
+    const PaddedFrame frame = uniformFrame(641, 481, kWhite);
     for (const FullFrameCase& c : cases) {
         SCOPED_TRACE(c.depth);
-        const Bytes file = encodeOrFail(frame, c.depth);
+        const Bytes file = encodeOrFail(frame.view(), c.depth);
         ASSERT_EQ(file.size(), c.fileSize);
         ASSERT_EQ(file.size(), c.pixelOffset + c.rowBytes * 481);
         expectHeaderFields(file, c);
@@ -174,11 +168,11 @@ TEST(BmpFullFrame, HeaderFieldsAndRowsFilledOutToFourBytesAtEachDepth) {
 
 TEST(BmpPixels, SmallFrameAtEachDepth) {
     // Odd width: 2 fill bytes a row at 16 bits, 3 at 24 bits, none at 32.
-    const CapturedFrame frame = makeFrame(3, 2,
-                                          {
-                                              kRed, kGreen, kBlue,               // bottom row
-                                              kWhite, kBlack, Colour{8, 16, 24}, // top row
-                                          });
+    const PaddedFrame frame = makeFrame(3, 2,
+                                        {
+                                            kRed, kGreen, kBlue,               // bottom row
+                                            kWhite, kBlack, Colour{8, 16, 24}, // top row
+                                        });
     struct Case {
         int depth;
         std::size_t pixelOffset;
@@ -198,7 +192,7 @@ TEST(BmpPixels, SmallFrameAtEachDepth) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.depth);
-        const Bytes file = encodeOrFail(frame, c.depth);
+        const Bytes file = encodeOrFail(frame.view(), c.depth);
         ASSERT_EQ(file.size(), c.pixelOffset + c.rows.size());
         EXPECT_EQ(read32(file, 2), file.size());
         EXPECT_EQ(slice(file, c.pixelOffset, c.rows.size()), c.rows);
@@ -227,7 +221,7 @@ TEST(BmpPixels, SixteenBitChannelSteps) {
         greys.push_back({v, v, v});
     }
     const int width = static_cast<int>(cases.size());
-    const Bytes file = encodeOrFail(makeFrame(width, 1, greys), 16);
+    const Bytes file = encodeOrFail(makeFrame(width, 1, greys).view(), 16);
     ASSERT_EQ(file.size(), 54u + (2 * width + 3) / 4 * 4);
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const std::uint16_t expected = static_cast<std::uint16_t>(cases[i].fiveBits * 0x0421);
@@ -235,24 +229,29 @@ TEST(BmpPixels, SixteenBitChannelSteps) {
     }
 }
 
-TEST(EncodeBmp, RefusesOtherDepthsAndFramesThatDisagreeWithTheirSize) {
-    const CapturedFrame good = uniformFrame(3, 2, kWhite);
+TEST(EncodeBmp, RefusesOtherDepthsAndViewsWithoutWholeRows) {
+    const PaddedFrame good = uniformFrame(3, 2, kWhite);
     for (int depth : {0, 1, 4, 8, 15, 17, 23, 25, 31, 33, 64, -24})
-        EXPECT_EQ(refusal(good, depth), EncodeError::UnsupportedDepth) << depth << " bits";
+        EXPECT_EQ(refusal(good.view(), depth), EncodeError::UnsupportedDepth) << depth << " bits";
 
-    CapturedFrame shortBlock = good;
-    shortBlock.pixels.pop_back();
-    CapturedFrame longBlock = good;
-    longBlock.pixels.insert(longBlock.pixels.end(), 4, 0);
-    CapturedFrame negativeHeight = good;
+    FrameView noPixels = good.view();
+    noPixels.pixels = nullptr;
+    FrameView shortStride = good.view();
+    shortStride.stride = 2;
+    FrameView noColumns = good.view();
+    noColumns.width = 0;
+    FrameView negativeHeight = good.view();
     negativeHeight.height = -2;
-    const CapturedFrame empty;
-    for (const CapturedFrame* frame : std::initializer_list<const CapturedFrame*>{
-             &shortBlock, &longBlock, &negativeHeight, &empty})
+    // 65536 x 65536 at 32 bits is 16 GiB, past the 32-bit file size: refused before any pixel
+    // of the small block behind it is read.
+    FrameView tooLarge = good.view();
+    tooLarge.width = tooLarge.height = tooLarge.stride = 65536;
+    for (const FrameView& frame :
+         {noPixels, shortStride, noColumns, negativeHeight, FrameView{}, tooLarge})
         for (int depth : {16, 24, 32})
-            EXPECT_EQ(refusal(*frame, depth), EncodeError::UnusableFrame)
-                << frame->width << " x " << frame->height << ", " << frame->pixels.size()
-                << " bytes, " << depth << " bits";
+            EXPECT_EQ(refusal(frame, depth), EncodeError::UnusableFrame)
+                << frame.width << " x " << frame.height << ", stride " << frame.stride << ", "
+                << depth << " bits";
 }
 
 // ---- files ---------------------------------------------------------------------------------
@@ -306,7 +305,8 @@ TEST_F(BmpFile, WrittenFilesReadBackToTheCapturedColours) {
     for (int row = 0; row < kHeight; ++row)
         for (int column = 0; column < kWidth; ++column)
             colours.push_back(sampleColour(column, row, kSamples));
-    const CapturedFrame frame = makeFrame(kWidth, kHeight, colours);
+    const PaddedFrame padded = makeFrame(kWidth, kHeight, colours);
+    const FrameView frame = padded.view();
 
     for (int depth : {16, 24, 32}) {
         SCOPED_TRACE(depth);
@@ -343,7 +343,7 @@ TEST_F(BmpFile, FileErrorsComeThroughAsFileErrors) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.relative);
         const WriteResult result =
-            writeBmpFile((dir / c.relative).string(), uniformFrame(3, 2, kWhite), 24);
+            writeBmpFile((dir / c.relative).string(), uniformFrame(3, 2, kWhite).view(), 24);
         EXPECT_FALSE(result.ok());
         EXPECT_EQ(result.encodeError, EncodeError::None);
         EXPECT_EQ(result.fileError, c.error);
@@ -356,14 +356,15 @@ TEST_F(BmpFile, FileErrorsComeThroughAsFileErrors) {
 TEST_F(BmpFile, UnsupportedDepthOrUnusableFrameIsRefusedBeforeAnyFileIsMade) {
     const fs::path path = dir / "frame.bmp";
     struct Case {
-        CapturedFrame frame;
+        FrameView frame;
         int depth;
         EncodeError error;
     };
+    const PaddedFrame white = uniformFrame(3, 2, kWhite);
     const Case cases[] = {
-        {uniformFrame(3, 2, kWhite), 17, EncodeError::UnsupportedDepth},
-        {uniformFrame(3, 2, kWhite), 8, EncodeError::UnsupportedDepth},
-        {CapturedFrame{}, 24, EncodeError::UnusableFrame},
+        {white.view(), 17, EncodeError::UnsupportedDepth},
+        {white.view(), 8, EncodeError::UnsupportedDepth},
+        {FrameView{}, 24, EncodeError::UnusableFrame},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.depth);

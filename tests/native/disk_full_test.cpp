@@ -23,7 +23,6 @@
 #include "cli/frame_series.h"
 #include "cli/scene_frames.h"
 #include "file_test_support.h"
-#include "imagefiles/captured_frame.h"
 #include "imagefiles/jpeg_writer.h"
 #include "imagefiles/numbered_frames.h"
 
@@ -122,18 +121,19 @@ std::string listed(const std::set<std::string>& names) {
 }
 
 // A frame that JPEG cannot make small: every pixel different.
-CapturedFrame noisyFrame() {
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(kFrameWidth) * kFrameHeight);
+FrameImage noisyFrame() {
+    FrameImage image;
     std::uint32_t state = 12345;
-    for (std::uint32_t& p : pixels)
+    for (std::uint32_t& p : image.pixels)
         p = (state = state * 1103515245 + 12345) >> 8 & 0xFFFFFF;
-    return captureFrame(FrameView{pixels.data(), kFrameWidth, kFrameHeight, kFrameWidth});
+    return image;
 }
 
 class DiskFull : public ScratchFolder {};
 
 TEST_F(DiskFull, JpegFileFailsWithNoSpaceAndLeavesNoPartOfItself) {
-    const CapturedFrame frame = noisyFrame();
+    FrameImage noisy = noisyFrame();
+    const FrameView frame = noisy.view();
     Bytes encoded;
     ByteSink sink{encoded};
     ASSERT_TRUE(encodeJpeg(frame, 100, false, sink).ok());
@@ -183,7 +183,7 @@ TEST_F(DiskFull, CycleSeriesStopsAtTheFrameThatDoesNotFit) {
         drawSceneFrame(*scene, image.view());
         Bytes bytes;
         ByteSink sink{bytes};
-        ASSERT_TRUE(encodeJpeg(captureFrame(image.view()), 80, false, sink).ok());
+        ASSERT_TRUE(encodeJpeg(image.view(), 80, false, sink).ok());
         expected.push_back(std::move(bytes));
     }
     // Room for frames 1 and 2 and for all of frame 3 but its last page.

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "file_test_support.h"
-#include "imagefiles/captured_frame.h"
 #include "imagefiles/jpeg_writer.h"
 
 namespace {
@@ -41,19 +40,23 @@ namespace {
 namespace fs = std::filesystem;
 
 // A frame JPEG cannot make small, so the file grows through many allocations.
-CapturedFrame noisyFrame(int width, int height) {
-    CapturedFrame frame{width, height, {}};
-    std::uint32_t state = 7;
-    frame.pixels.resize(4u * width * height);
-    for (std::uint8_t& b : frame.pixels)
-        b = static_cast<std::uint8_t>((state = state * 1103515245 + 12345) >> 16);
-    return frame;
-}
+struct NoisyFrame {
+    static constexpr int kWidth = 256, kHeight = 192;
+    std::vector<std::uint32_t> pixels;
+
+    NoisyFrame() : pixels(static_cast<std::size_t>(kWidth) * kHeight) {
+        std::uint32_t state = 7;
+        for (std::uint32_t& p : pixels)
+            p = (state = state * 1103515245 + 12345) >> 8;
+    }
+    FrameView view() { return {pixels.data(), kWidth, kHeight, kWidth}; }
+};
 
 // Each allocation in turn fails: the encoder says so and leaves the sink as it was, until there
 // are enough that it succeeds with the bytes it makes when nothing fails.
 TEST(JpegWriterOutOfMemory, EveryFailedAllocationLeavesTheSinkAsItWas) {
-    const CapturedFrame frame = noisyFrame(256, 192);
+    NoisyFrame noisy;
+    const FrameView frame = noisy.view();
     for (bool progressive : {false, true}) {
         SCOPED_TRACE(progressive ? "progressive" : "baseline");
         Bytes whole;
@@ -91,7 +94,8 @@ TEST(JpegWriterOutOfMemory, EveryFailedAllocationLeavesTheSinkAsItWas) {
 class JpegFileOutOfMemory : public ScratchFolder {};
 
 TEST_F(JpegFileOutOfMemory, FailedAllocationLeavesNoFileAndTheEarlierOneAsItWas) {
-    const CapturedFrame frame = noisyFrame(256, 192);
+    NoisyFrame noisy;
+    const FrameView frame = noisy.view();
     const fs::path path = dir / "frame.jpg";
     writeText(path, "the previous picture");
     for (long n = 0;; ++n) {

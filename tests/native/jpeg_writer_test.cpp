@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "file_test_support.h"
-#include "imagefiles/captured_frame.h"
 #include "imagefiles/jpeg_reader.h"
 #include "imagefiles/jpeg_writer.h"
 #include "imagefiles/picture_file.h"
@@ -23,22 +22,20 @@ namespace fs = std::filesystem;
 
 constexpr std::uint32_t kRed = 0xFF0000, kBlue = 0x0000FF, kGrey = 0x808080;
 
-// A frame captured from a top-down view whose rows are `top` above row `split` and `bottom`
-// from it down, as the window's frame buffer would hold them.
-CapturedFrame twoBandFrame(int width, int height, int split, std::uint32_t top,
-                           std::uint32_t bottom) {
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
-    for (int row = 0; row < height; ++row)
-        for (int column = 0; column < width; ++column)
-            pixels[static_cast<std::size_t>(row) * width + column] = row < split ? top : bottom;
-    return captureFrame(FrameView{pixels.data(), width, height, width});
+// A frame whose rows are `top` above row `split` and `bottom` from it down, as the window's
+// frame buffer would hold them; the top bytes vary, as the library must skip them.
+PaddedFrame twoBandFrame(int width, int height, int split, std::uint32_t top,
+                         std::uint32_t bottom) {
+    return PaddedFrame(width, height, [=](int column, int row) {
+        return static_cast<std::uint32_t>(column * 37 + row) << 24 | (row < split ? top : bottom);
+    });
 }
 
-CapturedFrame uniformFrame(int width, int height, std::uint32_t colour) {
+PaddedFrame uniformFrame(int width, int height, std::uint32_t colour) {
     return twoBandFrame(width, height, height, colour, colour);
 }
 
-Bytes encodeOrFail(const CapturedFrame& frame, int quality, bool progressive) {
+Bytes encodeOrFail(const FrameView& frame, int quality, bool progressive) {
     return encodedOrFail([&](ByteSink& out) { return encodeJpeg(frame, quality, progressive, out); });
 }
 
@@ -142,7 +139,7 @@ class JpegFile : public ScratchFolder {
         ASSERT_TRUE(djpegIsThere()) << "djpeg (libjpeg-turbo-progs) is missing";
     }
 
-    fs::path writeOrFail(const std::string& name, const CapturedFrame& frame, int quality,
+    fs::path writeOrFail(const std::string& name, const FrameView& frame, int quality,
                          bool progressive) {
         const fs::path path = dir / name;
         const WriteResult result = writeJpegFile(path, frame, quality, progressive);
@@ -169,8 +166,9 @@ TEST_F(JpegFile, RedOnTopAndBlueBelowAtTheFramesSizeByBothDecoders) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height
                                         << (c.progressive ? " progressive" : " baseline"));
-        const fs::path path = writeOrFail(
-            "frame.jpg", twoBandFrame(c.width, c.height, c.split, kRed, kBlue), 80, c.progressive);
+        const fs::path path =
+            writeOrFail("frame.jpg", twoBandFrame(c.width, c.height, c.split, kRed, kBlue).view(),
+                        80, c.progressive);
 
         const PictureResult ours = readPictureFile(path);
         ASSERT_TRUE(ours.ok()) << ours.message;
@@ -211,8 +209,9 @@ TEST_F(JpegFile, MarkersSayBaselineOrProgressiveWithThreeComponents) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message()
                      << std::hex << c.colour << (c.progressive ? " progressive" : " baseline"));
-        const fs::path path = writeOrFail(
-            "frame.jpg", uniformFrame(kFrameWidth, kFrameHeight, c.colour), 80, c.progressive);
+        const fs::path path =
+            writeOrFail("frame.jpg", uniformFrame(kFrameWidth, kFrameHeight, c.colour).view(), 80,
+                        c.progressive);
         const std::vector<Segment> segments = headerSegments(readFile(path));
         ASSERT_FALSE(segments.empty());
 
@@ -316,9 +315,9 @@ TEST_F(JpegFile, QuantisationTablesAreTheBaseTablesScaledByQuality) {
         EXPECT_EQ(chrominance.back(), c.lastChrominance);
 
         for (bool progressive : {false, true}) {
-            const fs::path path =
-                writeOrFail("frame.jpg", twoBandFrame(kFrameWidth, kFrameHeight, 240, kRed, kBlue),
-                            c.quality, progressive);
+            const fs::path path = writeOrFail(
+                "frame.jpg", twoBandFrame(kFrameWidth, kFrameHeight, 240, kRed, kBlue).view(),
+                c.quality, progressive);
             std::vector<int> tables[2];
             int tableCount = 0;
             for (const Segment& s : headerSegments(readFile(path))) {
@@ -341,7 +340,8 @@ TEST_F(JpegFile, QuantisationTablesAreTheBaseTablesScaledByQuality) {
 }
 
 TEST_F(JpegFile, FileHoldsWhatTheEncoderMakesAndReplacesAnOlderFile) {
-    const CapturedFrame frame = twoBandFrame(kFrameWidth, kFrameHeight, 100, kBlue, kRed);
+    const PaddedFrame padded = twoBandFrame(kFrameWidth, kFrameHeight, 100, kBlue, kRed);
+    const FrameView frame = padded.view();
     writeText(dir / "frame.jpg", "an older picture");
     const fs::path path = writeOrFail("frame.jpg", frame, 90, false);
     EXPECT_EQ(readFile(path), encodeOrFail(frame, 90, false));
@@ -351,7 +351,8 @@ TEST_F(JpegFile, FileHoldsWhatTheEncoderMakesAndReplacesAnOlderFile) {
 // ---- refusals ------------------------------------------------------------------------------
 
 TEST(EncodeJpeg, AppendsAfterWhatTheSinkHolds) {
-    const CapturedFrame frame = uniformFrame(8, 8, kGrey);
+    const PaddedFrame padded = uniformFrame(8, 8, kGrey);
+    const FrameView frame = padded.view();
     const Bytes alone = encodeOrFail(frame, 80, false);
     ASSERT_GE(alone.size(), 4u);
     EXPECT_EQ((Bytes{alone[0], alone[1]}), (Bytes{0xFF, 0xD8}));
@@ -366,23 +367,24 @@ TEST(EncodeJpeg, AppendsAfterWhatTheSinkHolds) {
 }
 
 TEST_F(JpegFile, RefusesQualityOutsideItsRangeAndFramesThatDisagreeWithTheirSize) {
-    const CapturedFrame good = uniformFrame(4, 3, kGrey);
-    CapturedFrame shortBlock = good;
-    shortBlock.pixels.pop_back();
-    CapturedFrame longBlock = good;
-    longBlock.pixels.push_back(0);
-    CapturedFrame widthOnly = good;
+    const PaddedFrame padded = uniformFrame(4, 3, kGrey);
+    const FrameView good = padded.view();
+    FrameView noPixels = good;
+    noPixels.pixels = nullptr;
+    FrameView shortStride = good;
+    shortStride.stride = 3;
+    FrameView widthOnly = good;
     widthOnly.height = 0;
-    CapturedFrame negative = good;
+    FrameView negative = good;
     negative.width = -4;
     negative.height = -3;
-    const CapturedFrame empty;
     // Wider than libjpeg takes (65500 pixels a side), with a block that matches.
     constexpr int kTooWide = 65501;
-    const CapturedFrame tooWide{kTooWide, 1, Bytes(4u * kTooWide, 0)};
+    std::vector<std::uint32_t> wideRow(kTooWide);
+    const FrameView tooWide{wideRow.data(), kTooWide, 1, kTooWide};
     struct Case {
         const char* what;
-        const CapturedFrame& frame;
+        FrameView frame;
         int quality;
     };
     const Case cases[] = {
@@ -391,11 +393,11 @@ TEST_F(JpegFile, RefusesQualityOutsideItsRangeAndFramesThatDisagreeWithTheirSize
         {"quality 0", good, 0},
         {"quality -80", good, -80},
         {"quality INT_MIN", good, INT_MIN},
-        {"a byte short", shortBlock, 80},
-        {"a byte over", longBlock, 80},
+        {"no pixels", noPixels, 80},
+        {"stride shorter than a row", shortStride, 80},
         {"no rows", widthOnly, 80},
         {"negative size", negative, 80},
-        {"empty", empty, 80},
+        {"empty", FrameView{}, 80},
         {"too wide", tooWide, 80},
     };
     for (const Case& c : cases) {

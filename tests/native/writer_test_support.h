@@ -5,9 +5,42 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <functional>
+#include <vector>
+
 #include "file_test_support.h"
 #include "imagefiles/byte_sink.h"
 #include "imagefiles/encode_result.h"
+#include "imagefiles/pixels.h"
+
+// A frame of 0xAARRGGBB pixels, row 0 at the top, in a block wider than its rows: each row is
+// followed by kPadding pixels of kOutside, so a writer that steps by the width instead of the
+// stride, or reads past a row, shows it.
+class PaddedFrame {
+  public:
+    static constexpr int kPadding = 2;
+    static constexpr std::uint32_t kOutside = 0x5A5A5A5A;
+
+    PaddedFrame(int width, int height,
+                const std::function<std::uint32_t(int column, int row)>& pixelAt)
+        : width_(width), height_(height),
+          pixels_(static_cast<std::size_t>(width + kPadding) * height, kOutside) {
+        for (int row = 0; row < height; ++row)
+            for (int column = 0; column < width; ++column)
+                pixels_[static_cast<std::size_t>(row) * (width + kPadding) + column] =
+                    pixelAt(column, row);
+    }
+
+    // Writers only read through the view.
+    FrameView view() const {
+        return {const_cast<std::uint32_t*>(pixels_.data()), width_, height_, width_ + kPadding};
+    }
+
+  private:
+    int width_, height_;
+    std::vector<std::uint32_t> pixels_;
+};
 
 // The bytes `encode` (a call of one writer with a ByteSink&) puts into a fresh sink; a failure,
 // or a message beside success, fails the test.

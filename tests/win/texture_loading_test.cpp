@@ -37,15 +37,10 @@ protected:
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         // 3 x 2: a red top row and a blue bottom row.
-        CapturedFrame frame;
-        frame.width = 3;
-        frame.height = 2;
-        // Blue, green, red, fourth byte; the bottom row first.
-        frame.pixels = {255, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0,
-                        0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 0};
+        std::uint32_t pixels[] = {0xFF0000, 0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF, 0x0000FF};
         // Written under a plain name, then given a Japanese one, as a user's files have.
         const std::filesystem::path plain = folder / "flag.bmp";
-        ASSERT_TRUE(writeBmpFile(plain.string(), frame, 24).ok());
+        ASSERT_TRUE(writeBmpFile(plain.string(), FrameView{pixels, 3, 2, 3}, 24).ok());
         bmp = folder / L"旗.bmp";
         std::filesystem::rename(plain, bmp);
     }
