@@ -306,8 +306,8 @@ PictureResult readBmpPicture(std::span<const std::uint8_t> start, std::uint64_t 
     FileBytes bytes(start, readMore);
     if (!bytes.skipTo(layout.pixelOffset)) return pictureFailure(PictureError::CannotRead);
     // Whole rows a batch, about a megabyte; the last row needs no fill.
-    const int batchRows =
-        static_cast<int>(std::max<std::size_t>(1, kRowBatchBytes / layout.rowStride));
+    const int batchRows = static_cast<int>(std::clamp<std::size_t>(
+        kRowBatchBytes / layout.rowStride, 1, static_cast<std::size_t>(layout.height)));
     std::vector<std::uint8_t> batch(static_cast<std::size_t>(batchRows) * layout.rowStride);
     const std::size_t lastRowBytes = static_cast<std::size_t>(
         layout.pixelBytes - std::uint64_t{layout.rowStride} * (layout.height - 1));
