@@ -1,9 +1,10 @@
 // Writes the fuzzers' seed corpora: small valid BMP files of every depth and layout the reader
 // takes (widths 1 to 5, so every row fill; bottom-up and top-down; every info header size; bit
 // fields), the project's own writer's files, JPEG files (baseline, progressive, grey, 4:4:4,
-// RGB, CMYK and YCCK) and PNG files (every colour type and bit depth, plain and interlaced,
-// transparent colours and palette opacity, ancillary chunks), so that the fuzzers start from
-// files that reach all of the readers' code.
+// RGB, CMYK and YCCK, with restart markers, a scan for each component, scans of end-of-band runs
+// only) and PNG files (every colour type and bit depth, plain and interlaced, transparent
+// colours and palette opacity, ancillary chunks), so that the fuzzers start from files that
+// reach all of the readers' code.
 // Usage: make_seeds BMP_DIR JPEG_DIR PNG_DIR
 #include <png.h>
 
@@ -124,6 +125,9 @@ void writeJpegSeeds(const fs::path& dir) {
         {"rgb", {.stored = JCS_RGB}},
         {"cmyk", {.input = JCS_CMYK}},
         {"ycck", {.input = JCS_CMYK, .stored = JCS_YCCK}},
+        {"restarts", {.progressive = true, .restartInterval = 1}},
+        {"separate_scans",
+         {.scans = {{1, {0}, 0, 63, 0, 0}, {1, {1}, 0, 63, 0, 0}, {1, {2}, 0, 63, 0, 0}}}},
     };
     for (const Kind& kind : kinds)
         for (const auto& [width, height] : {std::pair{1, 1}, {5, 3}, {17, 9}}) {
@@ -134,6 +138,8 @@ void writeJpegSeeds(const fs::path& dir) {
                         std::to_string(height) + ".jpg"),
                  makeJpeg(width, height, samples(width, height, components), kind.settings));
         }
+    // Scans of nothing but end-of-band runs: the least data a scan can have.
+    save(dir / "jpeg_band_runs_64x64.jpg", zeroProgressiveJpeg(64, 12));
 }
 
 struct PngKind {

@@ -18,6 +18,7 @@ struct JpegSettings {
     bool progressive = false;
     bool fullChroma = false;                // every component at full resolution (4:4:4)
     bool arithmetic = false;                // arithmetic coding instead of Huffman coding
+    unsigned restartInterval = 0;           // MCUs between restart markers; 0: none
     std::vector<jpeg_scan_info> scans = {}; // a scan script of its own, when given
 };
 
@@ -47,6 +48,7 @@ inline std::vector<std::uint8_t> makeJpeg(int width, int height,
             info.comp_info[c].h_samp_factor = info.comp_info[c].v_samp_factor = 1;
     if (settings.progressive) jpeg_simple_progression(&info);
     info.arith_code = settings.arithmetic ? TRUE : FALSE;
+    info.restart_interval = settings.restartInterval;
     if (!settings.scans.empty()) {
         info.scan_info = settings.scans.data();
         info.num_scans = static_cast<int>(settings.scans.size());
