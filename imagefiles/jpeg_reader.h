@@ -15,9 +15,9 @@
 inline constexpr int kMaxJpegScans = 500;
 // The most 8 x 8 blocks a file's scans may decode together, counting a block once for every scan
 // that holds it: 32 passes over every block of the largest grey picture (16384 x 16384 pixels,
-// 2^22 blocks), about ten scans of each component of the largest full-colour one. The usual
-// progressions take 6 to 14 passes over each component; the work of a scan is that of its blocks,
-// however little data it has.
+// 2^22 blocks), about ten scans of each component of the largest full-colour one; libjpeg's own
+// progression makes 4 to 6 passes over each. The work of a scan is that of its blocks, however
+// little data it has.
 inline constexpr std::uint64_t kMaxJpegScanBlocks = std::uint64_t{32} << 22;
 
 // What protects memory and time while a JPEG file is decoded. The program reads with the
