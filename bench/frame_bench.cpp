@@ -23,6 +23,7 @@
 #include "geometry/rotation.h"
 #include "imagefiles/bmp_reader.h"
 #include "imagefiles/bmp_writer.h"
+#include "imagefiles/frame_file.h"
 #include "imagefiles/image_format.h"
 #include "imagefiles/jpeg_reader.h"
 #include "imagefiles/jpeg_writer.h"
@@ -224,23 +225,22 @@ struct StartFrame {
 
 constexpr int kJpegQuality = 80;
 
-// Writes the start-up frame to `name` in a scratch folder, as the window's save does, with
-// `write(path, frame)`.
-template <typename Write>
-void captureAndWrite(benchmark::State& state, const char* name, Write write) {
+// Writes the start-up frame to `name` in a scratch folder, as the window's save does.
+void captureAndWrite(benchmark::State& state, const char* name, const FrameFileSettings& settings) {
     StartFrame shown;
     const ScratchFolder folder;
     const std::filesystem::path path = folder.path() / name;
     for (auto _ : state) {
-        const WriteResult written = write(path, shown.image.view());
+        const WriteResult written = writeFrame(path, shown.image.view(), settings);
         if (!written.ok()) state.SkipWithError(written.message.c_str());
     }
 }
 
 void BM_CaptureBmp24File(benchmark::State& state) {
-    captureAndWrite(state, "frame.bmp", [](const auto& path, const FrameView& frame) {
-        return writeBmpFile(path, frame, kBmpDepth24);
-    });
+    FrameFileSettings settings;
+    settings.format = ImageFormat::Bmp;
+    settings.bmpDepth = kBmpDepth24;
+    captureAndWrite(state, "frame.bmp", settings);
 }
 
 void BM_CaptureJpeg80Memory(benchmark::State& state) {
@@ -257,9 +257,10 @@ void BM_CaptureJpeg80Memory(benchmark::State& state) {
 }
 
 void BM_CaptureJpeg80File(benchmark::State& state) {
-    captureAndWrite(state, "frame.jpg", [](const auto& path, const FrameView& frame) {
-        return writeJpegFile(path, frame, kJpegQuality, false);
-    });
+    FrameFileSettings settings;
+    settings.format = ImageFormat::Jpeg;
+    settings.jpegQuality = kJpegQuality;
+    captureAndWrite(state, "frame.jpg", settings);
 }
 
 // `vexarond-render --cycle flag.jpg` at start-up: 60 frames, each drawn, captured, encoded and
@@ -293,7 +294,7 @@ void animatedCycle(benchmark::State& state, ImageFormat format, bool lossy) {
     const int threads = std::max(1u, std::thread::hardware_concurrency());
     for (auto _ : state) {
         SceneFrames frames(*start, {1, 1, true, false}, FrameRun::Capture, threads);
-        const WriteResult written = writeAnimationFile(output, settings, frames);
+        const WriteResult written = writeAnimation(output, frames, settings);
         if (!written.ok()) state.SkipWithError(written.message.c_str());
     }
     state.counters["file_bytes"] = static_cast<double>(std::filesystem::file_size(output));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "frame_series.h"
+#include "imagefiles/frame_file.h"
 #include "imagefiles/image_format.h"
 #include "render_options.h"
 #include "scene_frames.h"
@@ -60,14 +61,15 @@ int render(RenderRequest& request) {
     SceneFrames frames(*scene, look, run, threadCount(request));
     scene.reset(); // the frames keep their own copies
     if (isAnimationFormat(format))
-        return exitCode(request.output, writeAnimationFile(request.output, settings, frames));
+        return exitCode(request.output,
+                        writeAnimation(pathFromArgument(request.output), frames, settings));
     if (run != FrameRun::Single) {
         const SeriesResult series = writeFrameSeries(request.output, settings, frames);
         return exitCode(series.failedName, series.written);
     }
     WriteResult written;
     (void)frames.forEachFrame([&](int, const FrameView& view) {
-        written = writeFrameFile(request.output, settings, view);
+        written = writeFrame(pathFromArgument(request.output), view, settings);
         return true;
     });
     return exitCode(request.output, written);

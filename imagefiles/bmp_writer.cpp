@@ -120,7 +120,3 @@ EncodeResult encode(const FrameView& frame, int depth, ByteSink& out) {
 EncodeResult encodeBmp(const FrameView& frame, int depth, ByteSink& out) {
     return appendWholeFile(out, [&] { return encode(frame, depth, out); });
 }
-
-WriteResult writeBmpFile(const std::filesystem::path& path, const FrameView& frame, int depth) {
-    return encodeToFile(path, [&](ByteSink& sink) { return encodeBmp(frame, depth, sink); });
-}

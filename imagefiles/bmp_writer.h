@@ -5,7 +5,6 @@
 #include "byte_sink.h"
 #include "pixels.h"
 #include "encode_result.h"
-#include "write_result.h"
 
 // The bits per pixel a BMP file can be written with.
 inline constexpr int kBmpDepth16 = 16;
@@ -28,8 +27,3 @@ inline constexpr int kBmpDepth32 = 32;
 // frame has no pixels, a stride shorter than its rows or a file too large for the format's
 // 32-bit size field (UnusableFrame), or when there is no memory for the file (OutOfMemory).
 [[nodiscard]] EncodeResult encodeBmp(const FrameView& frame, int depth, ByteSink& out);
-
-// Writes the frame as a BMP file of `depth` bits per pixel at `path`, replacing any file there
-// only once the new one is complete (see writeFileReplacing).
-[[nodiscard]] WriteResult writeBmpFile(const std::filesystem::path& path, const FrameView& frame,
-                                       int depth);

@@ -9,27 +9,16 @@ EncodeResult unavailable(const char* format) {
     return {EncodeError::UnknownFormat,
             std::string("this build does not write ") + format + " files (only BMP and JPEG)"};
 }
-WriteResult notWritten(const char* format) {
-    EncodeResult result = unavailable(format);
-    return {result.error, FileError::None, std::move(result.message)};
-}
 } // namespace
 
 EncodeResult encodeGifAnimation(FrameSequence&, const GifSettings&, ByteSink&) {
     return unavailable("GIF");
 }
-WriteResult writeGifFile(const std::filesystem::path&, FrameSequence&, const GifSettings&) {
-    return notWritten("GIF");
-}
 EncodeResult encodeWebpAnimation(FrameSequence&, const WebpSettings&, ByteSink&) {
     return unavailable("WebP");
 }
-WriteResult writeWebpFile(const std::filesystem::path&, FrameSequence&, const WebpSettings&) {
-    return notWritten("WebP");
-}
-EncodeResult encodePng(const FrameView&, bool, ByteSink&) { return unavailable("PNG"); }
-WriteResult writePngFile(const std::filesystem::path&, const FrameView&, bool) {
-    return notWritten("PNG");
+EncodeResult encodePng(const FrameView&, bool, ByteSink&) {
+    return unavailable("PNG");
 }
 PictureResult readPngPicture(std::span<const std::uint8_t>, const PngLimits&) {
     return pictureFailure(PictureError::UnsupportedPng, "this build reads only BMP and JPEG");

@@ -553,9 +553,3 @@ EncodeResult encodeGifAnimation(FrameSequence& frames, const GifSettings& settin
         }
     });
 }
-
-WriteResult writeGifFile(const std::filesystem::path& path, FrameSequence& frames,
-                         const GifSettings& settings) {
-    return encodeToFile(path,
-                        [&](ByteSink& sink) { return encodeGifAnimation(frames, settings, sink); });
-}

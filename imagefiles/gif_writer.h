@@ -1,11 +1,8 @@
 #pragma once
 
-#include <filesystem>
-
 #include "animation.h"
 #include "byte_sink.h"
 #include "encode_result.h"
-#include "write_result.h"
 
 struct GifSettings {
     AnimationTiming timing;
@@ -19,8 +16,3 @@ struct GifSettings {
 // frame k starts at round(100 k / fps). Nothing is appended to `out` on failure.
 [[nodiscard]] EncodeResult encodeGifAnimation(FrameSequence& frames, const GifSettings& settings,
                                               ByteSink& out);
-
-// Writes the animation as a GIF file at `path`, replacing any file there only once the new one
-// is complete (see writeFileReplacing).
-[[nodiscard]] WriteResult writeGifFile(const std::filesystem::path& path, FrameSequence& frames,
-                                       const GifSettings& settings);

@@ -1,7 +1,7 @@
 #include "jpeg_writer.h"
 
-#include <csetjmp>
 #include <bit>
+#include <csetjmp>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio> // jpeglib.h needs FILE
@@ -129,10 +129,4 @@ EncodeResult encodeJpeg(const FrameView& frame, int quality, bool progressive, B
         if (encoder.outOfMemory) return encodeOutOfMemory();
         return {EncodeError::UnusableFrame, "the JPEG library could not encode the frame"};
     });
-}
-
-WriteResult writeJpegFile(const std::filesystem::path& path, const FrameView& frame, int quality,
-                          bool progressive) {
-    return encodeToFile(
-        path, [&](ByteSink& sink) { return encodeJpeg(frame, quality, progressive, sink); });
 }

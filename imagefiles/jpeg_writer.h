@@ -1,11 +1,8 @@
 #pragma once
 
-#include <filesystem>
-
 #include "byte_sink.h"
 #include "pixels.h"
 #include "encode_result.h"
-#include "write_result.h"
 
 // JPEG qualities the writer takes: 60 to 100.
 inline constexpr int kJpegQualityMin = 60;
@@ -17,8 +14,3 @@ inline constexpr int kJpegQualityMax = 100;
 // error, and the sink is left as it was.
 [[nodiscard]] EncodeResult encodeJpeg(const FrameView& frame, int quality, bool progressive,
                                       ByteSink& out);
-
-// Writes the frame as a JPEG file at `path`, replacing any file there only once the new one is
-// complete (see writeFileReplacing).
-[[nodiscard]] WriteResult writeJpegFile(const std::filesystem::path& path, const FrameView& frame,
-                                        int quality, bool progressive);

@@ -136,8 +136,3 @@ EncodeResult encodePng(const FrameView& frame, bool transparent, ByteSink& out) 
         return failure(encoder);
     });
 }
-
-WriteResult writePngFile(const std::filesystem::path& path, const FrameView& frame,
-                         bool transparent) {
-    return encodeToFile(path, [&](ByteSink& sink) { return encodePng(frame, transparent, sink); });
-}

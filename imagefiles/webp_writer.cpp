@@ -243,9 +243,3 @@ EncodeResult encodeWebpAnimation(FrameSequence& frames, const WebpSettings& sett
                                  ByteSink& out) {
     return appendWholeFile(out, [&] { return encode(frames, settings, out); });
 }
-
-WriteResult writeWebpFile(const std::filesystem::path& path, FrameSequence& frames,
-                          const WebpSettings& settings) {
-    return encodeToFile(
-        path, [&](ByteSink& sink) { return encodeWebpAnimation(frames, settings, sink); });
-}

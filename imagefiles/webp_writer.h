@@ -1,11 +1,8 @@
 #pragma once
 
-#include <filesystem>
-
 #include "animation.h"
 #include "byte_sink.h"
 #include "encode_result.h"
-#include "write_result.h"
 
 inline constexpr int kWebpLossless = -1;
 
@@ -20,6 +17,3 @@ struct WebpSettings {
 // Nothing is appended to `out` on failure.
 [[nodiscard]] EncodeResult encodeWebpAnimation(FrameSequence& frames, const WebpSettings& settings,
                                                ByteSink& out);
-
-[[nodiscard]] WriteResult writeWebpFile(const std::filesystem::path& path, FrameSequence& frames,
-                                        const WebpSettings& settings);

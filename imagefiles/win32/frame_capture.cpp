@@ -49,9 +49,10 @@ void endSeries() {
 // extension of the series' type. True when it was written.
 bool WriteNumberedFrame(std::size_t position) {
     SharedState& s = sharedState();
-    const ImageFormat format = s.capture.captureFileType == kBmpFile ? ImageFormat::Bmp : ImageFormat::Jpeg;
-    s.filePath = numberedFrameName(s.filePath, position, s.capture.captureFrameIndex + 1, format);
-    return writeDisplayedFrame(s.filePath, s.capture.captureFileType);
+    const FrameFileSettings settings = saveFileSettings(s.capture.captureFileType);
+    s.filePath =
+        numberedFrameName(s.filePath, position, s.capture.captureFrameIndex + 1, settings.format);
+    return writeFrame(s.filePath, displayedFrame(), settings).ok();
 }
 } // namespace
 

@@ -105,14 +105,14 @@ INT_PTR CALLBACK bmpDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 
 int ChooseSaveFile(HWND owner) { return runFileDialog(owner, FileDialog::Save, kSaveTitle, saveHook); }
 
-bool writeDisplayedFrame(const std::wstring& path, int fileType) {
+FrameFileSettings saveFileSettings(int fileType) {
     const SharedState& s = sharedState();
-    const FrameView frame = displayedFrame();
-    const WriteResult written =
-        fileType == kBmpFile
-            ? writeBmpFile(path, frame, s.save.bmpSaveDepth)
-            : writeJpegFile(path, frame, kJpegQualityMin + s.save.jpegQualityPos, s.save.jpegProgressive);
-    return written.ok();
+    FrameFileSettings settings;
+    settings.format = fileType == kBmpFile ? ImageFormat::Bmp : ImageFormat::Jpeg;
+    settings.bmpDepth = s.save.bmpSaveDepth;
+    settings.jpegQuality = kJpegQualityMin + s.save.jpegQualityPos;
+    settings.progressive = s.save.jpegProgressive;
+    return settings;
 }
 
 int SaveDisplayedPicture(HWND owner) {
@@ -124,7 +124,7 @@ int SaveDisplayedPicture(HWND owner) {
     const DLGPROC procedure = type == kJpegFile ? jpegDialogProc : bmpDialogProc;
     if (DialogBoxParamW(s.programInstance, settings, owner, procedure, 0) != IDOK) return 0;
     if (s.captureRunning) return type;
-    if (!writeDisplayedFrame(s.filePath, type))
+    if (!writeFrame(s.filePath, displayedFrame(), saveFileSettings(type)).ok())
         MessageBoxW(owner, kCannotWriteText, kErrorCaption, MB_OK);
     return 0;
 }

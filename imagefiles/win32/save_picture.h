@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <string>
+#include "imagefiles/frame_file.h"
 
 // Saving the frame on the screen (Ctrl+S) and a numbered series of frames (Ctrl+A). These work
 // on the shared state: filePath, imageFileType, the save settings and the capture.
@@ -17,6 +17,8 @@ int ChooseSaveFile(HWND owner);
 // chosen type (kJpegFile or kBmpFile) and nothing written.
 int SaveDisplayedPicture(HWND owner);
 
-// Writes the shown frame to `path` as the type says, with the save settings. True when the file
-// was written; otherwise the caller tells the user.
-[[nodiscard]] bool writeDisplayedFrame(const std::wstring& path, int fileType);
+// The save settings as writeFrame takes them, for a file of `fileType` (kJpegFile or kBmpFile).
+// The save and the capture hand writeFrame the shown frame buffer itself, not a copy: the write
+// runs to its end on the window's thread without handling a message, so nothing draws into the
+// buffer meanwhile.
+[[nodiscard]] FrameFileSettings saveFileSettings(int fileType);

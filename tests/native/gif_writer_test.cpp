@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <new>
@@ -22,8 +21,6 @@
 #include "writer_test_support.h"
 
 namespace {
-namespace fs = std::filesystem;
-
 constexpr std::uint32_t kMagenta = 0xFF00FF;
 
 std::uint32_t opaque(std::uint32_t rgb) {
@@ -650,31 +647,6 @@ TEST(GifAnimation, FramesThatCannotBeMadeAreAnErrorOnEitherPass) {
             EXPECT_EQ(result.error, c.error);
         }
     }
-}
-
-// ---- files -----------------------------------------------------------------------------------
-
-class GifFile : public ScratchFolder {};
-
-TEST_F(GifFile, HoldsWhatTheEncoderMakes) {
-    StoredFrames frames = framesOf(6, 4, 3, gradientPixel);
-    const GifSettings settings = settingsWith(30, true, true);
-    const WriteResult result = writeGifFile(dir / "flag.gif", frames, settings);
-    ASSERT_TRUE(result.ok()) << result.message;
-    EXPECT_TRUE(result.message.empty());
-    EXPECT_EQ(readFile(dir / "flag.gif"), encodeOrFail(frames, settings));
-    EXPECT_EQ(entries(), std::set<std::string>{"flag.gif"});
-}
-
-TEST_F(GifFile, ARefusedAnimationLeavesTheOldFileAsItWas) {
-    writeText(dir / "flag.gif", "old");
-    StoredFrames none(4, 3);
-    const WriteResult result = writeGifFile(dir / "flag.gif", none, GifSettings{});
-    EXPECT_EQ(result.encodeError, EncodeError::UnusableFrame);
-    EXPECT_EQ(result.fileError, FileError::None);
-    EXPECT_FALSE(result.message.empty());
-    EXPECT_EQ(readText(dir / "flag.gif"), "old");
-    EXPECT_EQ(entries(), std::set<std::string>{"flag.gif"});
 }
 
 } // namespace

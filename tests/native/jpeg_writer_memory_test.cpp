@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "file_test_support.h"
+#include "imagefiles/frame_file.h"
 #include "imagefiles/jpeg_writer.h"
 
 namespace {
@@ -38,6 +39,13 @@ void operator delete(void* p, std::size_t) noexcept {
 
 namespace {
 namespace fs = std::filesystem;
+
+const FrameFileSettings kJpeg100 = [] {
+    FrameFileSettings s;
+    s.format = ImageFormat::Jpeg;
+    s.jpegQuality = 100;
+    return s;
+}();
 
 // A frame JPEG cannot make small, so the file grows through many allocations.
 struct NoisyFrame {
@@ -102,7 +110,7 @@ TEST_F(JpegFileOutOfMemory, FailedAllocationLeavesNoFileAndTheEarlierOneAsItWas)
         SCOPED_TRACE(n);
         failed = false;
         allocationsBeforeFailure = n;
-        const WriteResult result = writeJpegFile(path, frame, 100, false);
+        const WriteResult result = writeFrame(path, frame, kJpeg100);
         allocationsBeforeFailure = -1;
         if (!failed) {
             ASSERT_TRUE(result.ok()) << result.message;

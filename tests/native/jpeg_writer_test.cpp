@@ -12,6 +12,7 @@
 
 #include "file_test_support.h"
 #include "imagefiles/jpeg_reader.h"
+#include "imagefiles/frame_file.h"
 #include "imagefiles/jpeg_writer.h"
 #include "imagefiles/picture_file.h"
 #include "render/frame.h"
@@ -142,7 +143,11 @@ class JpegFile : public ScratchFolder {
     fs::path writeOrFail(const std::string& name, const FrameView& frame, int quality,
                          bool progressive) {
         const fs::path path = dir / name;
-        const WriteResult result = writeJpegFile(path, frame, quality, progressive);
+        FrameFileSettings settings;
+        settings.format = ImageFormat::Jpeg;
+        settings.jpegQuality = quality;
+        settings.progressive = progressive;
+        const WriteResult result = writeFrame(path, frame, settings);
         EXPECT_TRUE(result.ok()) << result.message;
         EXPECT_TRUE(result.message.empty());
         return path;
@@ -339,15 +344,6 @@ TEST_F(JpegFile, QuantisationTablesAreTheBaseTablesScaledByQuality) {
     }
 }
 
-TEST_F(JpegFile, FileHoldsWhatTheEncoderMakesAndReplacesAnOlderFile) {
-    const PaddedFrame padded = twoBandFrame(kFrameWidth, kFrameHeight, 100, kBlue, kRed);
-    const FrameView frame = padded.view();
-    writeText(dir / "frame.jpg", "an older picture");
-    const fs::path path = writeOrFail("frame.jpg", frame, 90, false);
-    EXPECT_EQ(readFile(path), encodeOrFail(frame, 90, false));
-    EXPECT_EQ(entries(), std::set<std::string>{"frame.jpg"});
-}
-
 // ---- refusals ------------------------------------------------------------------------------
 
 TEST(EncodeJpeg, AppendsAfterWhatTheSinkHolds) {
@@ -366,7 +362,7 @@ TEST(EncodeJpeg, AppendsAfterWhatTheSinkHolds) {
     EXPECT_EQ(bytes, expected);
 }
 
-TEST_F(JpegFile, RefusesQualityOutsideItsRangeAndFramesThatDisagreeWithTheirSize) {
+TEST(EncodeJpeg, RefusesQualityOutsideItsRangeAndViewsWithoutWholeRows) {
     const PaddedFrame padded = uniformFrame(4, 3, kGrey);
     const FrameView good = padded.view();
     FrameView noPixels = good;
@@ -400,17 +396,13 @@ TEST_F(JpegFile, RefusesQualityOutsideItsRangeAndFramesThatDisagreeWithTheirSize
         {"empty", FrameView{}, 80},
         {"too wide", tooWide, 80},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const EncodeResult encoded =
-            refusalOf([&](ByteSink& out) { return encodeJpeg(c.frame, c.quality, false, out); });
-        EXPECT_EQ(encoded.error, EncodeError::UnusableFrame);
-
-        const WriteResult written = writeJpegFile(dir / "frame.jpg", c.frame, c.quality, true);
-        EXPECT_EQ(written.encodeError, EncodeError::UnusableFrame);
-        EXPECT_EQ(written.fileError, FileError::None);
-        EXPECT_EQ(entries(), std::set<std::string>{});
-    }
+    for (const Case& c : cases)
+        for (bool progressive : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.what << (progressive ? ", progressive" : ""));
+            const EncodeResult encoded = refusalOf(
+                [&](ByteSink& out) { return encodeJpeg(c.frame, c.quality, progressive, out); });
+            EXPECT_EQ(encoded.error, EncodeError::UnusableFrame);
+        }
     // The ends of the range are taken.
     for (int quality : {60, 100})
         EXPECT_FALSE(encodeOrFail(good, quality, false).empty());

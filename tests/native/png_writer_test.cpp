@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -60,21 +59,6 @@ std::uint32_t pixelAt(int column, int row) {
            static_cast<std::uint32_t>((column * 7 + row * 50) & 0xFF);
 }
 
-// Pixels of width x height stored with two more per row, which must stay out of the file.
-struct PaddedFrame {
-    std::vector<std::uint32_t> pixels;
-    FrameView view;
-
-    PaddedFrame(int width, int height) {
-        const int stride = width + 2;
-        pixels.assign(static_cast<std::size_t>(stride) * height, 0x5A5A5A5A);
-        view = FrameView{pixels.data(), width, height, stride};
-        for (int row = 0; row < height; ++row)
-            for (int column = 0; column < width; ++column)
-                view.at(column, row) = pixelAt(column, row);
-    }
-};
-
 Bytes encodeOrFail(const FrameView& frame, bool transparent) {
     return encodedOrFail([&](ByteSink& out) { return encodePng(frame, transparent, out); });
 }
@@ -90,8 +74,8 @@ class PngWriterPixels : public testing::TestWithParam<PixelCase> {};
 
 TEST_P(PngWriterPixels, KeepEveryPixelTopRowFirst) {
     const PixelCase& c = GetParam();
-    const PaddedFrame frame(c.width, c.height);
-    const Bytes file = encodeOrFail(frame.view, c.transparent);
+    const PaddedFrame frame(c.width, c.height, pixelAt);
+    const Bytes file = encodeOrFail(frame.view(), c.transparent);
     EXPECT_EQ(bitDepthOf(file), 8);
     EXPECT_EQ(colourTypeOf(file), c.transparent ? 6 : 2);
     DecodedPng decoded;
@@ -121,11 +105,11 @@ INSTANTIATE_TEST_SUITE_P(Png, PngWriterPixels,
                          });
 
 TEST(PngWriter, AppendsTheSameBytesForTheSameFrame) {
-    const PaddedFrame frame(6, 4);
+    const PaddedFrame frame(6, 4, pixelAt);
     Bytes first{0x01, 0x02}, second;
     ByteSink firstOut{first}, secondOut{second};
-    ASSERT_TRUE(encodePng(frame.view, true, firstOut).ok());
-    ASSERT_TRUE(encodePng(frame.view, true, secondOut).ok());
+    ASSERT_TRUE(encodePng(frame.view(), true, firstOut).ok());
+    ASSERT_TRUE(encodePng(frame.view(), true, secondOut).ok());
     ASSERT_GT(first.size(), 10u);
     EXPECT_EQ(first[0], 0x01);
     EXPECT_EQ(first[1], 0x02);
@@ -177,31 +161,6 @@ TEST(PngWriter, ReportsTheLibrarysRefusal) {
         refusalOf([&](ByteSink& out) { return encodePng(frame, false, out); });
     EXPECT_EQ(result.error, EncodeError::UnusableFrame);
     EXPECT_NE(result.message.find("IHDR"), std::string::npos) << result.message;
-}
-
-// ---- the file ----------------------------------------------------------------------------------
-
-class PngWriterFile : public ScratchFolder {};
-
-TEST_F(PngWriterFile, HoldsTheFrame) {
-    const PaddedFrame frame(3, 2);
-    const std::filesystem::path path = dir / "flag.png";
-    const WriteResult result = writePngFile(path, frame.view, false);
-    ASSERT_TRUE(result.ok()) << result.message;
-    DecodedPng decoded;
-    ASSERT_TRUE(decodePng(readFile(path), decoded));
-    ASSERT_EQ(decoded.samples.size(), 3u * 2 * 3);
-    const std::uint32_t last = pixelAt(2, 1);
-    EXPECT_EQ(decoded.samples[15], static_cast<std::uint8_t>(last >> 16));
-    EXPECT_EQ(decoded.samples[17], static_cast<std::uint8_t>(last));
-}
-
-TEST_F(PngWriterFile, FailureLeavesNoFile) {
-    const WriteResult result = writePngFile(dir / "flag.png", FrameView{}, true);
-    EXPECT_EQ(result.encodeError, EncodeError::UnusableFrame);
-    EXPECT_EQ(result.fileError, FileError::None);
-    EXPECT_FALSE(result.message.empty());
-    EXPECT_TRUE(entries().empty());
 }
 
 } // namespace

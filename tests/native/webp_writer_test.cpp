@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <new>
 #include <string>
@@ -455,29 +454,5 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"QualityBelow0", 4, 4, 2, Fault::None, settingsOf(-2, false),
                   EncodeError::UnusableFrame}),
     [](const testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
-
-// ---- the file ----------------------------------------------------------------------------------
-
-class WebpFile : public ScratchFolder {};
-
-TEST_F(WebpFile, HoldsTheAnimation) {
-    StoredFrames frames = patternFrames(5, 4, 2);
-    const std::filesystem::path path = dir / "flag.webp";
-    const WriteResult result = writeWebpFile(path, frames, settingsOf(kWebpLossless, false));
-    ASSERT_TRUE(result.ok()) << result.message;
-    DecodedAnimation decoded;
-    ASSERT_TRUE(decodeWebp(readFile(path), decoded));
-    EXPECT_EQ(decoded.frames.size(), 2u);
-    EXPECT_EQ(decoded.frames[1].pixels[3 * 5 + 4], patternPixel(1, 4, 3) | 0xFF000000u);
-}
-
-TEST_F(WebpFile, FailureLeavesNoFile) {
-    StoredFrames frames(5, 4);
-    const WriteResult result = writeWebpFile(dir / "flag.webp", frames, WebpSettings{});
-    EXPECT_EQ(result.encodeError, EncodeError::UnusableFrame);
-    EXPECT_EQ(result.fileError, FileError::None);
-    EXPECT_FALSE(result.message.empty());
-    EXPECT_TRUE(entries().empty());
-}
 
 } // namespace

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "imagefiles/bmp_writer.h"
+#include "imagefiles/frame_file.h"
 #include "imagefiles/win32/texture_loading.h"
 #include "window_fixture.h"
 
@@ -38,9 +38,10 @@ protected:
         std::filesystem::create_directories(folder);
         // 3 x 2: a red top row and a blue bottom row.
         std::uint32_t pixels[] = {0xFF0000, 0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF, 0x0000FF};
-        // Written under a plain name, then given a Japanese one, as a user's files have.
+        // Written under a plain name, then given a Japanese one, as a user's files have; the
+        // settings' default is a 24-bit BMP file.
         const std::filesystem::path plain = folder / "flag.bmp";
-        ASSERT_TRUE(writeBmpFile(plain.string(), FrameView{pixels, 3, 2, 3}, 24).ok());
+        ASSERT_TRUE(writeFrame(plain, FrameView{pixels, 3, 2, 3}, FrameFileSettings{}).ok());
         bmp = folder / L"旗.bmp";
         std::filesystem::rename(plain, bmp);
     }
