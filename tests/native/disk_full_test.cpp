@@ -23,19 +23,12 @@
 #include "cli/frame_series.h"
 #include "cli/scene_frames.h"
 #include "file_test_support.h"
-#include "imagefiles/frame_file.h"
 #include "imagefiles/jpeg_writer.h"
 #include "imagefiles/numbered_frames.h"
+#include "writer_test_support.h"
 
 namespace {
 namespace fs = std::filesystem;
-
-const FrameFileSettings kJpeg100 = [] {
-    FrameFileSettings s;
-    s.format = ImageFormat::Jpeg;
-    s.jpegQuality = 100;
-    return s;
-}();
 
 const std::size_t kPage = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
 
@@ -160,7 +153,7 @@ TEST_F(DiskFull, JpegFileFailsWithNoSpaceAndLeavesNoPartOfItself) {
             [&](Findings& found) {
                 const fs::path path = dir / "frame.jpg";
                 if (c.earlierFile) writeText(path, "the previous picture");
-                const WriteResult result = writeFrame(path, frame, kJpeg100);
+                const WriteResult result = writeFrame(path, frame, jpegSettings(100, false));
                 if (result.fileError != FileError::CannotWrite || result.message != kNoSpace)
                     found << "the write gave '" << result.message << "'\n";
                 const std::set<std::string> expected =

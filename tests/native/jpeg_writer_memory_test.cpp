@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "file_test_support.h"
-#include "imagefiles/frame_file.h"
 #include "imagefiles/jpeg_writer.h"
+#include "writer_test_support.h"
 
 namespace {
 // Allocations left before one fails; negative: none fails.
@@ -39,13 +39,6 @@ void operator delete(void* p, std::size_t) noexcept {
 
 namespace {
 namespace fs = std::filesystem;
-
-const FrameFileSettings kJpeg100 = [] {
-    FrameFileSettings s;
-    s.format = ImageFormat::Jpeg;
-    s.jpegQuality = 100;
-    return s;
-}();
 
 // A frame JPEG cannot make small, so the file grows through many allocations.
 struct NoisyFrame {
@@ -110,7 +103,7 @@ TEST_F(JpegFileOutOfMemory, FailedAllocationLeavesNoFileAndTheEarlierOneAsItWas)
         SCOPED_TRACE(n);
         failed = false;
         allocationsBeforeFailure = n;
-        const WriteResult result = writeFrame(path, frame, kJpeg100);
+        const WriteResult result = writeFrame(path, frame, jpegSettings(100, false));
         allocationsBeforeFailure = -1;
         if (!failed) {
             ASSERT_TRUE(result.ok()) << result.message;

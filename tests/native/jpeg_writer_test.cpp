@@ -12,7 +12,6 @@
 
 #include "file_test_support.h"
 #include "imagefiles/jpeg_reader.h"
-#include "imagefiles/frame_file.h"
 #include "imagefiles/jpeg_writer.h"
 #include "imagefiles/picture_file.h"
 #include "render/frame.h"
@@ -143,11 +142,7 @@ class JpegFile : public ScratchFolder {
     fs::path writeOrFail(const std::string& name, const FrameView& frame, int quality,
                          bool progressive) {
         const fs::path path = dir / name;
-        FrameFileSettings settings;
-        settings.format = ImageFormat::Jpeg;
-        settings.jpegQuality = quality;
-        settings.progressive = progressive;
-        const WriteResult result = writeFrame(path, frame, settings);
+        const WriteResult result = writeFrame(path, frame, jpegSettings(quality, progressive));
         EXPECT_TRUE(result.ok()) << result.message;
         EXPECT_TRUE(result.message.empty());
         return path;

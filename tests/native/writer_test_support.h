@@ -12,6 +12,7 @@
 #include "file_test_support.h"
 #include "imagefiles/byte_sink.h"
 #include "imagefiles/encode_result.h"
+#include "imagefiles/frame_file.h"
 #include "imagefiles/pixels.h"
 
 // A frame of 0xAARRGGBB pixels, row 0 at the top, in a block wider than its rows: each row is
@@ -64,4 +65,13 @@ template <typename Encode> EncodeResult refusalOf(Encode&& encode) {
     EXPECT_FALSE(result.message.empty());
     EXPECT_EQ(bytes, earlier);
     return result;
+}
+
+// A JPEG file's settings as the window's save and the headless renderer pass them.
+inline FrameFileSettings jpegSettings(int quality, bool progressive) {
+    FrameFileSettings settings;
+    settings.format = ImageFormat::Jpeg;
+    settings.jpegQuality = quality;
+    settings.progressive = progressive;
+    return settings;
 }
