@@ -6,6 +6,7 @@
 
 #include "bmp_file_builder.h"
 #include "cli/render_options.h"
+#include "cli_test_support.h"
 #include "file_test_support.h"
 
 namespace {
@@ -29,15 +30,8 @@ class RenderPicture : public ScratchFolder {
         return path.string();
     }
 
-    // Parses and applies the actions (reading the pictures), as the renderer does.
     std::unique_ptr<Scene> render(const std::vector<std::string>& args) {
-        ParseResult parsed = parseRenderArguments(args);
-        EXPECT_TRUE(parsed.ok) << parsed.error;
-        auto scene = std::make_unique<Scene>();
-        startScene(*scene);
-        std::string error;
-        EXPECT_TRUE(applyActions(parsed.request, *scene, error)) << error;
-        return scene;
+        return sceneFromArguments(args);
     }
 };
 

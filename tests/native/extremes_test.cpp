@@ -10,18 +10,10 @@
 #include <vector>
 
 #include "cli/render_options.h"
+#include "cli_test_support.h"
 #include "flag_test_support.h"
 
 namespace {
-std::unique_ptr<Scene> sceneAfter(const std::vector<std::string>& args) {
-    const ParseResult parsed = parseRenderArguments(args);
-    EXPECT_TRUE(parsed.ok) << parsed.error;
-    auto scene = std::make_unique<Scene>();
-    startScene(*scene);
-    std::string error;
-    EXPECT_TRUE(applyActions(parsed.request, *scene, error)) << error;
-    return scene;
-}
 
 std::vector<std::uint32_t> frameOf(Scene& scene) {
     auto frame = std::make_unique<FrameImage>();
@@ -39,7 +31,7 @@ TEST(ManySteps, AreOnePhaseMoveWithTheSameSurfaceAsSingleSteps) {
     auto single = std::make_unique<Scene>();
     startScene(*single);
     for (int k = 0; k < 3; ++k) stepAnimation(*single, -1);
-    auto together = sceneAfter({"--step", "-3", "o.bmp"});
+    auto together = sceneFromArguments({"--step", "-3", "o.bmp"});
     EXPECT_EQ(together->wave.wavePhase, 10 - 3 * 10);
     EXPECT_EQ(together->wave.animationDirection, -1);
     EXPECT_EQ(together->wave.wavePhase, single->wave.wavePhase);
@@ -47,7 +39,7 @@ TEST(ManySteps, AreOnePhaseMoveWithTheSameSurfaceAsSingleSteps) {
     EXPECT_EQ(frameOf(*together), frameOf(*single));
 
     // A million steps at speed 20 land where the phase says, however fast they are taken.
-    auto far = sceneAfter({"--speed", "20", "--step", "1000000", "o.bmp"});
+    auto far = sceneFromArguments({"--speed", "20", "--step", "1000000", "o.bmp"});
     EXPECT_EQ(far->wave.wavePhase, 10 + 20 * 1000000);
     auto direct = std::make_unique<Scene>();
     startScene(*direct);
@@ -57,7 +49,7 @@ TEST(ManySteps, AreOnePhaseMoveWithTheSameSurfaceAsSingleSteps) {
     EXPECT_TRUE(sameSurface(far->flag.surfaceGrid, direct->flag.surfaceGrid));
 
     // No step at all changes nothing, not even the direction.
-    auto none = sceneAfter({"--step", "-1", "--step", "0", "o.bmp"});
+    auto none = sceneFromArguments({"--step", "-1", "--step", "0", "o.bmp"});
     EXPECT_EQ(none->wave.animationDirection, -1);
     EXPECT_EQ(none->wave.wavePhase, 0);
 }
@@ -152,7 +144,7 @@ TEST(LightDirection, AnyLengthShadesAsItsUnitDirection) {
 
 TEST(LightDirection, ExtremeLengthsLightTheFlagAsOrdinaryOnes) {
     const std::vector<std::uint32_t> ordinary =
-        frameOf(*sceneAfter({"--flag", "red", "--light", "1,1,1", "o.bmp"}));
+        frameOf(*sceneFromArguments({"--flag", "red", "--light", "1,1,1", "o.bmp"}));
     struct Case {
         const char* light;
         bool exact; // a power of two away from 1,1,1
@@ -166,7 +158,7 @@ TEST(LightDirection, ExtremeLengthsLightTheFlagAsOrdinaryOnes) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.light);
         const std::vector<std::uint32_t> frame =
-            frameOf(*sceneAfter({"--flag", "red", "--light", c.light, "o.bmp"}));
+            frameOf(*sceneFromArguments({"--flag", "red", "--light", c.light, "o.bmp"}));
         if (c.exact) {
             EXPECT_EQ(frame, ordinary);
             continue;
@@ -177,6 +169,6 @@ TEST(LightDirection, ExtremeLengthsLightTheFlagAsOrdinaryOnes) {
             ASSERT_LE(std::abs(unpackPixel(frame[k]).red - unpackPixel(ordinary[k]).red), 1) << k;
     }
     // Straight at the viewer, with a length whose square is 0 in doubles.
-    EXPECT_EQ(frameOf(*sceneAfter({"--flag", "red", "--light", "0,0,1e-300", "o.bmp"})),
-              frameOf(*sceneAfter({"--flag", "red", "--light", "0,0,1", "o.bmp"})));
+    EXPECT_EQ(frameOf(*sceneFromArguments({"--flag", "red", "--light", "0,0,1e-300", "o.bmp"})),
+              frameOf(*sceneFromArguments({"--flag", "red", "--light", "0,0,1", "o.bmp"})));
 }

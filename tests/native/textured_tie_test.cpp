@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/render_options.h"
+#include "cli_test_support.h"
 #include "cli/scene_frames.h"
 
 namespace {
@@ -18,12 +18,7 @@ const std::string kPicture = std::string(VEXAROND_REFERENCE_DIR) + "/picture.bmp
 // The frame vexarond-render writes for these actions.
 std::unique_ptr<FrameImage> renderedFrame(std::vector<std::string> args) {
     args.push_back("frame.bmp"); // named, never written
-    ParseResult parsed = parseRenderArguments(args);
-    EXPECT_TRUE(parsed.ok) << parsed.error;
-    auto scene = std::make_unique<Scene>();
-    startScene(*scene);
-    std::string error;
-    EXPECT_TRUE(applyActions(parsed.request, *scene, error)) << error;
+    const auto scene = sceneFromArguments(args);
     auto frame = std::make_unique<FrameImage>();
     SceneFrames(*scene, FrameLook{}, FrameRun::Single, 1).drawFrame(0, *frame);
     return frame;
