@@ -2,7 +2,7 @@
 // span_kernels_avx2.cpp and span_kernels_avx512.cpp each include this once, with
 // SPAN_KERNEL_VARIANT naming their namespace, and are compiled with different instruction sets;
 // SPAN_KERNEL_LANES (4 unless set) is how many pixels a block holds, a vector register's worth of
-// doubles.
+// doubles. Blocks are GCC's vector types.
 //
 // Rules that keep every build drawing the same pixels:
 //  - Every pixel (and every row's span search) gets exactly the operations of shadePixel,
@@ -26,6 +26,9 @@
 
 #include "span_kernels.h"
 
+#if !defined(__GNUC__)
+#error "the pixel passes are written with GCC's vector extensions"
+#endif
 #ifndef SPAN_KERNEL_VARIANT
 #error "define SPAN_KERNEL_VARIANT before including span_kernel_body.h"
 #endif
@@ -43,12 +46,8 @@ constexpr int kLanes = SPAN_KERNEL_LANES;
 static_assert(kLanes == 4 || kLanes == 8, "blocks of four or eight lanes");
 static_assert(kLanes <= PixelBatch::kSpareLanes, "a block may run past the batch's end");
 
-#if defined(__GNUC__)
 // Picture pixels read as whole words; the bytes are a std::uint8_t array.
 typedef std::uint32_t PixelWord __attribute__((may_alias));
-#else
-typedef std::uint32_t PixelWord;
-#endif
 
 // shadePixel for one lane, with the light's values passed in.
 inline double shadeLane(double nx, double ny, double nz, double lx, double ly, double lz,
@@ -180,7 +179,6 @@ inline SpanBlend spanBlend(const SpanEnd& left, const SpanEnd& right) {
                      right.v);
 }
 
-#if defined(__GNUC__)
 // Blocks of lanes as GCC's vector types: one AVX-512 or AVX2 register, or two SSE2 ones. Their
 // arithmetic is the scalar IEEE arithmetic lane by lane.
 typedef double Lanes __attribute__((vector_size(8 * kLanes)));
@@ -364,7 +362,6 @@ inline void storeCells(std::int32_t* row, const void* depth, const void* write) 
         if (mask[lane]) row[lane] = value[lane];
 #endif
 }
-#endif
 
 } // namespace
 
@@ -384,77 +381,11 @@ void samplePictureSpan(PictureView image, const double* u, const double* v, int 
 
 void shadeSpan(const FrameLight& light, const double* nx, const double* ny, const double* nz,
                int count, double* intensity) {
-#if defined(__GNUC__)
     // Whole blocks first, then the pixels past them (there is no room to read past the end).
     const int whole = count / kLanes * kLanes;
     shadeBlocks(light, nx, ny, nz, whole, intensity);
     shadeLanes(light, nx + whole, ny + whole, nz + whole, count - whole, intensity + whole);
-#else
-    shadeLanes(light, nx, ny, nz, count, intensity);
-#endif
 }
-
-namespace {
-#if !defined(__GNUC__)
-// Plain per-pixel rule of the depth test: -(a x + b y + c) / plane z, truncated, or the empty
-// depth where that is not a signed 32-bit value (or not a number).
-inline std::int32_t depthAt(double px, double pz, double rowTerm, double offset, int column) {
-    const double z = -(px * column + rowTerm + offset) / pz;
-    const bool fits = z > INT32_MIN - 1.0 && z < INT32_MAX + 1.0;
-    return static_cast<std::int32_t>(fits ? z : static_cast<double>(kEmptyDepth));
-}
-
-// The plain rule of the blend at one column.
-inline void blendAt(const SpanBlend& b, int column, double& nx, double& ny, double& nz,
-                    double& u, double& v) {
-    const double position = std::fabs(column - b.leftX) / b.divisor;
-    const double s = b.onePixel ? 0.0 : position;
-    nx = (1 - s) * b.lnx + s * b.rnx;
-    ny = (1 - s) * b.lny + s * b.rny;
-    nz = (1 - s) * b.lnz + s * b.rnz;
-    u = (1 - s) * b.lu + s * b.ru;
-    v = (1 - s) * b.lv + s * b.rv;
-}
-
-// Adds the pixels of a block whose depth test passed, one by one.
-inline void addPassingLanes(const SpanBlend& blend, std::uint32_t* pixelRow, PixelBatch& batch,
-                            int column, int lanes, const std::int32_t* passed) {
-    int count = batch.count;
-    for (int lane = 0; lane < lanes; ++lane) {
-        if (!passed[lane]) continue;
-        blendAt(blend, column + lane, batch.nx[count], batch.ny[count], batch.nz[count],
-                batch.u[count], batch.v[count]);
-        batch.target[count] = pixelRow + column + lane;
-        ++count;
-    }
-    batch.count = count;
-}
-
-// Depth test, then the position in the span and the normal and texture coordinates there, pixel
-// by pixel (compilers without vector types). The depth is stored at once, also for pixels the
-// erase test drops later; only pixels that pass join the batch.
-inline void collectSpan(const SpanRun& run, PixelBatch& batch) {
-    const PolygonRecord& polygon = *run.polygon;
-    const int first = run.first, spanLength = run.last - run.first + 1;
-    const double px = polygon.screenNormal.x, pz = polygon.screenNormal.z;
-    const double rowTerm = polygon.screenNormal.y * run.y;
-    const double offset = polygon.screenPlaneOffset;
-    std::int32_t* depthRow = run.depthRow + first;
-    for (int block = 0; block < spanLength; block += kLanes) {
-        const int lanes = spanLength - block < kLanes ? spanLength - block : kLanes;
-        std::int32_t passed[kLanes] = {};
-        for (int lane = 0; lane < lanes; ++lane) {
-            const std::int32_t z = depthAt(px, pz, rowTerm, offset, first + block + lane);
-            passed[lane] = z > depthRow[block + lane];
-            if (passed[lane]) depthRow[block + lane] = z;
-        }
-        addPassingLanes(spanBlend(*run.left, *run.right), run.pixelRow, batch, first + block,
-                        lanes, passed);
-    }
-}
-#endif
-
-} // namespace
 
 namespace {
 // One run of a row's span, with its ends as the blend mixes them and where its lanes' depths and
@@ -475,7 +406,6 @@ struct RowScratch {
     alignas(64) double position[kLanesHeld + kLanes];
 };
 
-#if defined(__GNUC__)
 // Span ends of up to kRowsHeld rows, found side by side.
 struct RowEnds {
     static constexpr int kRowsHeld = 64;
@@ -621,25 +551,19 @@ inline void collectRun(const RunRecord& r, const RowScratch& scratch, bool pictu
     }
     batch.count = at;
 }
-#endif
 } // namespace
 
 void collectSpanRun(const SpanRun& run, PixelBatch& batch) {
-#if defined(__GNUC__)
     RowScratch scratch;
     const RunRecord r{run.y,        run.first,   run.last, 0, spanBlend(*run.left, *run.right),
                       run.depthRow, run.pixelRow};
     prepareRun(*run.polygon, r, scratch);
     collectRun(r, scratch, run.picture != nullptr, batch);
-#else
-    collectSpan(run, batch);
-#endif
 }
 
 void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& batch) {
     const int ox = rows.originX, oy = rows.originY;
     const double lowest = -ox + 1, highest = ox;
-#if defined(__GNUC__)
     RowScratch scratch;
     const bool picture = style.picture != nullptr;
     int runs = 0, lanesUsed = 0;
@@ -655,10 +579,6 @@ void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& 
         }
         runs = 0, lanesUsed = 0;
     };
-#else
-    SpanRun run = style;
-#endif
-#if defined(__GNUC__)
     RowEnds ends;
     for (int chunk = rows.firstRow; chunk <= rows.lastRow; chunk += RowEnds::kRowsHeld) {
         const int count = rows.lastRow - chunk < RowEnds::kRowsHeld ? rows.lastRow - chunk + 1
@@ -693,25 +613,6 @@ void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& 
         }
     }
     collectAll();
-#else
-    SpanEnd left, right;
-    for (int y = rows.firstRow; y <= rows.lastRow; ++y) {
-        spanEndsOfRow(rows.edges, y, left, right);
-        if (!(left.x <= ox && right.x > -ox)) continue;
-        const int first = static_cast<int>(left.x < lowest ? lowest : left.x);
-        const int last = static_cast<int>(highest < right.x ? highest : right.x);
-        if (first > last) continue;
-        run.left = &left, run.right = &right, run.y = y;
-        run.depthRow = rows.depth + static_cast<std::ptrdiff_t>(oy - y) * rows.depthRowCells + ox;
-        run.pixelRow = rows.pixels + static_cast<std::ptrdiff_t>(oy - y) * rows.stride + ox;
-        for (int start = first; start <= last; start += kRun) {
-            run.first = start, run.last = last - start < kRun ? last : start + kRun - 1;
-            if (batch.count + (run.last - run.first + 1) > PixelBatch::kCapacity)
-                drawBatch(run, batch);
-            collectSpan(run, batch);
-        }
-    }
-#endif
 }
 
 namespace {
@@ -722,15 +623,10 @@ constexpr int kDrawChunk = 256; // scratch for this many pixels at a time
 //    pixels the picture leaves out are kept as they were.
 void drawChunk(const SpanRun& style, const PixelBatch& batch, int start, int count) {
     alignas(64) double intensity[kDrawChunk];
-#if defined(__GNUC__)
     // The batch has room past its pixels for a whole last block.
     static_assert(kDrawChunk % kLanes == 0 && PixelBatch::kCapacity % kDrawChunk == 0);
     shadeBlocks(*style.light, batch.nx + start, batch.ny + start, batch.nz + start, count,
                 intensity);
-#else
-    shadeLanes(*style.light, batch.nx + start, batch.ny + start, batch.nz + start, count,
-               intensity);
-#endif
     std::uint32_t* const* target = batch.target + start;
     alignas(64) std::uint32_t packed[kDrawChunk];
     if (style.picture == nullptr) {

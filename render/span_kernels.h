@@ -61,8 +61,7 @@ struct EdgeLanes {
     alignas(32) double pu[kEdges] = {}, pv[kEdges] = {}, qu[kEdges] = {}, qv[kEdges] = {};
 };
 
-// findSpanEnds for row y: the plain search, one edge after the other (fill.cpp; the passes'
-// fallback for compilers without vector types calls it too).
+// findSpanEnds for row y: the plain search, one edge after the other (fill.cpp).
 void spanEndsOfRow(const EdgeLanes& e, int y, SpanEnd& left, SpanEnd& right);
 
 // One quad's rows firstRow..lastRow (already inside the frame) and where they are drawn.
