@@ -5,27 +5,11 @@
 
 #include "span_kernels.h"
 
-void setEraseColour(EraseState& erase, Colour colour) {
-    erase.eraseColour[0] = colour.red;
-    erase.eraseColour[1] = colour.green;
-    erase.eraseColour[2] = colour.blue;
-    erase.eraseLuma = 0.3 * colour.red + 0.59 * colour.green + 0.11 * colour.blue;
-    erase.eraseRedDiff = colour.red - erase.eraseLuma;
-    erase.eraseBlueDiff = colour.blue - erase.eraseLuma;
-}
-
-bool isErased(const EraseState& erase, double red, double green, double blue) {
-    const double luma = 0.3 * red + 0.59 * green + 0.11 * blue;
-    const double dl = erase.eraseLuma - luma;
-    const double db = erase.eraseBlueDiff - (blue - luma);
-    const double dr = erase.eraseRedDiff - (red - luma);
-    return std::sqrt(dl * dl + db * db + dr * dr) < 1.2 * erase.eraseTolerance;
-}
-
 namespace {
 using span_kernels::EdgeLanes;
 
-// What the row search needs of the quad's edges, worked out once per polygon.
+// What the passes' row search needs of the quad's edges, worked out once per polygon: the terms
+// of findSpanEnds that do not depend on the row, each as findSpanEnds works it out.
 void prepareEdges(const FlagGeometry& flag, const PolygonRecord& polygon, double limit,
                   EdgeLanes& edges) {
     edges.count = 0;
@@ -46,50 +30,7 @@ void prepareEdges(const FlagGeometry& flag, const PolygonRecord& polygon, double
         edges.pu[k] = p.u, edges.pv[k] = p.v, edges.qu[k] = q.u, edges.qv[k] = q.v;
     }
 }
-} // namespace
 
-void span_kernels::spanEndsOfRow(const EdgeLanes& e, int y, SpanEnd& left,
-                                 SpanEnd& right) {
-    const double limit = e.limit;
-    left.x = limit;
-    right.x = -limit;
-    const double row = y;
-    for (int k = 0; k < e.count; ++k) {
-        const double dp = EdgeLanes::kSideScale * (e.psy[k] - row);
-        const double dq = EdgeLanes::kSideScale * (e.qsy[k] - row);
-        const double along = (row - e.psy[k]) * e.dx[k];
-        const double fl = along - e.leftTerm[k];
-        const double fr = along - e.rightTerm[k];
-        const double side = dp * dq, reach = fl * fr;
-        if (!(side <= 0 && reach <= 0) || (side == 0 && reach == 0)) continue;
-
-        // Between the search limits by the test above, unless rounding put it a hair outside.
-        const double exact = 2 * limit * fl / (fl - fr) - limit;
-        if (!(std::fabs(exact) < 2 * limit)) continue;
-        const double x = static_cast<int>(exact);
-        // An end moves only for a crossing strictly further out.
-        const bool newLeft = x < left.x, newRight = x > right.x;
-        if (!newLeft && !newRight) continue;
-        const double t = std::fabs(e.psy[k] - row) / e.height[k];
-        SpanEnd end;
-        end.x = x;
-        end.normal = {(1 - t) * e.pnx[k] + t * e.qnx[k], (1 - t) * e.pny[k] + t * e.qny[k],
-                      (1 - t) * e.pnz[k] + t * e.qnz[k]};
-        end.u = (1 - t) * e.pu[k] + t * e.qu[k];
-        end.v = (1 - t) * e.pv[k] + t * e.qv[k];
-        if (newLeft) left = end;
-        if (newRight) right = end;
-    }
-}
-
-void findSpanEnds(const FlagGeometry& flag, const PolygonRecord& polygon, int y, SpanEnd& left,
-                  SpanEnd& right, double limit) {
-    EdgeLanes edges;
-    prepareEdges(flag, polygon, limit, edges);
-    span_kernels::spanEndsOfRow(edges, y, left, right);
-}
-
-namespace {
 // What every span of the polygon is drawn with.
 span_kernels::SpanRun polygonStyle(const PolygonRecord& polygon, const FillContext& context) {
     span_kernels::SpanRun run;

@@ -4,17 +4,19 @@
 // SPAN_KERNEL_LANES (4 unless set) is how many pixels a block holds, a vector register's worth of
 // doubles. Blocks are GCC's vector types.
 //
-// Rules that keep every build drawing the same pixels:
-//  - Every pixel (and every row's span search) gets exactly the operations of shadePixel,
-//    samplePicture and the fill, in the same order; the loops only run several pixels or rows
-//    side by side. No FMA (the vector objects are built with -mno-fma, and -ffp-contract=off
-//    holds everywhere), no reassociation.
+// Rules that keep every build drawing the pixels of the plain rule (pixel_rule.h):
+//  - Every pixel (and every row's span search) gets exactly the operations of the rule's
+//    function that each step names, in the same order; the loops only run several pixels or
+//    rows side by side. No FMA (the vector objects are built with -mno-fma, and
+//    -ffp-contract=off holds everywhere), no reassociation.
 //  - Branches become selects, which give exactly what the plain "if" gives.
 //  - Integer conversions truncate (cvttsd2si / cvttpd2dq); the range guards come first.
 //  - Nothing here may call an inline function with external linkage (std::min, vector::data,
-//    Vec3's operators, shadePixel...): without inlining, as in a debug build, the linker keeps
-//    one copy of each, and it may be a vector one, which the generic path would then run on a
-//    processor without that instruction set. Helpers live in an unnamed namespace; callers pass plain data.
+//    Vec3's operators...): without inlining, as in a debug build, the linker keeps one copy of
+//    each, and it may be a vector one, which the generic path would then run on a processor
+//    without that instruction set. The rule's steps used here as they are (isErased,
+//    shadedPixel) have internal linkage; helpers live in an unnamed namespace; callers pass
+//    plain data.
 
 #include <cmath>
 #include <cstdint>
@@ -24,6 +26,7 @@
 #include <immintrin.h>
 #endif
 
+#include "pixel_rule.h"
 #include "span_kernels.h"
 
 #if !defined(__GNUC__)
@@ -64,26 +67,19 @@ inline double shadeLane(double nx, double ny, double nz, double lx, double ly, d
     const double s = rz < 0 ? 0 : rz;
     double p = rx * lx + ry * ly + rz * lz;
     p = p < 0 ? 0 : p;
-    const double lit = 15 * (specular * s + diffuse * d);
+    const double lit = kFullScale * (specular * s + diffuse * d);
     // brightnessTerm is 15 * brightness, which shadePixel also works out first.
-    return (0.0 < lit ? lit : 0.0) + brightnessTerm * (p * p) + 2;
+    return (0.0 < lit ? lit : 0.0) + brightnessTerm * (p * p) + kAmbient;
 }
 
 void shadeLanes(const FrameLight& light, const double* nx, const double* ny, const double* nz,
                 int count, double* intensity) {
     const double lx = light.unitLight.x, ly = light.unitLight.y, lz = light.unitLight.z;
     const double specular = light.specularWeight, diffuse = light.diffuseWeight;
-    const double brightnessTerm = 15 * light.brightness;
+    const double brightnessTerm = kFullScale * light.brightness;
     for (int k = 0; k < count; ++k)
         intensity[k] =
             shadeLane(nx[k], ny[k], nz[k], lx, ly, lz, specular, diffuse, brightnessTerm);
-}
-
-// C * I / 15 truncated and limited to 0..255; not a number gives 0.
-inline std::int32_t channel(double value) {
-    value = value > 0 ? value : 0;
-    value = value < 255 ? value : 255;
-    return static_cast<std::int32_t>(value);
 }
 
 inline std::int32_t clampByte(std::int32_t value) {
@@ -91,9 +87,8 @@ inline std::int32_t clampByte(std::int32_t value) {
     return value < 255 ? value : 255;
 }
 
-// Bilinear samples of `count` (at most kRun) points as whole 0..255 channels, as
-// samplePicture gives them. Pixel numbers fit in 32 bits: the readers keep pictures to
-// kMaxPictureBytes, 2^28 pixels.
+// samplePicture: bilinear samples of `count` (at most kRun) points as whole 0..255 channels.
+// Pixel numbers fit in 32 bits: the readers keep pictures to kMaxPictureBytes, 2^28 pixels.
 void sampleChannels(PictureView image, const double* u, const double* v, int count,
                     std::int32_t* red, std::int32_t* green, std::int32_t* blue) {
     const int width = image.width, height = image.height;
@@ -141,22 +136,22 @@ void sampleChannels(PictureView image, const double* u, const double* v, int cou
         const double r = a * static_cast<std::int32_t>((p10 >> 16) & 255) +
                          b * static_cast<std::int32_t>((p00 >> 16) & 255) +
                          c * static_cast<std::int32_t>((p11 >> 16) & 255) +
-                         d * static_cast<std::int32_t>((p01 >> 16) & 255) + 0.5;
+                         d * static_cast<std::int32_t>((p01 >> 16) & 255) + kSampleRounding;
         const double g = a * static_cast<std::int32_t>((p10 >> 8) & 255) +
                          b * static_cast<std::int32_t>((p00 >> 8) & 255) +
                          c * static_cast<std::int32_t>((p11 >> 8) & 255) +
-                         d * static_cast<std::int32_t>((p01 >> 8) & 255) + 0.5;
+                         d * static_cast<std::int32_t>((p01 >> 8) & 255) + kSampleRounding;
         const double bl = a * static_cast<std::int32_t>(p10 & 255) +
                           b * static_cast<std::int32_t>(p00 & 255) +
                           c * static_cast<std::int32_t>(p11 & 255) +
-                          d * static_cast<std::int32_t>(p01 & 255) + 0.5;
+                          d * static_cast<std::int32_t>(p01 & 255) + kSampleRounding;
         red[k] = clampByte(static_cast<std::int32_t>(r));
         green[k] = clampByte(static_cast<std::int32_t>(g));
         blue[k] = clampByte(static_cast<std::int32_t>(bl));
     }
 }
 
-// A span's ends, as the blend mixes them.
+// A span's ends, as spanPosition and pointInSpan (pixel_rule.cpp) read them.
 struct SpanBlend {
     double leftX, divisor;
     bool onePixel; // every pixel takes the left end
@@ -271,8 +266,9 @@ constexpr LaneMask kPackOrder[16] = {
         const Lanes s_ = rz_ < 0 ? Lanes{} : rz_;                                          \
         Lanes p_ = rx_ * lx + ry_ * ly + rz_ * lz;                                         \
         p_ = p_ < 0 ? Lanes{} : p_;                                                        \
-        const Lanes lit_ = 15 * (specular * s_ + diffuse * d);                             \
-        const Lanes result_ = (0.0 < lit_ ? lit_ : Lanes{}) + brightnessTerm * (p_ * p_) + 2; \
+        const Lanes lit_ = kFullScale * (specular * s_ + diffuse * d);                     \
+        const Lanes result_ =                                                              \
+            (0.0 < lit_ ? lit_ : Lanes{}) + brightnessTerm * (p_ * p_) + kAmbient;         \
         std::memcpy(intensity + (at), &result_, sizeof result_);                           \
     } while (0)
 
@@ -283,7 +279,7 @@ void shadeBlocks(const FrameLight& light, const double* nx, const double* ny, co
                  int count, double* intensity) {
     const double lx = light.unitLight.x, ly = light.unitLight.y, lz = light.unitLight.z;
     const double specular = light.specularWeight, diffuse = light.diffuseWeight;
-    const double brightnessTerm = 15 * light.brightness;
+    const double brightnessTerm = kFullScale * light.brightness;
     const int blocks = (count + kLanes - 1) / kLanes;
     if (blocks == 0) return;
     Lanes x0, y0, z0, d0, x1, y1, z1, d1;
@@ -427,8 +423,8 @@ inline void spanEndsOfRows(const EdgeLanes& e, int firstRow, int count, bool pic
         Lanes lnx{}, lny{}, lnz{}, lu{}, lv{}, rnx{}, rny{}, rnz{}, ru{}, rv{};
         for (int k = 0; k < e.count; ++k) {
             const double psy = e.psy[k];
-            const Lanes dp = EdgeLanes::kSideScale * (psy - row);
-            const Lanes dq = EdgeLanes::kSideScale * (e.qsy[k] - row);
+            const Lanes dp = kSideScale * (psy - row);
+            const Lanes dq = kSideScale * (e.qsy[k] - row);
             const Lanes along = (row - psy) * e.dx[k];
             const Lanes fl = along - e.leftTerm[k];
             const Lanes fr = along - e.rightTerm[k];
@@ -474,7 +470,7 @@ inline void spanEndsOfRows(const EdgeLanes& e, int firstRow, int count, bool pic
     }
 }
 
-// Pass 1 for one run: every lane's depth and position in the span.
+// Pass 1 for one run: every lane's depth (pixelDepth) and position in the span (spanPosition).
 inline void prepareRun(const PolygonRecord& polygon, const RunRecord& r, RowScratch& scratch) {
     const double px = polygon.screenNormal.x, pz = polygon.screenNormal.z;
     const double rowTerm = polygon.screenNormal.y * r.y;
@@ -502,7 +498,8 @@ inline void prepareRun(const PolygonRecord& polygon, const RunRecord& r, RowScra
     }
 }
 
-// Pass 2 for one run: the depth test, and the blend of the pixels that pass.
+// Pass 2 for one run: fillSpanPixelByPixel's depth test, and the normal and texture coordinates
+// (pointInSpan) of the pixels that pass.
 // Texture coordinates only for a picture.
 inline void collectRun(const RunRecord& r, const RowScratch& scratch, bool picture,
                        PixelBatch& batch) {
@@ -618,9 +615,10 @@ void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& 
 namespace {
 constexpr int kDrawChunk = 256; // scratch for this many pixels at a time
 
-// 3. The light intensity, the base colour (the polygon's, or the picture's with the erase
-//    test and its own transparency), each channel scaled by the intensity, and the pixels;
-//    pixels the picture leaves out are kept as they were.
+// 3. What fillSpanPixelByPixel does after the depth test: the light intensity, the base colour
+//    (the polygon's, or the picture's with the erase test and its own transparency), each
+//    channel scaled by the intensity, and the pixels; pixels the picture leaves out are kept as
+//    they were.
 void drawChunk(const SpanRun& style, const PixelBatch& batch, int start, int count) {
     alignas(64) double intensity[kDrawChunk];
     // The batch has room past its pixels for a whole last block.
@@ -632,12 +630,8 @@ void drawChunk(const SpanRun& style, const PixelBatch& batch, int start, int cou
     if (style.picture == nullptr) {
         const PolygonRecord& polygon = *style.polygon;
         const double red = polygon.red, green = polygon.green, blue = polygon.blue;
-        for (int k = 0; k < count; ++k) {
-            const double i = intensity[k];
-            packed[k] = static_cast<std::uint32_t>(channel(red * i / 15) << 16 |
-                                                   channel(green * i / 15) << 8 |
-                                                   channel(blue * i / 15));
-        }
+        for (int k = 0; k < count; ++k)
+            packed[k] = shadedPixel(red, green, blue, intensity[k]);
         for (int k = 0; k < count; ++k) *target[k] = packed[k];
         return;
     }
@@ -661,27 +655,13 @@ void drawChunk(const SpanRun& style, const PixelBatch& batch, int start, int cou
         for (int k = 0; k < count; ++k) drawn[k] = 1;
     }
     if (style.erase != nullptr) {
-        // isErased, per lane.
-        const EraseState& erase = *style.erase;
-        const double eraseLuma = erase.eraseLuma, eraseBlueDiff = erase.eraseBlueDiff;
-        const double eraseRedDiff = erase.eraseRedDiff;
-        const double limit = 1.2 * erase.eraseTolerance;
-        for (int k = 0; k < count; ++k) {
-            const double r = red[k], g = green[k], b = blue[k];
-            const double luma = 0.3 * r + 0.59 * g + 0.11 * b;
-            const double dl = eraseLuma - luma;
-            const double db = eraseBlueDiff - (b - luma);
-            const double dr = eraseRedDiff - (r - luma);
-            const bool erased = std::sqrt(dl * dl + db * db + dr * dr) < limit;
-            drawn[k] = erased ? 0 : drawn[k];
-        }
+        // A copy of its own, which the stores below cannot change: the loop then vectorises.
+        const EraseState erase = *style.erase;
+        for (int k = 0; k < count; ++k)
+            drawn[k] = isErased(erase, red[k], green[k], blue[k]) ? 0 : drawn[k];
     }
-    for (int k = 0; k < count; ++k) {
-        const double i = intensity[k];
-        const double r = red[k], g = green[k], b = blue[k];
-        packed[k] = static_cast<std::uint32_t>(channel(r * i / 15) << 16 |
-                                               channel(g * i / 15) << 8 | channel(b * i / 15));
-    }
+    for (int k = 0; k < count; ++k)
+        packed[k] = shadedPixel(red[k], green[k], blue[k], intensity[k]);
     for (int k = 0; k < count; ++k)
         if (drawn[k]) *target[k] = packed[k];
 }

@@ -5,8 +5,9 @@
 #include "fill.h"
 
 // The per-pixel passes of the fill and of the picture sampler, built three times: for any
-// x86-64 (SSE2), for AVX2 and for AVX-512. All do the same IEEE operations in the same order for
-// every pixel, so they draw the same pixels; only how many pixels a loop step handles differs.
+// x86-64 (SSE2), for AVX2 and for AVX-512. All give every pixel the IEEE operations of the plain
+// rule (pixel_rule.h) in its order, so they draw the pixels it draws; only how many pixels a
+// loop step handles differs.
 // The widest variant the processor runs is chosen once, unless the environment holds
 // VEXAROND_NO_AVX512 (AVX2 at most) or VEXAROND_NO_AVX2 (the generic passes).
 
@@ -44,11 +45,11 @@ struct SpanRun {
 
 inline constexpr int kSpanRunLength = kClientWidth;
 
-// A quad's edges as the row search reads them, side by side: the terms that do not depend on the
-// row, each computed exactly as the per-row formula would, and the attributes at both ends.
+// A quad's edges as the row search reads them, side by side: the terms of findSpanEnds that do
+// not depend on the row, each computed exactly as findSpanEnds computes it, and the attributes
+// at both ends.
 struct EdgeLanes {
     static constexpr int kEdges = 4;
-    static constexpr double kSideScale = 10000; // scale of the row side test
     int count = 0;   // edges 0..count-1 are the quad's, in its own order
     double limit = 0; // crossings only this far out
     alignas(32) double psy[kEdges] = {}, qsy[kEdges] = {};
@@ -60,9 +61,6 @@ struct EdgeLanes {
     alignas(32) double qnx[kEdges] = {}, qny[kEdges] = {}, qnz[kEdges] = {};
     alignas(32) double pu[kEdges] = {}, pv[kEdges] = {}, qu[kEdges] = {}, qv[kEdges] = {};
 };
-
-// findSpanEnds for row y: the plain search, one edge after the other (fill.cpp).
-void spanEndsOfRow(const EdgeLanes& e, int y, SpanEnd& left, SpanEnd& right);
 
 // One quad's rows firstRow..lastRow (already inside the frame) and where they are drawn.
 struct PolygonRows {
@@ -92,14 +90,16 @@ struct PixelBatch {
 };
 
 struct Kernels {
-    // Finds each row's span ends and fills the rows' spans, as findSpanEnds and fillSpan would
-    // row by row; `style` gives the polygon and what its pixels are drawn with.
+    // Finds each row's span ends and fills the rows' spans, as findSpanEnds and
+    // fillSpanPixelByPixel would row by row; `style` gives the polygon and what its pixels are
+    // drawn with.
     void (*fillPolygonRows)(const PolygonRows& rows, const SpanRun& style, PixelBatch& batch);
     // Depth-tests the run and adds the pixels that pass; the batch has room for the run.
     void (*collectSpanRun)(const SpanRun& run, PixelBatch& batch);
     // Shades and draws the batch's pixels as `style` says (its polygon's colour stands for
     // all of them); empties the batch.
     void (*drawBatch)(const SpanRun& style, PixelBatch& batch);
+    // samplePicture for `count` points.
     void (*samplePictureSpan)(PictureView image, const double* u, const double* v, int count,
                               double* red, double* green, double* blue);
     // shadePixel for `count` normals.

@@ -18,7 +18,7 @@
 #include "render/fill.h"
 #include "render/frame.h"
 #include "scene/scene.h"
-#include "render/shading.h"
+#include "render/pixel_rule.h"
 
 namespace {
 using Point = std::pair<int, int>; // screen x, y (y up), as the fill addresses pixels

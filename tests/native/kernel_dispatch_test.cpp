@@ -1,11 +1,10 @@
 // Whole frames through each build of the pixel passes: every display mode must come out the
-// same from every build of the passes (generic, AVX2, AVX-512), and the same as the fill's rule
-// worked one pixel at a time (span ends, depth test, shading, sampling, erase test and channel
-// scale, in drawing order).
+// same from every build of the passes (generic, AVX2, AVX-512), and the same as the plain rule
+// (pixel_rule.h) worked one pixel at a time: span ends, depth test, shading, sampling, erase
+// test and channel scale, in drawing order.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -15,6 +14,7 @@
 #include "geometry/rotation.h"
 #include "render/fill.h"
 #include "render/pipeline.h"
+#include "render/pixel_rule.h"
 #include "render/span_kernels.h"
 #include "kernel_test_support.h"
 #include "scene/scene.h"
@@ -104,56 +104,7 @@ std::vector<std::uint32_t> renderWith(KernelVariant variant, const FrameCase& c)
     return image.pixels;
 }
 
-std::int32_t depthOf(double z) {
-    if (!(z > INT32_MIN - 1.0 && z < INT32_MAX + 1.0)) return kEmptyDepth;
-    return static_cast<std::int32_t>(z);
-}
-
-double channel(double value) {
-    if (!(value > 0)) return 0;
-    return std::trunc(std::min(value, 255.0));
-}
-
-// The fill's rule one pixel at a time, for the polygon and row that findSpanEnds gives.
-void plainSpan(const Scene& scene, const PolygonRecord& polygon, const SpanEnd& left,
-               const SpanEnd& right, int y, FrameView view, std::vector<std::int32_t>& depth) {
-    const int ox = scene.origin.x, oy = scene.origin.y;
-    if (!(left.x <= ox && right.x > -ox)) return;
-    const int first = static_cast<int>(std::max(left.x, static_cast<double>(-ox + 1)));
-    const int last = static_cast<int>(std::min(right.x, static_cast<double>(ox)));
-    const FrameLight light = frameLight(scene.light);
-    const bool picture = scene.displayMode == DisplayMode::Picture && scene.pictureLoaded();
-    const int rowCells = depthRowCellsAt(scene.frameScale);
-    for (int x = first; x <= last; ++x) {
-        const Vec3& plane = polygon.screenNormal;
-        const std::int32_t z =
-            depthOf(-(plane.x * x + plane.y * y + polygon.screenPlaneOffset) / plane.z);
-        std::int32_t& cell = depth[static_cast<std::size_t>(oy - y) * rowCells + ox + x];
-        if (z <= cell) continue;
-        cell = z;
-        const double width = std::fabs(right.x - left.x);
-        const double s = width == 0 ? 0 : std::fabs(x - left.x) / width;
-        const double i = shadePixel((1 - s) * left.normal + s * right.normal, light);
-        double red = polygon.red, green = polygon.green, blue = polygon.blue;
-        if (picture) {
-            const double u = (1 - s) * left.u + s * right.u, v = (1 - s) * left.v + s * right.v;
-            if (scene.picture->hasAlpha) {
-                double alpha = 0;
-                samplePictureSpanWithAlpha(*scene.picture, &u, &v, 1, &red, &green, &blue,
-                                           &alpha);
-                if (alpha < kOpaqueEnough) continue;
-            } else {
-                const Sample sample = samplePicture(*scene.picture, u, v);
-                red = sample.red, green = sample.green, blue = sample.blue;
-            }
-            if (scene.erase.eraseEnabled && isErased(scene.erase, red, green, blue)) continue;
-        }
-        view.at(ox + x, oy - y) = packPixel({static_cast<std::uint8_t>(channel(red * i / 15)),
-                                             static_cast<std::uint8_t>(channel(green * i / 15)),
-                                             static_cast<std::uint8_t>(channel(blue * i / 15))});
-    }
-}
-
+// The frame drawn by the plain rule: each polygon in turn, pixel by pixel.
 std::vector<std::uint32_t> renderPlainly(const FrameCase& c) {
     auto scene = sceneFor(c);
     FrameImage image(frameWidthAt(c.scale), frameHeightAt(c.scale));
@@ -163,34 +114,26 @@ std::vector<std::uint32_t> renderPlainly(const FrameCase& c) {
     prepareFaces(flag, c.scale);
     averageVertexNormals(flag);
     computeScreenPlanes(flag);
+    FillContext context;
+    context.view = image.view();
+    context.depth = depth.data();
+    context.depthRowCells = depthRowCellsAt(c.scale);
+    context.origin = scene->origin;
+    context.spanSearchLimit = kSpanSearchLimit * c.scale;
+    context.light = frameLight(scene->light);
+    if (scene->displayMode == DisplayMode::Picture && scene->pictureLoaded())
+        context.picture = scene->picture.get();
+    context.erase = &scene->erase;
     for (const PolygonRecord& polygon : flag.polygonList) {
         if (polygon.edges == kNone) break;
-        if (scene->displayMode == DisplayMode::Wireframe) {
+        if (scene->displayMode == DisplayMode::Wireframe)
             drawPolygonWire(flag, polygon, image.view(), scene->origin,
                             packPixel(scene->wireColour));
-            continue;
-        }
-        if (!polygon.inFrontOfViewer) continue;
-        const QuadEdges& quad = flag.quadEdges[polygon.edges];
-        double low = INFINITY, high = -INFINITY;
-        for (const EdgeRef& e : quad.edge) {
-            if (e.from == kNone) break; // the list's end
-            const double row = std::trunc(gridVertex(flag.surfaceGrid, e.from).sy);
-            low = std::min(low, row), high = std::max(high, row);
-        }
-        const int oy = scene->origin.y;
-        low = std::max(low, static_cast<double>(-oy + 1));
-        high = std::min(high, static_cast<double>(oy));
-        for (double row = low; row <= high; ++row) {
-            const int y = static_cast<int>(row);
-            SpanEnd left, right;
-            findSpanEnds(flag, polygon, y, left, right, kSpanSearchLimit * c.scale);
-            plainSpan(*scene, polygon, left, right, y, image.view(), depth);
-        }
+        else
+            fillPolygonPixelByPixel(flag, polygon, context);
     }
     return image.pixels;
 }
-
 } // namespace
 
 TEST(KernelDispatch, GenericIsAlwaysAvailableAndSwitchingReportsTheVariant) {

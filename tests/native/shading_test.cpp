@@ -8,7 +8,7 @@
 #include "flag_test_support.h"
 #include "picture_test_support.h"
 #include "scene/scene.h"
-#include "render/shading.h"
+#include "render/pixel_rule.h"
 
 namespace {
 // The light the program starts with, worked from the light dial's marker at (45, 45):
