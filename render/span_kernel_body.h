@@ -52,36 +52,6 @@ static_assert(kLanes <= PixelBatch::kSpareLanes, "a block may run past the batch
 // Picture pixels read as whole words; the bytes are a std::uint8_t array.
 typedef std::uint32_t PixelWord __attribute__((may_alias));
 
-// shadePixel for one lane, with the light's values passed in.
-inline double shadeLane(double nx, double ny, double nz, double lx, double ly, double lz,
-                        double specular, double diffuse, double brightnessTerm) {
-    const double turn = nz < 0 ? -1.0 : 1.0;
-    nx = turn * nx, ny = turn * ny, nz = turn * nz;
-    const double nLength = std::sqrt(nx * nx + ny * ny + nz * nz);
-    nx = nx / nLength, ny = ny / nLength, nz = nz / nLength;
-    double d = nx * lx + ny * ly + nz * lz;
-    d = d < 0 ? 0 : d;
-    double rx = 2 * d * nx - lx, ry = 2 * d * ny - ly, rz = 2 * d * nz - lz;
-    const double rLength = std::sqrt(rx * rx + ry * ry + rz * rz);
-    rx = rx / rLength, ry = ry / rLength, rz = rz / rLength;
-    const double s = rz < 0 ? 0 : rz;
-    double p = rx * lx + ry * ly + rz * lz;
-    p = p < 0 ? 0 : p;
-    const double lit = kFullScale * (specular * s + diffuse * d);
-    // brightnessTerm is 15 * brightness, which shadePixel also works out first.
-    return (0.0 < lit ? lit : 0.0) + brightnessTerm * (p * p) + kAmbient;
-}
-
-void shadeLanes(const FrameLight& light, const double* nx, const double* ny, const double* nz,
-                int count, double* intensity) {
-    const double lx = light.unitLight.x, ly = light.unitLight.y, lz = light.unitLight.z;
-    const double specular = light.specularWeight, diffuse = light.diffuseWeight;
-    const double brightnessTerm = kFullScale * light.brightness;
-    for (int k = 0; k < count; ++k)
-        intensity[k] =
-            shadeLane(nx[k], ny[k], nz[k], lx, ly, lz, specular, diffuse, brightnessTerm);
-}
-
 inline std::int32_t clampByte(std::int32_t value) {
     value = value > 0 ? value : 0;
     return value < 255 ? value : 255;
@@ -244,63 +214,47 @@ constexpr LaneMask kPackOrder[16] = {
     } while (0)
 #endif
 
-// shadeLane on a block, in two halves: the normal's length and the diffuse term, then the
-// reflection and the rest. The same operations as shadeLane, lane by lane.
-#define SPAN_KERNEL_SHADE_FIRST(at, x, y, z, d)                                            \
-    do {                                                                                   \
-        std::memcpy(&x, nx + (at), sizeof x), std::memcpy(&y, ny + (at), sizeof y);        \
-        std::memcpy(&z, nz + (at), sizeof z);                                              \
-        const Lanes turn_ = z < 0 ? SPAN_KERNEL_ALL_LANES(-1.0) : SPAN_KERNEL_ALL_LANES(1.0); \
-        x = turn_ * x, y = turn_ * y, z = turn_ * z;                                       \
-        Lanes length_;                                                                     \
-        SPAN_KERNEL_SQRT(length_, x * x + y * y + z * z);                                  \
-        x = x / length_, y = y / length_, z = z / length_;                                 \
-        d = x * lx + y * ly + z * lz;                                                      \
-        d = d < 0 ? Lanes{} : d;                                                           \
-    } while (0)
-#define SPAN_KERNEL_SHADE_SECOND(at, x, y, z, d)                                           \
-    do {                                                                                   \
-        Lanes rx_ = 2 * d * x - lx, ry_ = 2 * d * y - ly, rz_ = 2 * d * z - lz, length_;   \
-        SPAN_KERNEL_SQRT(length_, rx_ * rx_ + ry_ * ry_ + rz_ * rz_);                      \
-        rx_ = rx_ / length_, ry_ = ry_ / length_, rz_ = rz_ / length_;                     \
-        const Lanes s_ = rz_ < 0 ? Lanes{} : rz_;                                          \
-        Lanes p_ = rx_ * lx + ry_ * ly + rz_ * lz;                                         \
-        p_ = p_ < 0 ? Lanes{} : p_;                                                        \
-        const Lanes lit_ = kFullScale * (specular * s_ + diffuse * d);                     \
-        const Lanes result_ =                                                              \
-            (0.0 < lit_ ? lit_ : Lanes{}) + brightnessTerm * (p_ * p_) + kAmbient;         \
-        std::memcpy(intensity + (at), &result_, sizeof result_);                           \
-    } while (0)
+constexpr int kShadeChunk = 256; // shadeBlocks' scratch: this many pixels at a time
 
-// shadeLanes for whole blocks: `count` rounded up to whole blocks are read and written. Each
-// block's first half is done two blocks ahead of its second, so the divisions and square roots
-// of three blocks are in flight at once instead of each block waiting on its own.
+// shadePixel on whole blocks: `count` (at most kShadeChunk) rounded up to whole blocks are read
+// and written. In two passes over the blocks, the unit normal and the diffuse term first, then
+// the reflected light and the rest: each pass's blocks are independent of one another, so the
+// divisions and square roots of several blocks are under way at once.
 void shadeBlocks(const FrameLight& light, const double* nx, const double* ny, const double* nz,
                  int count, double* intensity) {
     const double lx = light.unitLight.x, ly = light.unitLight.y, lz = light.unitLight.z;
     const double specular = light.specularWeight, diffuse = light.diffuseWeight;
     const double brightnessTerm = kFullScale * light.brightness;
-    const int blocks = (count + kLanes - 1) / kLanes;
-    if (blocks == 0) return;
-    Lanes x0, y0, z0, d0, x1, y1, z1, d1;
-    SPAN_KERNEL_SHADE_FIRST(0, x0, y0, z0, d0);
-    if (blocks == 1) {
-        SPAN_KERNEL_SHADE_SECOND(0, x0, y0, z0, d0);
-        return;
+    alignas(64) double unitX[kShadeChunk], unitY[kShadeChunk], unitZ[kShadeChunk];
+    alignas(64) double diffuseTerm[kShadeChunk];
+    for (int at = 0; at < count; at += kLanes) {
+        Lanes x, y, z, length;
+        std::memcpy(&x, nx + at, sizeof x), std::memcpy(&y, ny + at, sizeof y);
+        std::memcpy(&z, nz + at, sizeof z);
+        const Lanes turn = z < 0 ? SPAN_KERNEL_ALL_LANES(-1.0) : SPAN_KERNEL_ALL_LANES(1.0);
+        x = turn * x, y = turn * y, z = turn * z;
+        SPAN_KERNEL_SQRT(length, x * x + y * y + z * z);
+        x = x / length, y = y / length, z = z / length;
+        Lanes d = x * lx + y * ly + z * lz;
+        d = d < 0 ? Lanes{} : d;
+        std::memcpy(unitX + at, &x, sizeof x), std::memcpy(unitY + at, &y, sizeof y);
+        std::memcpy(unitZ + at, &z, sizeof z), std::memcpy(diffuseTerm + at, &d, sizeof d);
     }
-    SPAN_KERNEL_SHADE_FIRST(kLanes, x1, y1, z1, d1);
-    for (int block = 2; block < blocks; ++block) {
-        Lanes x2, y2, z2, d2;
-        SPAN_KERNEL_SHADE_FIRST(block * kLanes, x2, y2, z2, d2);
-        SPAN_KERNEL_SHADE_SECOND((block - 2) * kLanes, x0, y0, z0, d0);
-        x0 = x1, y0 = y1, z0 = z1, d0 = d1;
-        x1 = x2, y1 = y2, z1 = z2, d1 = d2;
+    for (int at = 0; at < count; at += kLanes) {
+        Lanes x, y, z, d, length;
+        std::memcpy(&x, unitX + at, sizeof x), std::memcpy(&y, unitY + at, sizeof y);
+        std::memcpy(&z, unitZ + at, sizeof z), std::memcpy(&d, diffuseTerm + at, sizeof d);
+        Lanes rx = 2 * d * x - lx, ry = 2 * d * y - ly, rz = 2 * d * z - lz;
+        SPAN_KERNEL_SQRT(length, rx * rx + ry * ry + rz * rz);
+        rx = rx / length, ry = ry / length, rz = rz / length;
+        const Lanes s = rz < 0 ? Lanes{} : rz;
+        Lanes p = rx * lx + ry * ly + rz * lz;
+        p = p < 0 ? Lanes{} : p;
+        const Lanes lit = kFullScale * (specular * s + diffuse * d);
+        const Lanes result = (0.0 < lit ? lit : Lanes{}) + brightnessTerm * (p * p) + kAmbient;
+        std::memcpy(intensity + at, &result, sizeof result);
     }
-    SPAN_KERNEL_SHADE_SECOND((blocks - 2) * kLanes, x0, y0, z0, d0);
-    SPAN_KERNEL_SHADE_SECOND((blocks - 1) * kLanes, x1, y1, z1, d1);
 }
-#undef SPAN_KERNEL_SHADE_FIRST
-#undef SPAN_KERNEL_SHADE_SECOND
 
 // The depth cells of lanes 0..lanes-1 into `cells` (lanes past them read nothing).
 inline void loadCells(const std::int32_t* row, int lanes, void* cells) {
@@ -377,10 +331,19 @@ void samplePictureSpan(PictureView image, const double* u, const double* v, int 
 
 void shadeSpan(const FrameLight& light, const double* nx, const double* ny, const double* nz,
                int count, double* intensity) {
-    // Whole blocks first, then the pixels past them (there is no room to read past the end).
+    // Whole blocks in place, then the pixels past them in a block of their own: there is no
+    // room to read or write past the end.
     const int whole = count / kLanes * kLanes;
-    shadeBlocks(light, nx, ny, nz, whole, intensity);
-    shadeLanes(light, nx + whole, ny + whole, nz + whole, count - whole, intensity + whole);
+    for (int start = 0; start < whole; start += kShadeChunk)
+        shadeBlocks(light, nx + start, ny + start, nz + start,
+                    whole - start < kShadeChunk ? whole - start : kShadeChunk, intensity + start);
+    const int rest = count - whole;
+    if (rest == 0) return;
+    double x[kLanes] = {}, y[kLanes] = {}, z[kLanes] = {}, shaded[kLanes];
+    std::memcpy(x, nx + whole, rest * sizeof *x), std::memcpy(y, ny + whole, rest * sizeof *y);
+    std::memcpy(z, nz + whole, rest * sizeof *z);
+    shadeBlocks(light, x, y, z, rest, shaded);
+    std::memcpy(intensity + whole, shaded, rest * sizeof *shaded);
 }
 
 namespace {
@@ -623,6 +586,7 @@ void drawChunk(const SpanRun& style, const PixelBatch& batch, int start, int cou
     alignas(64) double intensity[kDrawChunk];
     // The batch has room past its pixels for a whole last block.
     static_assert(kDrawChunk % kLanes == 0 && PixelBatch::kCapacity % kDrawChunk == 0);
+    static_assert(kDrawChunk <= kShadeChunk);
     shadeBlocks(*style.light, batch.nx + start, batch.ny + start, batch.nz + start, count,
                 intensity);
     std::uint32_t* const* target = batch.target + start;
