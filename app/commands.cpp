@@ -23,7 +23,8 @@ constexpr std::size_t kMaxTitleLength = 511;
 void checkRadioButton(int first, int last, int checked) {
     HWND box = sceneState().controlWindow;
     if (!box) return;
-    for (int id = first; id <= last; ++id) CheckDlgButton(box, id, BST_UNCHECKED);
+    for (int id = first; id <= last; ++id)
+        CheckDlgButton(box, id, BST_UNCHECKED);
     CheckDlgButton(box, checked, BST_CHECKED);
 }
 
@@ -85,12 +86,18 @@ void setWindowTitle() {
 
 void dispatchCommand(int command) {
     SceneState& s = sceneState();
-    if (command >= IDM_SURFACE_PINK && command <= IDM_WIREFRAME) displayCommand(command);
+    if (command >= IDM_SURFACE_PINK && command <= IDM_WIREFRAME)
+        displayCommand(command);
     else if (command >= IDM_BACKGROUND_PINK && command <= IDM_BACKGROUND_BLACK)
         backgroundCommand(command);
-    else if (command >= IDM_PLAY_BACKWARD && command <= IDM_STEP_FORWARD) animationCommand(command);
-    else if (command >= IDM_WAVE_WINDOW && command <= IDM_ERASE_WINDOW) windowMenuCommand(command);
-    else if (command == IDM_QUIT) SendMessageW(s.mainWindow, WM_CLOSE, 0, 0);
-    else if (command == IDM_SAVE_PICTURE && !s.captureRunning) (void)SaveDisplayedPicture(s.mainWindow);
-    else if (command == IDM_CAPTURE_SERIES && !s.captureRunning) StartFrameCapture(s.mainWindow);
+    else if (command >= IDM_PLAY_BACKWARD && command <= IDM_STEP_FORWARD)
+        animationCommand(command);
+    else if (command >= IDM_WAVE_WINDOW && command <= IDM_ERASE_WINDOW)
+        windowMenuCommand(command);
+    else if (command == IDM_QUIT)
+        SendMessageW(s.mainWindow, WM_CLOSE, 0, 0);
+    else if (command == IDM_SAVE_PICTURE && !s.captureRunning)
+        (void)SaveDisplayedPicture(s.mainWindow);
+    else if (command == IDM_CAPTURE_SERIES && !s.captureRunning)
+        StartFrameCapture(s.mainWindow);
 }

@@ -7,7 +7,7 @@
 // Owners of the handles the program gives back: each releases its handle exactly once, on every
 // path (destruction, reset, a move over it). Move-only.
 template <typename Value, auto release> class Owner {
-public:
+  public:
     Owner() = default;
     explicit Owner(Value value) : value_(value) {}
     Owner(Owner&& other) noexcept : value_(std::exchange(other.value_, Value{})) {}
@@ -24,14 +24,22 @@ public:
     [[nodiscard]] const Value& get() const { return value_; }
     explicit operator bool() const { return value_ != Value{}; }
 
-private:
+  private:
     Value value_{};
 };
 
-inline void deleteGdiObject(HGDIOBJ object) { DeleteObject(object); }
-inline void deleteMemoryDC(HDC dc) { DeleteDC(dc); }
-inline void closeKernelHandle(HANDLE handle) { CloseHandle(handle); }
-inline void destroyOwnedWindow(HWND window) { DestroyWindow(window); }
+inline void deleteGdiObject(HGDIOBJ object) {
+    DeleteObject(object);
+}
+inline void deleteMemoryDC(HDC dc) {
+    DeleteDC(dc);
+}
+inline void closeKernelHandle(HANDLE handle) {
+    CloseHandle(handle);
+}
+inline void destroyOwnedWindow(HWND window) {
+    DestroyWindow(window);
+}
 
 // A font, brush, pen or bitmap, deleted with DeleteObject.
 template <typename Handle> using GdiObject = Owner<Handle, deleteGdiObject>;
@@ -42,7 +50,9 @@ using Bitmap = GdiObject<HBITMAP>;
 
 // A memory device context, deleted with DeleteDC.
 using MemoryDC = Owner<HDC, deleteMemoryDC>;
-[[nodiscard]] inline MemoryDC compatibleDC(HDC dc) { return MemoryDC(CreateCompatibleDC(dc)); }
+[[nodiscard]] inline MemoryDC compatibleDC(HDC dc) {
+    return MemoryDC(CreateCompatibleDC(dc));
+}
 
 // A kernel object (an event), closed with CloseHandle.
 using KernelHandle = Owner<HANDLE, closeKernelHandle>;
@@ -52,7 +62,7 @@ using OwnedWindow = Owner<HWND, destroyOwnedWindow>;
 
 // A window's device context, from GetDC, given back with ReleaseDC.
 class WindowDC {
-public:
+  public:
     explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
     WindowDC(const WindowDC&) = delete;
     WindowDC& operator=(const WindowDC&) = delete;
@@ -61,21 +71,21 @@ public:
     }
     [[nodiscard]] HDC get() const { return dc_; }
 
-private:
+  private:
     HWND window_;
     HDC dc_;
 };
 
 // BeginPaint and EndPaint around one WM_PAINT.
 class PaintDC {
-public:
+  public:
     explicit PaintDC(HWND window) : window_(window) { dc_ = BeginPaint(window, &paint_); }
     PaintDC(const PaintDC&) = delete;
     PaintDC& operator=(const PaintDC&) = delete;
     ~PaintDC() { EndPaint(window_, &paint_); }
     [[nodiscard]] HDC get() const { return dc_; }
 
-private:
+  private:
     HWND window_;
     PAINTSTRUCT paint_{};
     HDC dc_ = nullptr;

@@ -22,7 +22,8 @@ void onCreate(HWND window) {
     openToolWindow(ToolWindow::Control, ToolTitle::AtStart);
     openToolWindow(ToolWindow::Erase, ToolTitle::AtStart);
     HMENU menu = GetMenu(window);
-    for (UINT item : kToolMenuItems) EnableMenuItem(menu, item, MF_BYCOMMAND | MF_GRAYED);
+    for (UINT item : kToolMenuItems)
+        EnableMenuItem(menu, item, MF_BYCOMMAND | MF_GRAYED);
 }
 
 BOOL CALLBACK markHidden(HWND window, LPARAM) {
@@ -44,7 +45,8 @@ void onClose(HWND window) {
         if (tool) SendMessageW(tool, WM_CLOSE, 0, 0);
     s.core.depthBuffer = {};
     s.instanceEvent.reset();
-    for (Brush& brush : s.toolBrushes) brush.reset();
+    for (Brush& brush : s.toolBrushes)
+        brush.reset();
     s.capture.captureStatusBar.reset(); // the progress bar is its child and goes with it
     s.capture.captureProgressBar = nullptr;
     KillTimer(window, kAnimationTimer);

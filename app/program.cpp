@@ -117,10 +117,12 @@ HWND createMainWindow(HINSTANCE instance, int showCommand) {
 void processMessage(MSG& msg) {
     // Accelerators act on the main window whichever window has the focus.
     SceneState& s = sceneState();
-    if (s.mainWindow && s.accelerators && TranslateAcceleratorW(s.mainWindow, s.accelerators, &msg)) {
+    if (s.mainWindow && s.accelerators &&
+        TranslateAcceleratorW(s.mainWindow, s.accelerators, &msg)) {
         // The default processing still sees the Alt+key, or else releasing Alt afterwards
         // would open the menu bar as if Alt had been pressed alone.
-        if (msg.message == WM_SYSKEYDOWN) DefWindowProcW(msg.hwnd, msg.message, msg.wParam, msg.lParam);
+        if (msg.message == WM_SYSKEYDOWN)
+            DefWindowProcW(msg.hwnd, msg.message, msg.wParam, msg.lParam);
         return;
     }
     TranslateMessage(&msg);
@@ -130,7 +132,8 @@ void processMessage(MSG& msg) {
 int runMessageLoop() {
     MSG msg{};
     BOOL fetched;
-    while ((fetched = GetMessageW(&msg, nullptr, 0, 0)) > 0) processMessage(msg);
+    while ((fetched = GetMessageW(&msg, nullptr, 0, 0)) > 0)
+        processMessage(msg);
     return fetched == 0 ? static_cast<int>(msg.wParam) : 0;
 }
 
@@ -143,7 +146,8 @@ int runProgram(HINSTANCE instance, int showCommand) {
         return 0;
     }
     // The capture's status and progress bars are common controls.
-    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
+    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
+                                        ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     if (!runSplash(instance, showCommand)) return 0;
     if (!registerWindowClasses(instance)) return 0;

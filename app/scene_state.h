@@ -24,7 +24,6 @@ struct SceneState : SharedState {
     int drawIndex = 0;
     [[nodiscard]] int showIndex() const { return 1 - drawIndex; }
 
-
     Brush toolBrushes[4];
 };
 

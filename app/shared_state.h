@@ -41,9 +41,9 @@ struct LightWindowState {
 };
 
 struct EraseWindowState {
-    int committedTolerance = 50;       // the tolerance when the window was last created
-    COLORREF customColours[16] = {};   // the colour chooser's custom colours, kept between uses
-    Font buttonFont;                   // the two colour buttons' font, from WM_CREATE to WM_CLOSE
+    int committedTolerance = 50;     // the tolerance when the window was last created
+    COLORREF customColours[16] = {}; // the colour chooser's custom colours, kept between uses
+    Font buttonFont;                 // the two colour buttons' font, from WM_CREATE to WM_CLOSE
 };
 
 // The save command's settings, kept for the run.
@@ -81,7 +81,8 @@ struct SharedState {
 
     int surfaceChoiceButton = IDC_SURFACE_WIREFRAME;
 
-    std::wstring filePath; // the file last chosen in an open or save dialog, kFilePathCapacity at most
+    std::wstring
+        filePath; // the file last chosen in an open or save dialog, kFilePathCapacity at most
     int imageFileType = 0; // the last picture opened: kJpegFile, kBmpFile, or 0 before any
     SaveSettings save;
     // Set from the start of a numbered capture's dialogs to the end of its series: the display,
@@ -108,9 +109,9 @@ SharedState& sharedState();
 
 inline constexpr UINT WM_REDRAW_REQUEST = WM_USER + 1; // recompute the flag and draw a frame
 inline constexpr UINT WM_ENABLE_PICTURE_CHOICE = WM_USER + 2;
-inline constexpr UINT_PTR kAnimationTimer = 10001;   // the main window's only timer
-inline constexpr UINT kAnimationInterval = 25;       // milliseconds while the flag plays
-inline constexpr UINT kCaptureInterval = 100;        // milliseconds while a series is written
+inline constexpr UINT_PTR kAnimationTimer = 10001; // the main window's only timer
+inline constexpr UINT kAnimationInterval = 25;     // milliseconds while the flag plays
+inline constexpr UINT kCaptureInterval = 100;      // milliseconds while a series is written
 
 // After a change to the scene: the main window recomputes the flag and has drawn the new
 // frame when this returns.

@@ -31,7 +31,6 @@
 #include "scene/scene.h"
 #include "tests/native/jpeg_file_builder.h"
 
-
 namespace {
 std::atomic<long> allocations{0};
 }
@@ -41,8 +40,12 @@ void* operator new(std::size_t size) {
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -59,7 +62,8 @@ std::unique_ptr<Scene> makeScene(Mode mode, int extraKeys) {
         setErasing(*scene, true);
     }
     // Pairs of opposite keys leave the view as it was, so the frames stay comparable.
-    for (int k = 0; k < extraKeys; ++k) (void)handleKey(scene->flag, k % 2 ? 'Y' : 'y');
+    for (int k = 0; k < extraKeys; ++k)
+        (void)handleKey(scene->flag, k % 2 ? 'Y' : 'y');
     return scene;
 }
 
@@ -75,7 +79,8 @@ void clearBuffers(FrameView view, DepthBuffer& depth, int scale) {
 void BM_ClearBuffers(benchmark::State& state) {
     FrameImage image;
     DepthBuffer depth;
-    for (auto _ : state) clearBuffers(image.view(), depth, 1);
+    for (auto _ : state)
+        clearBuffers(image.view(), depth, 1);
 }
 
 using Clock = std::chrono::steady_clock;
@@ -90,7 +95,8 @@ double clearSeconds(int scale) {
     std::vector<double> batches;
     for (int b = 0; b < kBatches; ++b) {
         const auto start = Clock::now();
-        for (int k = 0; k < kClears; ++k) clearBuffers(image.view(), depth, scale);
+        for (int k = 0; k < kClears; ++k)
+            clearBuffers(image.view(), depth, scale);
         batches.push_back(std::chrono::duration<double>(Clock::now() - start).count() / kClears);
     }
     std::nth_element(batches.begin(), batches.begin() + kBatches / 2, batches.end());
@@ -101,7 +107,7 @@ double clearSeconds(int scale) {
 double drawnPixels(Scene scene, FrameImage& image) {
     drawSceneFrame(scene, image.view(), true);
     return static_cast<double>(std::count_if(image.pixels.begin(), image.pixels.end(),
-                                              [](std::uint32_t p) { return !(p & kUndrawnMark); }));
+                                             [](std::uint32_t p) { return !(p & kUndrawnMark); }));
 }
 
 // A whole frame: the animation's tick, the clear and the render. Beside its time, the frame
@@ -122,9 +128,8 @@ void frame(benchmark::State& state, Mode mode, int extraKeys, int scale = 1) {
     }
     const double perFrame = std::chrono::duration<double>(Clock::now() - start).count() /
                             static_cast<double>(state.iterations());
-    state.counters["allocations"] =
-        benchmark::Counter(static_cast<double>(allocations.load() - before),
-                           benchmark::Counter::kAvgIterations);
+    state.counters["allocations"] = benchmark::Counter(
+        static_cast<double>(allocations.load() - before), benchmark::Counter::kAvgIterations);
     state.counters["x_clear"] = perFrame / clear;
     state.counters["ns_per_pixel"] = perFrame * 1e9 / drawn;
 }
@@ -136,17 +141,27 @@ void BM_RecomputeFlag(benchmark::State& state) {
         benchmark::DoNotOptimize(scene->flag.surfaceGrid[0][0].x);
     }
 }
-void BM_FrameWireframe(benchmark::State& state) { frame(state, Mode::Wireframe, 0); }
-void BM_FrameSolid(benchmark::State& state) { frame(state, Mode::Solid, 0); }
-void BM_FrameTextured(benchmark::State& state) { frame(state, Mode::Textured, 0); }
+void BM_FrameWireframe(benchmark::State& state) {
+    frame(state, Mode::Wireframe, 0);
+}
+void BM_FrameSolid(benchmark::State& state) {
+    frame(state, Mode::Solid, 0);
+}
+void BM_FrameTextured(benchmark::State& state) {
+    frame(state, Mode::Textured, 0);
+}
 void BM_FrameTexturedAfter4096Keys(benchmark::State& state) {
     frame(state, Mode::Textured, 4096);
 }
-void BM_FrameTexturedErasing(benchmark::State& state) { frame(state, Mode::TexturedErasing, 0); }
+void BM_FrameTexturedErasing(benchmark::State& state) {
+    frame(state, Mode::TexturedErasing, 0);
+}
 
 // The textured frame three times larger in each direction (1921 x 1441): nine times the
 // pixels, the same quads.
-void BM_FrameTexturedScale3(benchmark::State& state) { frame(state, Mode::Textured, 0, 3); }
+void BM_FrameTexturedScale3(benchmark::State& state) {
+    frame(state, Mode::Textured, 0, 3);
+}
 
 // A 2000 x 1500 photo-sized picture: ramps with fine detail, so that JPEG has work to do.
 constexpr int kFileWidth = 2000, kFileHeight = 1500;
@@ -299,11 +314,15 @@ void animatedCycle(benchmark::State& state, ImageFormat format, bool lossy) {
     }
     state.counters["file_bytes"] = static_cast<double>(std::filesystem::file_size(output));
 }
-void BM_WebpLossyCycle60(benchmark::State& state) { animatedCycle(state, ImageFormat::Webp, true); }
+void BM_WebpLossyCycle60(benchmark::State& state) {
+    animatedCycle(state, ImageFormat::Webp, true);
+}
 void BM_WebpLosslessCycle60(benchmark::State& state) {
     animatedCycle(state, ImageFormat::Webp, false);
 }
-void BM_GifCycle60(benchmark::State& state) { animatedCycle(state, ImageFormat::Gif, false); }
+void BM_GifCycle60(benchmark::State& state) {
+    animatedCycle(state, ImageFormat::Gif, false);
+}
 } // namespace
 
 BENCHMARK(BM_ClearBuffers)->Unit(benchmark::kMicrosecond);

@@ -55,7 +55,7 @@ int render(RenderRequest& request) {
     const FrameFileSettings settings = fileSettings(request, format);
     const FrameLook look{request.scale, request.supersample, hasAlphaChannel(format),
                          request.transparent};
-    const FrameRun run = !request.cycle   ? FrameRun::Single
+    const FrameRun run = !request.cycle     ? FrameRun::Single
                          : request.seamless ? FrameRun::Seamless
                                             : FrameRun::Capture;
     SceneFrames frames(*scene, look, run, threadCount(request));
@@ -114,5 +114,7 @@ int wmain(int argc, wchar_t** argv) {
     return run(arguments);
 }
 #else
-int main(int argc, char** argv) { return run(std::vector<std::string>(argv + 1, argv + argc)); }
+int main(int argc, char** argv) {
+    return run(std::vector<std::string>(argv + 1, argv + argc));
+}
 #endif

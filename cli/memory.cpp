@@ -36,7 +36,8 @@ std::optional<std::uint64_t> numberAfter(const char* path, const char* key, std:
     const char* at = std::strstr(text, key);
     if (!at) return std::nullopt;
     at += std::strlen(key);
-    while (*at == ' ' || *at == '\t' || *at == ':') ++at;
+    while (*at == ' ' || *at == '\t' || *at == ':')
+        ++at;
     if (*at < '0' || *at > '9') return std::nullopt; // "max" and the like: no limit
     return std::strtoull(at, nullptr, 10) * unit;
 }

@@ -213,8 +213,10 @@ struct Parser {
             const bool background = a == "--background";
             const int k = colourIndex(name, background ? kBackgroundCount : kSurfaceColourCount);
             if (k < 0) return fail(a + ": unknown colour '" + name + "'");
-            if (background) add([k](Scene& s) { chooseBackground(s, k); });
-            else add([k](Scene& s) { chooseSurfaceColour(s, k); });
+            if (background)
+                add([k](Scene& s) { chooseBackground(s, k); });
+            else
+                add([k](Scene& s) { chooseSurfaceColour(s, k); });
             return true;
         }
         if (a == "--wireframe") {

@@ -21,10 +21,10 @@ struct RenderRequest {
     int bmpDepth = 24;
     int jpegQuality = 80;
     bool progressive = false;
-    bool cycle = false; // one wave cycle: one animated file (WebP, GIF) or a numbered series
-    bool seamless = false; // the cycle loops without a jump
-    bool transparent = false; // undrawn and erased pixels transparent (PNG, WebP, GIF)
-    bool dither = false;      // GIF
+    bool cycle = false;        // one wave cycle: one animated file (WebP, GIF) or a numbered series
+    bool seamless = false;     // the cycle loops without a jump
+    bool transparent = false;  // undrawn and erased pixels transparent (PNG, WebP, GIF)
+    bool dither = false;       // GIF
     bool qualityGiven = false; // --quality: also makes WebP lossy
     int framesPerSecond = kWindowFramesPerSecond;
     int scale = 1;

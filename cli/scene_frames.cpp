@@ -13,7 +13,8 @@ SceneFrames::SceneFrames(const Scene& scene, const FrameLook& look, FrameRun run
     setFrameScale(base_, look.scale * look.supersample);
     const int count = run == FrameRun::Single ? 1 : std::max(base_.wave.framesPerCycle, 1);
     phases_.reserve(count);
-    for (int k = 0; k < count; ++k) phases_.push_back(phaseOf(k));
+    for (int k = 0; k < count; ++k)
+        phases_.push_back(phaseOf(k));
 }
 
 double SceneFrames::phaseOf(int k) const {
@@ -23,7 +24,8 @@ double SceneFrames::phaseOf(int k) const {
     case FrameRun::Capture: {
         // Tick by tick, as the capture moves it: the phase is wrapped the same way.
         WaveState ticked = wave;
-        for (int tick = 0; tick < k; ++tick) tickPhase(ticked);
+        for (int tick = 0; tick < k; ++tick)
+            tickPhase(ticked);
         return ticked.wavePhase;
     }
     case FrameRun::Seamless: {
@@ -48,7 +50,8 @@ void SceneFrames::draw(Worker& worker, int k) {
     const bool mark = look_.alphaChannel && look_.transparent;
     if (look_.supersample > 1) {
         drawSceneFrame(worker.scene, worker.fine.view(), mark);
-        averageBlocks(worker.fine.view(), look_.supersample, look_.alphaChannel, worker.frame.view());
+        averageBlocks(worker.fine.view(), look_.supersample, look_.alphaChannel,
+                      worker.frame.view());
     } else {
         drawSceneFrame(worker.scene, worker.frame.view(), mark);
         if (look_.alphaChannel) undrawnMarkToAlpha(worker.frame.view());
@@ -90,7 +93,8 @@ bool SceneFrames::forEachFrame(const std::function<bool(int, const FrameView&)>&
     const int wanted = lanesInFlight(threads_, count, laneBytes(), availableMemoryBytes());
     std::vector<std::unique_ptr<Worker>> workers;
     try {
-        for (int w = 0; w < wanted; ++w) workers.push_back(makeWorker());
+        for (int w = 0; w < wanted; ++w)
+            workers.push_back(makeWorker());
     } catch (const std::bad_alloc&) {
         if (workers.empty()) throw; // not even one frame's buffers: the caller says so
     }
@@ -111,7 +115,8 @@ bool SceneFrames::forEachFrame(const std::function<bool(int, const FrameView&)>&
             // This thread draws its own frame and those no helper could be started for.
             const int started = static_cast<int>(helpers.size());
             draw(*workers[0], batch);
-            for (int w = started + 1; w < n; ++w) draw(*workers[w], batch + w);
+            for (int w = started + 1; w < n; ++w)
+                draw(*workers[w], batch + w);
         } // the helpers join here
         for (int w = 0; w < n; ++w)
             if (!visit(batch + w, workers[w]->frame.view())) return false;
@@ -137,7 +142,8 @@ void averageBlocks(const FrameView& fine, int factor, bool alphaChannel, FrameVi
             // Rounded halves up; a block with nothing drawn keeps black under alpha 0.
             std::uint32_t c[3] = {0, 0, 0};
             if (opacity > 0)
-                for (int k = 0; k < 3; ++k) c[k] = (2 * sum[k] + opacity) / (2 * opacity);
+                for (int k = 0; k < 3; ++k)
+                    c[k] = (2 * sum[k] + opacity) / (2 * opacity);
             std::uint32_t pixel = (c[0] << 16) | (c[1] << 8) | c[2];
             if (alphaChannel) pixel |= ((2 * opacity + n) / (2 * n)) << 24;
             out.at(column, row) = pixel;

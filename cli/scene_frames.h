@@ -11,10 +11,12 @@
 
 // How the headless renderer's frames look beyond the scene itself.
 struct FrameLook {
-    int scale = 1;           // frames this many times larger in each direction (1..4)
-    int supersample = 1;     // drawn this many times larger again, each block averaged (1..4)
-    bool alphaChannel = false; // pixels carry alpha in the top byte (0xAARRGGBB), for PNG, WebP, GIF
-    bool transparent = false;  // with alphaChannel: pixels no part of the flag was drawn on get alpha 0
+    int scale = 1;       // frames this many times larger in each direction (1..4)
+    int supersample = 1; // drawn this many times larger again, each block averaged (1..4)
+    bool alphaChannel =
+        false; // pixels carry alpha in the top byte (0xAARRGGBB), for PNG, WebP, GIF
+    bool transparent =
+        false; // with alphaChannel: pixels no part of the flag was drawn on get alpha 0
 };
 inline constexpr int kMaxLookScale = 4;
 inline constexpr int kMaxSupersample = 4;
@@ -38,7 +40,7 @@ enum class FrameRun { Single, Capture, Seamless };
 // half the memory available (lanesInFlight); a thread that cannot be started leaves its frames
 // to the calling thread, so a run never fails for want of threads.
 class SceneFrames : public FrameSequence {
-public:
+  public:
     SceneFrames(const Scene& scene, const FrameLook& look, FrameRun run, int threads);
 
     int frameCount() const override { return static_cast<int>(phases_.size()); }
@@ -53,7 +55,7 @@ public:
     // The memory one thread's frames and scene take (the picture is shared by all).
     [[nodiscard]] std::uint64_t laneBytes() const;
 
-private:
+  private:
     // One lane's own scene and frames, so that lanes never share what they write.
     struct Worker {
         Scene scene;

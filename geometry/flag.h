@@ -6,26 +6,26 @@
 #include "transform.h"
 #include "vec3.h"
 
-inline constexpr int kNetSize = 9;          // control points per side (degree 8)
-inline constexpr int kGridSize = 26;        // surface vertices per side
+inline constexpr int kNetSize = 9;   // control points per side (degree 8)
+inline constexpr int kGridSize = 26; // surface vertices per side
 inline constexpr int kQuadsPerSide = kGridSize - 1;
 inline constexpr int kQuadCount = kQuadsPerSide * kQuadsPerSide; // 625
 inline constexpr int kVertexCount = kGridSize * kGridSize;       // 676
-inline constexpr double kGridStep = 0.04;   // parameter step between grid vertices
+inline constexpr double kGridStep = 0.04; // parameter step between grid vertices
 inline constexpr int kKeyLogSize = 4096;
-inline constexpr int kNone = -1;            // "no reference" in edge and polygon records
+inline constexpr int kNone = -1; // "no reference" in edge and polygon records
 
 // One control point or surface vertex.
 struct MeshVertex {
     double x = 0, y = 0, z = 0;
-    double w = 1;            // homogeneous coordinate, always 1
+    double w = 1;                  // homogeneous coordinate, always 1
     double nx = 0, ny = 0, nz = 0; // vertex normal (surface vertices only)
     double sx = 0, sy = 0, sz = 0; // projected position (surface vertices only)
-    double u = 0, v = 0;     // texture coordinates
-    std::int32_t edge = 0;   // 1 on the grid's outer rows and columns
+    double u = 0, v = 0;           // texture coordinates
+    std::int32_t edge = 0;         // 1 on the grid's outer rows and columns
 };
 
-using ControlNet = std::array<std::array<MeshVertex, kNetSize>, kNetSize>;  // [row k][column c]
+using ControlNet = std::array<std::array<MeshVertex, kNetSize>, kNetSize>;    // [row k][column c]
 using SurfaceGrid = std::array<std::array<MeshVertex, kGridSize>, kGridSize>; // [row i][column j]
 
 // The surface's x and z for one control net's x and z. The wave moves control points in y
@@ -49,10 +49,10 @@ struct QuadEdges {
 };
 
 struct PolygonRecord {
-    int index = 0;            // quad number counted from 1
-    Vec3 normal;              // unit normal of the quad in model space
-    Vec3 screenNormal;        // unit normal of the projected quad
-    int edges = kNone;        // quad number in quadEdges; kNone marks the terminator
+    int index = 0;     // quad number counted from 1
+    Vec3 normal;       // unit normal of the quad in model space
+    Vec3 screenNormal; // unit normal of the projected quad
+    int edges = kNone; // quad number in quadEdges; kNone marks the terminator
     int red = 0, green = 0, blue = 0;
     double screenPlaneOffset = 0;
     bool inFrontOfViewer = false; // this frame: every corner has z < the viewing distance
@@ -71,7 +71,7 @@ struct FlagGeometry {
     std::array<QuadEdges, kQuadCount> quadEdges;
     std::array<PolygonRecord, kQuadCount + 1> polygonList;
     bool topologyBuilt = false;
-    Vec3 modelOffset;                  // always whole numbers
+    Vec3 modelOffset; // always whole numbers
     std::array<char, kKeyLogSize> keyLog{};
     int keyCount = 0;
     // Rotation keys typed after the log is full, folded into one rotation about the origin and

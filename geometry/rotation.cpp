@@ -45,9 +45,15 @@ static void rotate(FlagGeometry& flag, Axis axis, int degrees) {
     translate(flag, ox, oy, oz);
 }
 
-void rotateX(FlagGeometry& flag, int degrees) { rotate(flag, Axis::X, degrees); }
-void rotateY(FlagGeometry& flag, int degrees) { rotate(flag, Axis::Y, degrees); }
-void rotateZ(FlagGeometry& flag, int degrees) { rotate(flag, Axis::Z, degrees); }
+void rotateX(FlagGeometry& flag, int degrees) {
+    rotate(flag, Axis::X, degrees);
+}
+void rotateY(FlagGeometry& flag, int degrees) {
+    rotate(flag, Axis::Y, degrees);
+}
+void rotateZ(FlagGeometry& flag, int degrees) {
+    rotate(flag, Axis::Z, degrees);
+}
 
 namespace {
 inline constexpr int kRotationStep = 3; // degrees per rotation key
@@ -63,24 +69,15 @@ struct KeyAction {
 };
 
 constexpr KeyAction kKeyTable[] = {
-    {'X', true, Axis::X, -kRotationStep, 0, 0, 0},
-    {'x', true, Axis::X, +kRotationStep, 0, 0, 0},
-    {'Y', true, Axis::Y, -kRotationStep, 0, 0, 0},
-    {'y', true, Axis::Y, +kRotationStep, 0, 0, 0},
-    {'Z', true, Axis::Z, -kRotationStep, 0, 0, 0},
-    {'z', true, Axis::Z, +kRotationStep, 0, 0, 0},
-    {'H', false, Axis::X, 0, -kFineMove, 0, 0},
-    {'h', false, Axis::X, 0, -kCoarseMove, 0, 0},
-    {'L', false, Axis::X, 0, +kFineMove, 0, 0},
-    {'l', false, Axis::X, 0, +kCoarseMove, 0, 0},
-    {'J', false, Axis::X, 0, 0, -kFineMove, 0},
-    {'j', false, Axis::X, 0, 0, -kCoarseMove, 0},
-    {'K', false, Axis::X, 0, 0, +kFineMove, 0},
-    {'k', false, Axis::X, 0, 0, +kCoarseMove, 0},
-    {'B', false, Axis::X, 0, 0, 0, -kCoarseMove},
-    {'b', false, Axis::X, 0, 0, 0, -kCoarseMove},
-    {'F', false, Axis::X, 0, 0, 0, +kCoarseMove},
-    {'f', false, Axis::X, 0, 0, 0, +kCoarseMove},
+    {'X', true, Axis::X, -kRotationStep, 0, 0, 0}, {'x', true, Axis::X, +kRotationStep, 0, 0, 0},
+    {'Y', true, Axis::Y, -kRotationStep, 0, 0, 0}, {'y', true, Axis::Y, +kRotationStep, 0, 0, 0},
+    {'Z', true, Axis::Z, -kRotationStep, 0, 0, 0}, {'z', true, Axis::Z, +kRotationStep, 0, 0, 0},
+    {'H', false, Axis::X, 0, -kFineMove, 0, 0},    {'h', false, Axis::X, 0, -kCoarseMove, 0, 0},
+    {'L', false, Axis::X, 0, +kFineMove, 0, 0},    {'l', false, Axis::X, 0, +kCoarseMove, 0, 0},
+    {'J', false, Axis::X, 0, 0, -kFineMove, 0},    {'j', false, Axis::X, 0, 0, -kCoarseMove, 0},
+    {'K', false, Axis::X, 0, 0, +kFineMove, 0},    {'k', false, Axis::X, 0, 0, +kCoarseMove, 0},
+    {'B', false, Axis::X, 0, 0, 0, -kCoarseMove},  {'b', false, Axis::X, 0, 0, 0, -kCoarseMove},
+    {'F', false, Axis::X, 0, 0, 0, +kCoarseMove},  {'f', false, Axis::X, 0, 0, 0, +kCoarseMove},
 };
 constexpr int kRotationKeyCount = 6; // the table's first rows
 
@@ -102,8 +99,8 @@ struct Coordinates {
 // of a zero result, and the "+ 0.0" left in each coordinate gives that sign exactly as they do
 // (a zero sum that ends in + (+0) is +0). The moves add the whole offset as in translate():
 // first its negation, then itself.
-void turnAll(Coordinates& p, const Transform4& rotation, int i, int j, int k, const double (&back)[3],
-             const double (&there)[3]) {
+void turnAll(Coordinates& p, const Transform4& rotation, int i, int j, int k,
+             const double (&back)[3], const double (&there)[3]) {
     const auto& m = rotation.m;
     const double mii = m[i][i], mji = m[j][i], mij = m[i][j], mjj = m[j][j];
     double* __restrict pi = p.c[i];

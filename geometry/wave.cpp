@@ -31,7 +31,9 @@ void movePhase(WaveState& wave, std::int64_t degrees) {
     wave.wavePhase = static_cast<int>(phase);
 }
 
-void addRipple(SurfaceGrid& grid, const WaveState& wave) { addRipple(grid, wave, wave.wavePhase); }
+void addRipple(SurfaceGrid& grid, const WaveState& wave) {
+    addRipple(grid, wave, wave.wavePhase);
+}
 
 void addRipple(SurfaceGrid& grid, const WaveState& wave, double phase) {
     // The ring spreads from x = -180, z = 0, just beyond the hoist at mid-height.
@@ -83,9 +85,8 @@ void recomputeFlagAtPhase(FlagGeometry& flag, const WaveState& wave, double phas
         const double rowShift = r * wave.waveDirection * 1.125;
         for (int c = 0; c < kNetSize; ++c) {
             // 900 degrees from hoist to fly end before the frequency scales it.
-            const double angle =
-                ((rest[c].x - rest[0].x) * 900 / span - phase + rowShift) * kPi / 180 *
-                wave.waveFrequency;
+            const double angle = ((rest[c].x - rest[0].x) * 900 / span - phase + rowShift) * kPi /
+                                 180 * wave.waveFrequency;
             flag.wavedNet[r][c].y =
                 std::sin(angle) * wave.waveHeight * waveWeights[r][c] + rest[c].y;
         }
@@ -94,8 +95,10 @@ void recomputeFlagAtPhase(FlagGeometry& flag, const WaveState& wave, double phas
     evaluateSurface(flag.wavedNet, flag.surfaceGrid, flag.surfaceXZ);
     addRipple(flag.surfaceGrid, wave, phase);
     for (auto& row : flag.surfaceGrid)
-        for (auto& p : row) p.x += ox, p.y += oy, p.z += oz;
+        for (auto& p : row)
+            p.x += ox, p.y += oy, p.z += oz;
     replayRotationKeys(flag.surfaceGrid, std::span(flag.keyLog).first(flag.keyCount),
                        flag.modelOffset);
-    if (flag.overflowed) rotateAboutOffset(flag.surfaceGrid, flag.overflowRotation, flag.modelOffset);
+    if (flag.overflowed)
+        rotateAboutOffset(flag.surfaceGrid, flag.overflowRotation, flag.modelOffset);
 }

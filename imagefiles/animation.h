@@ -27,12 +27,13 @@ inline constexpr int kFramesPerSecondMax = 50; // a GIF cannot show frames short
 // through them more than once (a GIF's palette is chosen from all of them before the first is
 // written); every pass gives the same frames.
 class FrameSequence {
-public:
+  public:
     virtual ~FrameSequence() = default;
     [[nodiscard]] virtual int frameCount() const = 0;
     [[nodiscard]] virtual int width() const = 0;
     [[nodiscard]] virtual int height() const = 0;
     // Calls visit(k, frame) for k = 0 .. frameCount() - 1; the frame's pixels are valid during
     // that call only. Stops at the first visit that returns false and then returns false.
-    virtual bool forEachFrame(const std::function<bool(int index, const FrameView& frame)>& visit) = 0;
+    virtual bool
+    forEachFrame(const std::function<bool(int index, const FrameView& frame)>& visit) = 0;
 };

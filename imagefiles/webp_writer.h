@@ -8,7 +8,7 @@ inline constexpr int kWebpLossless = -1;
 
 struct WebpSettings {
     AnimationTiming timing;
-    bool transparent = false;   // keep the frames' alpha; otherwise every pixel is opaque
+    bool transparent = false;    // keep the frames' alpha; otherwise every pixel is opaque
     int quality = kWebpLossless; // 0..100: lossy at that quality
 };
 

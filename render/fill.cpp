@@ -58,8 +58,7 @@ void addSpan(const SpanEnd& left, const SpanEnd& right, int y, const FillContext
     run.left = &left;
     run.right = &right;
     run.y = y;
-    run.depthRow =
-        context.depth + static_cast<std::ptrdiff_t>(oy - y) * context.depthRowCells + ox;
+    run.depthRow = context.depth + static_cast<std::ptrdiff_t>(oy - y) * context.depthRowCells + ox;
     run.pixelRow = &context.view.at(0, oy - y) + ox;
     // Each pixel's work depends on its column alone, so a long span (in a large frame) is done
     // in pieces with the very same results.
@@ -139,7 +138,8 @@ void fillPolygons(const FlagGeometry& flag, const FillContext& context) {
     span_kernels::SpanRun style = polygonStyle(flag.polygonList[0], context);
     for (const PolygonRecord& polygon : flag.polygonList) {
         if (polygon.edges == kNone) break;
-        if (batch.count > 0 && !drawnAlike(*style.polygon, polygon)) kernels.drawBatch(style, batch);
+        if (batch.count > 0 && !drawnAlike(*style.polygon, polygon))
+            kernels.drawBatch(style, batch);
         style.polygon = &polygon;
         collectPolygon(flag, polygon, context, style, batch, kernels);
     }

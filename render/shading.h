@@ -33,8 +33,7 @@ void samplePictureSpan(const TextureImage& image, const double* u, const double*
 // is cut out, as where the erase colour is.
 inline constexpr double kOpaqueEnough = 128;
 void samplePictureSpanWithAlpha(const TextureImage& image, const double* u, const double* v,
-                                int count, double* red, double* green, double* blue,
-                                double* alpha);
+                                int count, double* red, double* green, double* blue, double* alpha);
 
 // The light window's dial: a client point inside its circle (centre 80, 80, radius 65) as a
 // unit direction toward the viewer's side.

@@ -139,9 +139,8 @@ inline SpanBlend spanBlend(double leftX, double rightX, double lnx, double lny, 
 }
 
 inline SpanBlend spanBlend(const SpanEnd& left, const SpanEnd& right) {
-    return spanBlend(left.x, right.x, left.normal.x, left.normal.y, left.normal.z,
-                     right.normal.x, right.normal.y, right.normal.z, left.u, left.v, right.u,
-                     right.v);
+    return spanBlend(left.x, right.x, left.normal.x, left.normal.y, left.normal.z, right.normal.x,
+                     right.normal.y, right.normal.z, left.u, left.v, right.u, right.v);
 }
 
 // Blocks of lanes as GCC's vector types: one AVX-512 or AVX2 register, or two SSE2 ones. Their
@@ -169,18 +168,18 @@ constexpr LaneMask kLaneOffsets{0, 4, 8, 12};
 
 // SPAN_KERNEL_PACK(v, bits): moves the lanes of v whose bit is set to the front, in order.
 #if defined(__AVX512F__) && SPAN_KERNEL_LANES == 8
-#define SPAN_KERNEL_PACK(v, bits) \
-    (v = reinterpret_cast<Lanes>(_mm512_maskz_compress_pd(static_cast<__mmask8>(bits), \
-                                                          reinterpret_cast<__m512d>(v))))
-#define SPAN_KERNEL_PACK_MASK(v, bits) \
-    (v = reinterpret_cast<LaneMask>(_mm512_maskz_compress_epi64(static_cast<__mmask8>(bits), \
-                                                                reinterpret_cast<__m512i>(v))))
+#define SPAN_KERNEL_PACK(v, bits)                                                                  \
+    (v = reinterpret_cast<Lanes>(                                                                  \
+         _mm512_maskz_compress_pd(static_cast<__mmask8>(bits), reinterpret_cast<__m512d>(v))))
+#define SPAN_KERNEL_PACK_MASK(v, bits)                                                             \
+    (v = reinterpret_cast<LaneMask>(                                                               \
+         _mm512_maskz_compress_epi64(static_cast<__mmask8>(bits), reinterpret_cast<__m512i>(v))))
 #elif SPAN_KERNEL_LANES == 4
 // For each set of passing lanes, which lane each packed lane takes.
-constexpr LaneMask kPackOrder[16] = {
-    {0, 0, 0, 0}, {0, 0, 0, 0}, {1, 0, 0, 0}, {0, 1, 0, 0}, {2, 0, 0, 0}, {0, 2, 0, 0},
-    {1, 2, 0, 0}, {0, 1, 2, 0}, {3, 0, 0, 0}, {0, 3, 0, 0}, {1, 3, 0, 0}, {0, 1, 3, 0},
-    {2, 3, 0, 0}, {0, 2, 3, 0}, {1, 2, 3, 0}, {0, 1, 2, 3}};
+constexpr LaneMask kPackOrder[16] = {{0, 0, 0, 0}, {0, 0, 0, 0}, {1, 0, 0, 0}, {0, 1, 0, 0},
+                                     {2, 0, 0, 0}, {0, 2, 0, 0}, {1, 2, 0, 0}, {0, 1, 2, 0},
+                                     {3, 0, 0, 0}, {0, 3, 0, 0}, {1, 3, 0, 0}, {0, 1, 3, 0},
+                                     {2, 3, 0, 0}, {0, 2, 3, 0}, {1, 2, 3, 0}, {0, 1, 2, 3}};
 #define SPAN_KERNEL_PACK(v, bits) (v = __builtin_shuffle(v, kPackOrder[bits]))
 #define SPAN_KERNEL_PACK_MASK(v, bits) (v = __builtin_shuffle(v, kPackOrder[bits]))
 #endif
@@ -191,26 +190,27 @@ constexpr LaneMask kPackOrder[16] = {
 // SPAN_KERNEL_SQRT(out, in): each lane's square root, correctly rounded.
 #if defined(__AVX512F__) && SPAN_KERNEL_LANES == 8
 // (The masked form: GCC's plain one starts from an undefined register and warns about it.)
-#define SPAN_KERNEL_SQRT(out, in)                                       \
-    (out = reinterpret_cast<Lanes>(                                     \
+#define SPAN_KERNEL_SQRT(out, in)                                                                  \
+    (out = reinterpret_cast<Lanes>(                                                                \
          _mm512_maskz_sqrt_pd(static_cast<__mmask8>(0xFF), reinterpret_cast<__m512d>(in))))
 #elif defined(__AVX__) && SPAN_KERNEL_LANES == 4
-#define SPAN_KERNEL_SQRT(out, in) \
+#define SPAN_KERNEL_SQRT(out, in)                                                                  \
     (out = reinterpret_cast<Lanes>(_mm256_sqrt_pd(reinterpret_cast<__m256d>(in))))
 #elif (defined(__x86_64__) || defined(__i386__)) && SPAN_KERNEL_LANES == 4
-#define SPAN_KERNEL_SQRT(out, in)                                                          \
-    do {                                                                                   \
-        const Lanes in_ = (in);                                                            \
-        __m128d halves_[2];                                                                \
-        std::memcpy(halves_, &in_, sizeof halves_);                                        \
-        halves_[0] = _mm_sqrt_pd(halves_[0]), halves_[1] = _mm_sqrt_pd(halves_[1]);        \
-        std::memcpy(&(out), halves_, sizeof halves_);                                      \
+#define SPAN_KERNEL_SQRT(out, in)                                                                  \
+    do {                                                                                           \
+        const Lanes in_ = (in);                                                                    \
+        __m128d halves_[2];                                                                        \
+        std::memcpy(halves_, &in_, sizeof halves_);                                                \
+        halves_[0] = _mm_sqrt_pd(halves_[0]), halves_[1] = _mm_sqrt_pd(halves_[1]);                \
+        std::memcpy(&(out), halves_, sizeof halves_);                                              \
     } while (0)
 #else
-#define SPAN_KERNEL_SQRT(out, in)                                                          \
-    do {                                                                                   \
-        const Lanes in_ = (in);                                                            \
-        for (int lane_ = 0; lane_ < kLanes; ++lane_) (out)[lane_] = std::sqrt(in_[lane_]);  \
+#define SPAN_KERNEL_SQRT(out, in)                                                                  \
+    do {                                                                                           \
+        const Lanes in_ = (in);                                                                    \
+        for (int lane_ = 0; lane_ < kLanes; ++lane_)                                               \
+            (out)[lane_] = std::sqrt(in_[lane_]);                                                  \
     } while (0)
 #endif
 
@@ -271,7 +271,8 @@ inline void loadCells(const std::int32_t* row, int lanes, void* cells) {
     std::memcpy(cells, &loaded, sizeof loaded);
 #else
     std::int32_t* out = static_cast<std::int32_t*>(cells);
-    for (int lane = 0; lane < kLanes; ++lane) out[lane] = lane < lanes ? row[lane] : 0;
+    for (int lane = 0; lane < kLanes; ++lane)
+        out[lane] = lane < lanes ? row[lane] : 0;
 #endif
 }
 
@@ -288,7 +289,8 @@ inline unsigned laneBits(const void* mask) {
 #else
     const std::int32_t* lane = static_cast<const std::int32_t*>(mask);
     unsigned bits = 0;
-    for (int k = 0; k < kLanes; ++k) bits |= (lane[k] != 0 ? 1u : 0u) << k;
+    for (int k = 0; k < kLanes; ++k)
+        bits |= (lane[k] != 0 ? 1u : 0u) << k;
     return bits;
 #endif
 }
@@ -315,8 +317,8 @@ inline void storeCells(std::int32_t* row, const void* depth, const void* write) 
 
 } // namespace
 
-void samplePictureSpan(PictureView image, const double* u, const double* v, int count,
-                       double* red, double* green, double* blue) {
+void samplePictureSpan(PictureView image, const double* u, const double* v, int count, double* red,
+                       double* green, double* blue) {
     alignas(64) std::int32_t r[kRun], g[kRun], b[kRun];
     for (int start = 0; start < count; start += kRun) {
         const int n = count - start < kRun ? count - start : kRun;
@@ -381,7 +383,8 @@ inline void spanEndsOfRows(const EdgeLanes& e, int firstRow, int count, bool pic
                            RowEnds& out) {
     const double limit = e.limit;
     for (int block = 0; block < count; block += kLanes) {
-        const Lanes row = SPAN_KERNEL_ALL_LANES(static_cast<double>(firstRow + block)) + kLaneNumbers;
+        const Lanes row =
+            SPAN_KERNEL_ALL_LANES(static_cast<double>(firstRow + block)) + kLaneNumbers;
         Lanes lx = SPAN_KERNEL_ALL_LANES(limit), rx = SPAN_KERNEL_ALL_LANES(-limit);
         Lanes lnx{}, lny{}, lnz{}, lu{}, lv{}, rnx{}, rny{}, rnz{}, ru{}, rv{};
         for (int k = 0; k < e.count; ++k) {
@@ -424,10 +427,14 @@ inline void spanEndsOfRows(const EdgeLanes& e, int firstRow, int count, bool pic
                 ru = newRight ? u : ru, rv = newRight ? v : rv;
             }
         }
-        std::memcpy(out.leftX + block, &lx, sizeof lx), std::memcpy(out.rightX + block, &rx, sizeof rx);
-        std::memcpy(out.lnx + block, &lnx, sizeof lnx), std::memcpy(out.rnx + block, &rnx, sizeof rnx);
-        std::memcpy(out.lny + block, &lny, sizeof lny), std::memcpy(out.rny + block, &rny, sizeof rny);
-        std::memcpy(out.lnz + block, &lnz, sizeof lnz), std::memcpy(out.rnz + block, &rnz, sizeof rnz);
+        std::memcpy(out.leftX + block, &lx, sizeof lx),
+            std::memcpy(out.rightX + block, &rx, sizeof rx);
+        std::memcpy(out.lnx + block, &lnx, sizeof lnx),
+            std::memcpy(out.rnx + block, &rnx, sizeof rnx);
+        std::memcpy(out.lny + block, &lny, sizeof lny),
+            std::memcpy(out.rny + block, &rny, sizeof rny);
+        std::memcpy(out.lnz + block, &lnz, sizeof lnz),
+            std::memcpy(out.rnz + block, &rnz, sizeof rnz);
         std::memcpy(out.lu + block, &lu, sizeof lu), std::memcpy(out.ru + block, &ru, sizeof ru);
         std::memcpy(out.lv + block, &lv, sizeof lv), std::memcpy(out.rv + block, &rv, sizeof rv);
     }
@@ -485,8 +492,8 @@ inline void collectRun(const RunRecord& r, const RowScratch& scratch, bool pictu
         const Lanes t = 1 - s;
         Lanes outNx = t * b.lnx + s * b.rnx, outNy = t * b.lny + s * b.rny;
         Lanes outNz = t * b.lnz + s * b.rnz;
-        LaneMask target = SPAN_KERNEL_ALL_MASK_LANES(reinterpret_cast<std::intptr_t>(
-                              r.pixelRow + r.first + block)) +
+        LaneMask target = SPAN_KERNEL_ALL_MASK_LANES(
+                              reinterpret_cast<std::intptr_t>(r.pixelRow + r.first + block)) +
                           kLaneOffsets;
         // The passing lanes go first, in order (usually they are first already: the first n
         // lanes); the lanes past them are overwritten by the next block or lie in the batch's
@@ -530,7 +537,8 @@ void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& 
     // The runs' depths and positions back to back, then their tests: the divisions of one run
     // need not wait behind the row search and the tests of the run before.
     const auto collectAll = [&] {
-        for (int k = 0; k < runs; ++k) prepareRun(*style.polygon, scratch.run[k], scratch);
+        for (int k = 0; k < runs; ++k)
+            prepareRun(*style.polygon, scratch.run[k], scratch);
         for (int k = 0; k < runs; ++k) {
             const RunRecord& r = scratch.run[k];
             if (batch.count + (r.last - r.first + 1) > PixelBatch::kCapacity)
@@ -596,7 +604,8 @@ void drawChunk(const SpanRun& style, const PixelBatch& batch, int start, int cou
         const double red = polygon.red, green = polygon.green, blue = polygon.blue;
         for (int k = 0; k < count; ++k)
             packed[k] = shadedPixel(red, green, blue, intensity[k]);
-        for (int k = 0; k < count; ++k) *target[k] = packed[k];
+        for (int k = 0; k < count; ++k)
+            *target[k] = packed[k];
         return;
     }
 
@@ -605,8 +614,8 @@ void drawChunk(const SpanRun& style, const PixelBatch& batch, int start, int cou
     if (style.picture->hasAlpha) {
         // Pictures with transparency take the plain per-pixel sampler.
         alignas(64) double r[kDrawChunk], g[kDrawChunk], b[kDrawChunk], alpha[kDrawChunk];
-        samplePictureSpanWithAlpha(*style.picture, batch.u + start, batch.v + start, count, r, g,
-                                   b, alpha);
+        samplePictureSpanWithAlpha(*style.picture, batch.u + start, batch.v + start, count, r, g, b,
+                                   alpha);
         for (int k = 0; k < count; ++k) {
             red[k] = static_cast<std::int32_t>(r[k]);
             green[k] = static_cast<std::int32_t>(g[k]);
@@ -616,7 +625,8 @@ void drawChunk(const SpanRun& style, const PixelBatch& batch, int start, int cou
     } else {
         sampleChannels(style.pictureView, batch.u + start, batch.v + start, count, red, green,
                        blue);
-        for (int k = 0; k < count; ++k) drawn[k] = 1;
+        for (int k = 0; k < count; ++k)
+            drawn[k] = 1;
     }
     if (style.erase != nullptr) {
         // A copy of its own, which the stores below cannot change: the loop then vectorises.

@@ -50,7 +50,7 @@ inline constexpr int kSpanRunLength = kClientWidth;
 // at both ends.
 struct EdgeLanes {
     static constexpr int kEdges = 4;
-    int count = 0;   // edges 0..count-1 are the quad's, in its own order
+    int count = 0;    // edges 0..count-1 are the quad's, in its own order
     double limit = 0; // crossings only this far out
     alignas(32) double psy[kEdges] = {}, qsy[kEdges] = {};
     alignas(32) double dx[kEdges] = {};        // q.sx - p.sx
@@ -83,7 +83,7 @@ struct PixelBatch {
     static constexpr int kSpareLanes = 8; // room past the end that whole blocks may fill
     int count = 0;
     alignas(64) double nx[kCapacity + kSpareLanes], ny[kCapacity + kSpareLanes],
-        nz[kCapacity + kSpareLanes];                                  // interpolated normal
+        nz[kCapacity + kSpareLanes]; // interpolated normal
     // Texture coordinates, set only for a picture.
     alignas(64) double u[kCapacity + kSpareLanes], v[kCapacity + kSpareLanes];
     std::uint32_t* target[kCapacity + kSpareLanes];
@@ -103,23 +103,23 @@ struct Kernels {
     void (*samplePictureSpan)(PictureView image, const double* u, const double* v, int count,
                               double* red, double* green, double* blue);
     // shadePixel for `count` normals.
-    void (*shadeSpan)(const FrameLight& light, const double* nx, const double* ny,
-                      const double* nz, int count, double* intensity);
+    void (*shadeSpan)(const FrameLight& light, const double* nx, const double* ny, const double* nz,
+                      int count, double* intensity);
 };
 
 // The table in use; never null.
 [[nodiscard]] const Kernels& active();
 
 // Each build's passes, in a namespace of its own (span_kernel_body.h defines them).
-#define SPAN_KERNELS_DECLARE(variant)                                                           \
-    namespace variant {                                                                         \
-    void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& batch);     \
-    void collectSpanRun(const SpanRun& run, PixelBatch& batch);                                 \
-    void drawBatch(const SpanRun& style, PixelBatch& batch);                                    \
-    void samplePictureSpan(PictureView image, const double* u, const double* v, int count,      \
-                           double* red, double* green, double* blue);                           \
-    void shadeSpan(const FrameLight& light, const double* nx, const double* ny,                 \
-                   const double* nz, int count, double* intensity);                             \
+#define SPAN_KERNELS_DECLARE(variant)                                                              \
+    namespace variant {                                                                            \
+    void fillPolygonRows(const PolygonRows& rows, const SpanRun& style, PixelBatch& batch);        \
+    void collectSpanRun(const SpanRun& run, PixelBatch& batch);                                    \
+    void drawBatch(const SpanRun& style, PixelBatch& batch);                                       \
+    void samplePictureSpan(PictureView image, const double* u, const double* v, int count,         \
+                           double* red, double* green, double* blue);                              \
+    void shadeSpan(const FrameLight& light, const double* nx, const double* ny, const double* nz,  \
+                   int count, double* intensity);                                                  \
     }
 SPAN_KERNELS_DECLARE(generic)
 SPAN_KERNELS_DECLARE(avx2)

@@ -16,7 +16,7 @@ void reshapeFlag(Scene& scene) {
 const char* const colourNames[kBackgroundCount] = {"pink",  "cyan", "yellow", "blue",
                                                    "green", "red",  "white",  "black"};
 const Colour surfaceColours[kSurfaceColourCount] = {
-    {255, 0, 255}, {0, 255, 255}, {255, 255, 0}, {0, 0, 255},
+    {255, 0, 255}, {0, 255, 255}, {255, 255, 0},   {0, 0, 255},
     {0, 255, 0},   {255, 0, 0},   {255, 255, 255},
 };
 const Colour backgroundColours[kBackgroundCount] = {
@@ -41,7 +41,8 @@ void startScene(Scene& scene) {
     buildPolygonList(flag.polygonList);
     flag.topologyBuilt = true;
     setScreenOrigin(scene, {kClientWidth / 2, kClientHeight / 2});
-    for (int k = 0; k < kStartTiltKeys; ++k) (void)handleKey(flag, 'x');
+    for (int k = 0; k < kStartTiltKeys; ++k)
+        (void)handleKey(flag, 'x');
     movePhase(scene.wave, phaseStep(scene.wave));
     recomputeFlag(flag, scene.wave);
     // The light window sets the light from its dial's marker when it opens at start-up.
@@ -57,7 +58,8 @@ void setScreenOrigin(Scene& scene, ScreenOrigin origin) {
 void setFrameScale(Scene& scene, int scale) {
     scene.frameScale = std::clamp(scale, 1, kMaxFrameScale);
     clearDepth(scene.depthBuffer, scene.frameScale);
-    setScreenOrigin(scene, {kClientWidth / 2 * scene.frameScale, kClientHeight / 2 * scene.frameScale});
+    setScreenOrigin(scene,
+                    {kClientWidth / 2 * scene.frameScale, kClientHeight / 2 * scene.frameScale});
 }
 
 void renderFrame(Scene& scene, FrameView view) {
@@ -126,9 +128,13 @@ void setFitFlagToPicture(Scene& scene, bool fit) {
     reshapeFlag(scene);
 }
 
-void setEraseColour(Scene& scene, Colour colour) { setEraseColour(scene.erase, colour); }
+void setEraseColour(Scene& scene, Colour colour) {
+    setEraseColour(scene.erase, colour);
+}
 
-void setErasing(Scene& scene, bool enabled) { scene.erase.eraseEnabled = enabled; }
+void setErasing(Scene& scene, bool enabled) {
+    scene.erase.eraseEnabled = enabled;
+}
 
 void setEraseTolerance(Scene& scene, int tolerance) {
     scene.erase.eraseTolerance =
@@ -194,7 +200,8 @@ void setWaveSliders(Scene& scene, const WaveSliders& positions) {
 }
 
 void setRippleForm(Scene& scene, int form) {
-    scene.wave.turbulenceMode = std::clamp(form, kRippleFormRange.minimum, kRippleFormRange.maximum);
+    scene.wave.turbulenceMode =
+        std::clamp(form, kRippleFormRange.minimum, kRippleFormRange.maximum);
 }
 
 void setLightDirection(Scene& scene, Vec3 direction) {
@@ -219,18 +226,24 @@ void setIntensitySlider(Scene& scene, int position) {
 }
 
 void drawSceneFrame(Scene& scene, FrameView view, bool markUndrawn) {
-    if (markUndrawn) fillFrameMarked(view, scene.background);
-    else fillFrame(view, scene.background);
+    if (markUndrawn)
+        fillFrameMarked(view, scene.background);
+    else
+        fillFrame(view, scene.background);
     // The wireframe does not test depths; the next filled frame clears them anyway.
-    if (scene.displayMode != DisplayMode::Wireframe) clearDepth(scene.depthBuffer, scene.frameScale);
+    if (scene.displayMode != DisplayMode::Wireframe)
+        clearDepth(scene.depthBuffer, scene.frameScale);
     renderFrame(scene, view);
 }
 
 void typeKeys(Scene& scene, std::string_view keys) {
-    for (char key : keys) (void)handleKey(scene.flag, static_cast<unsigned char>(key));
+    for (char key : keys)
+        (void)handleKey(scene.flag, static_cast<unsigned char>(key));
 }
 
-void recomputeScene(Scene& scene) { recomputeFlag(scene.flag, scene.wave); }
+void recomputeScene(Scene& scene) {
+    recomputeFlag(scene.flag, scene.wave);
+}
 
 void stepAnimation(Scene& scene, int direction, int count) {
     scene.wave.animationDirection = direction;
@@ -238,7 +251,9 @@ void stepAnimation(Scene& scene, int direction, int count) {
     recomputeFlag(scene.flag, scene.wave);
 }
 
-void tickPhase(WaveState& wave) { movePhase(wave, phaseStep(wave) * wave.animationDirection); }
+void tickPhase(WaveState& wave) {
+    movePhase(wave, phaseStep(wave) * wave.animationDirection);
+}
 
 void advanceAnimation(Scene& scene) {
     tickPhase(scene.wave);
@@ -249,4 +264,6 @@ void setPlayDirection(Scene& scene, int direction) {
     scene.wave.animationDirection = direction < 0 ? -1 : 1;
 }
 
-void showPhase(Scene& scene, double phase) { recomputeFlagAtPhase(scene.flag, scene.wave, phase); }
+void showPhase(Scene& scene, double phase) {
+    recomputeFlagAtPhase(scene.flag, scene.wave, phase);
+}

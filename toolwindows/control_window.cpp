@@ -41,14 +41,16 @@ constexpr Button kBackgroundButtons[] = {
     {12207, L"白色", 25, 125}, {12208, L"黒色", 95, 125},
 };
 constexpr Button kSurfaceButtons[] = {
-    {12211, L"桃色", 25, 185},  {12212, L"水色", 95, 185},  {12213, L"黄色", 165, 185},
-    {12214, L"青色", 25, 205},  {12215, L"緑色", 95, 205},  {12216, L"赤色", 165, 205},
-    {12217, L"白色", 25, 225},  {12218, L"画像", 95, 225},  {12219, L"線画", 165, 225},
+    {12211, L"桃色", 25, 185}, {12212, L"水色", 95, 185}, {12213, L"黄色", 165, 185},
+    {12214, L"青色", 25, 205}, {12215, L"緑色", 95, 205}, {12216, L"赤色", 165, 205},
+    {12217, L"白色", 25, 225}, {12218, L"画像", 95, 225}, {12219, L"線画", 165, 225},
 };
 static_assert(std::size(kBackgroundButtons) == IDC_BACKGROUND_LAST - IDC_BACKGROUND_FIRST + 1);
 static_assert(std::size(kSurfaceButtons) == IDC_SURFACE_WIREFRAME - IDC_SURFACE_FIRST + 1);
 
-int backgroundCommandFor(int button) { return IDM_BACKGROUND_PINK + button - IDC_BACKGROUND_FIRST; }
+int backgroundCommandFor(int button) {
+    return IDM_BACKGROUND_PINK + button - IDC_BACKGROUND_FIRST;
+}
 
 // The flag colour buttons send the colour commands, then "show the picture" and "wireframe".
 int surfaceCommandFor(int button) {
@@ -57,7 +59,9 @@ int surfaceCommandFor(int button) {
     return IDM_SURFACE_PINK + button - IDC_SURFACE_FIRST;
 }
 
-void sendCommand(int command) { SendMessageW(sharedState().mainWindow, WM_COMMAND, command, 0); }
+void sendCommand(int command) {
+    SendMessageW(sharedState().mainWindow, WM_COMMAND, command, 0);
+}
 
 void createRadioGroup(HWND window, int groupId, const wchar_t* title, int y,
                       std::span<const Button> buttons) {
@@ -87,7 +91,8 @@ void onCreate(HWND window) {
     createControl(kSelf, window, L"BUTTON", L"旗を画像の縦横比に合わせる",
                   WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 25, 312, 200, 17, IDC_FIT_TO_PICTURE);
     // Shows the switch as it is, also when the box reopens after it was turned off.
-    CheckDlgButton(window, IDC_FIT_TO_PICTURE, s.core.fitFlagToPicture ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(window, IDC_FIT_TO_PICTURE,
+                   s.core.fitFlagToPicture ? BST_CHECKED : BST_UNCHECKED);
 
     for (const AnimationButton& b : kAnimationButtons)
         createControl(kSelf, window, L"BUTTON", b.text,

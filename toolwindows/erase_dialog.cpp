@@ -40,9 +40,10 @@ void buildPreview(HWND window) {
     dialog->preview.resize(static_cast<std::size_t>(w) * h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const Sample s = samplePicture(picture, static_cast<double>(x) / w,
-                                           static_cast<double>(y) / h);
-            dialog->preview[static_cast<std::size_t>(y) * w + x] = packPixel({s.red, s.green, s.blue});
+            const Sample s =
+                samplePicture(picture, static_cast<double>(x) / w, static_cast<double>(y) / h);
+            dialog->preview[static_cast<std::size_t>(y) * w + x] =
+                packPixel({s.red, s.green, s.blue});
         }
 }
 
@@ -94,9 +95,9 @@ void pick(HWND window, POINT point) {
     Colour colour{GetRValue(shown), GetGValue(shown), GetBValue(shown)};
     const RECT& r = dialog->previewRect;
     if (shown == CLR_INVALID && !dialog->preview.empty())
-        colour = unpackPixel(dialog->preview[static_cast<std::size_t>(point.y - r.top) *
-                                                 (r.right - r.left) +
-                                             (point.x - r.left)]);
+        colour = unpackPixel(
+            dialog->preview[static_cast<std::size_t>(point.y - r.top) * (r.right - r.left) +
+                            (point.x - r.left)]);
     setEraseColour(sharedState().core, colour);
     showEraseColour(window);
 }
@@ -105,16 +106,17 @@ INT_PTR CALLBACK eraseDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
     POINT point;
     switch (message) {
     case WM_INITDIALOG:
-        dialog->syringe = static_cast<HCURSOR>(LoadImageW(sharedState().programInstance,
-                                                          kCursorName, IMAGE_CURSOR, 32, 32,
-                                                          LR_SHARED));
+        dialog->syringe = static_cast<HCURSOR>(LoadImageW(
+            sharedState().programInstance, kCursorName, IMAGE_CURSOR, 32, 32, LR_SHARED));
         dialog->openedWith = currentColour();
         centreOnDesktop(window);
         buildPreview(window);
         return TRUE;
     case WM_PAINT: {
-        { const PaintDC paint(window);
-          drawPreview(paint.get()); }
+        {
+            const PaintDC paint(window);
+            drawPreview(paint.get());
+        }
         showEraseColour(window);
         return TRUE;
     }
@@ -147,8 +149,8 @@ int runEraseDialog(HWND owner) {
     // No window of the program takes input meanwhile: a picture loaded or a setting changed
     // under the dialog would leave its preview, and the colours picked from it, stale.
     const ProgramModal modal(owner);
-    const INT_PTR result = DialogBoxParamW(sharedState().programInstance, kDialogName, owner,
-                                           eraseDialogProc, 0);
+    const INT_PTR result =
+        DialogBoxParamW(sharedState().programInstance, kDialogName, owner, eraseDialogProc, 0);
     dialog = nullptr;
     return result == IDOK ? IDOK : IDCANCEL;
 }

@@ -28,28 +28,33 @@ void onCreate(HWND window) {
     sharedState().eraseWindowState.buttonFont =
         createToolFont(kFontFace, window, kFontWeight, kSmallFontSize);
     s.eraseWindowState.committedTolerance = s.core.erase.eraseTolerance;
-    HWND slider = createControl(kSelf, window, L"SCROLLBAR", nullptr, WS_CHILD | WS_VISIBLE | SBS_HORZ,
-                                43, 79, 113, 15, IDC_ERASE_TOLERANCE);
+    HWND slider =
+        createControl(kSelf, window, L"SCROLLBAR", nullptr, WS_CHILD | WS_VISIBLE | SBS_HORZ, 43,
+                      79, 113, 15, IDC_ERASE_TOLERANCE);
     sliderInit(toleranceRecord(), slider, 0);
     for (HWND button :
-         {createControl(kSelf, window, L"BUTTON", L"カラーピッカー", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
-                        10, 10, 87, 25, IDC_COLOUR_CHOOSER),
+         {createControl(kSelf, window, L"BUTTON", L"カラーピッカー",
+                        WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10, 10, 87, 25, IDC_COLOUR_CHOOSER),
           createControl(kSelf, window, L"BUTTON", L"画像から取得",
-                        WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 100, 10, 87, 25, IDC_FROM_PICTURE)})
+                        WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 100, 10, 87, 25,
+                        IDC_FROM_PICTURE)})
         SendMessageW(button, WM_SETFONT,
                      reinterpret_cast<WPARAM>(sharedState().eraseWindowState.buttonFont.get()),
                      TRUE);
-    createControl(kSelf, window, L"BUTTON", L"指定色を消去する", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX,
-                  20, 50, 130, 17, IDC_ERASE_ENABLED);
-    CheckDlgButton(window, IDC_ERASE_ENABLED, s.core.erase.eraseEnabled ? BST_CHECKED : BST_UNCHECKED);
+    createControl(kSelf, window, L"BUTTON", L"指定色を消去する",
+                  WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 20, 50, 130, 17, IDC_ERASE_ENABLED);
+    CheckDlgButton(window, IDC_ERASE_ENABLED,
+                   s.core.erase.eraseEnabled ? BST_CHECKED : BST_UNCHECKED);
     RECT wave;
-    if (s.waveWindow && GetWindowRect(s.waveWindow, &wave)) placeWindow(window, wave.right, wave.top);
+    if (s.waveWindow && GetWindowRect(s.waveWindow, &wave))
+        placeWindow(window, wave.right, wave.top);
 }
 
 void onPaint(HWND window) {
     { const PaintDC paint(window); }
     drawLabelText(window, 10, 81, L"範囲");
-    paintValueLabel(GetDlgItem(window, IDC_ERASE_TOLERANCE), sharedState().core.erase.eraseTolerance);
+    paintValueLabel(GetDlgItem(window, IDC_ERASE_TOLERANCE),
+                    sharedState().core.erase.eraseTolerance);
     drawLabelText(window, 45, 96, L" 0\u3000   50\u3000\u3000       200");
 }
 

@@ -81,7 +81,8 @@ void drawDial(HDC dc) {
     MoveToEx(dc, kAxisAt, kAxisFrom, nullptr);
     LineTo(dc, kAxisAt, kAxisTo);
     SetBkMode(dc, TRANSPARENT);
-    for (const Label& l : kAxisLetters) drawText(dc, l.x, l.y, l.text);
+    for (const Label& l : kAxisLetters)
+        drawText(dc, l.x, l.y, l.text);
     SetBkMode(dc, OPAQUE);
 }
 
@@ -130,8 +131,8 @@ void onCreate(HWND window) {
         createControl(kSelf, window, L"SCROLLBAR", nullptr, kSliderStyle, kSliderX, slider.y,
                       kSliderWidth, kSliderHeight, slider.id);
     initSliders(window);
-    createControl(kSelf, window, L"BUTTON", L"取消", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 13,
-                  236, 100, 25, IDCANCEL);
+    createControl(kSelf, window, L"BUTTON", L"取消", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 13, 236,
+                  100, 25, IDCANCEL);
     createControl(kSelf, window, L"BUTTON", L"適用", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 138,
                   236, 100, 25, IDOK);
     // Directly right of the main window, top edges aligned.
@@ -149,7 +150,8 @@ void onPaint(HWND window) {
         const POINT marker{s.light.markerX, s.light.markerY};
         if (PtInRect(&update, marker)) drawMarker(paint.get());
     }
-    for (const Label& l : kLabels) drawLabelText(window, l.x, l.y, l.text);
+    for (const Label& l : kLabels)
+        drawLabelText(window, l.x, l.y, l.text);
     for (const LightSlider& slider : kSliders) {
         paintValueLabel(GetDlgItem(window, slider.id), (s.light.*slider.record).position);
     }

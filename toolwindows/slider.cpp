@@ -13,9 +13,9 @@ struct LabelBox {
     RECT box;
 };
 constexpr LabelBox kLabelBoxes[] = {
-    {IDC_WAVE_PERIOD, {155, 9, 180, 25}},      {IDC_WAVE_HEIGHT, {155, 44, 180, 60}},
-    {IDC_WAVE_DIRECTION, {155, 79, 192, 95}},  {IDC_WAVE_TURBULENCE, {310, 9, 332, 25}},
-    {IDC_WAVE_SPEED, {341, 44, 366, 60}},      {IDC_LIGHT_SURFACE, {190, 158, 215, 175}},
+    {IDC_WAVE_PERIOD, {155, 9, 180, 25}},        {IDC_WAVE_HEIGHT, {155, 44, 180, 60}},
+    {IDC_WAVE_DIRECTION, {155, 79, 192, 95}},    {IDC_WAVE_TURBULENCE, {310, 9, 332, 25}},
+    {IDC_WAVE_SPEED, {341, 44, 366, 60}},        {IDC_LIGHT_SURFACE, {190, 158, 215, 175}},
     {IDC_LIGHT_INTENSITY, {190, 196, 215, 213}}, {IDC_ERASE_TOLERANCE, {165, 79, 194, 95}},
 };
 
@@ -64,8 +64,10 @@ void sliderStep(SliderRecord& record, HWND slider, HWND label, int code, int thu
 void showSlider(SliderRecord& record, HWND slider, HWND label, int offset) {
     record.position = std::clamp(record.position, record.minimum, record.maximum);
     setRangeAndPosition(slider, record);
-    if (label) SetWindowTextW(label, sliderText(record.position - offset).c_str());
-    else paintValueLabel(slider, record.position - offset);
+    if (label)
+        SetWindowTextW(label, sliderText(record.position - offset).c_str());
+    else
+        paintValueLabel(slider, record.position - offset);
 }
 
 void paintValueLabel(HWND slider, int value) {

@@ -18,14 +18,50 @@ static_assert(std::extent_v<decltype(SharedState::toolControlFonts)> == kToolWin
 
 const ToolWindowKind& toolWindowKind(ToolWindow window) {
     static const ToolWindowKind kinds[kToolWindowCount] = {
-        {L"Wave_Frame", waveWindowProc, L"波動調整", L"波動調整", 10, 520, 440, 150, {440, 150},
-         IDM_WAVE_WINDOW, &SharedState::waveWindow},
-        {L"Light_Frame", lightWindowProc, L"光源・質感設定", L"光源方向設定", 650, 10, 260, 310,
-         {260, 310}, IDM_LIGHT_WINDOW, &SharedState::lightWindow},
-        {L"Ctrl_Frame", controlWindowProc, L"コントロールBOX", L"コントロールBOX", 650, 320, 260,
-         350, {260, 378}, IDM_CONTROL_WINDOW, &SharedState::controlWindow},
-        {L"Erase_Frame", eraseWindowProc, L"消去色設定", L"消去色設定", 440, 520, 200, 150,
-         {215, 150}, IDM_ERASE_WINDOW, &SharedState::eraseWindow},
+        {L"Wave_Frame",
+         waveWindowProc,
+         L"波動調整",
+         L"波動調整",
+         10,
+         520,
+         440,
+         150,
+         {440, 150},
+         IDM_WAVE_WINDOW,
+         &SharedState::waveWindow},
+        {L"Light_Frame",
+         lightWindowProc,
+         L"光源・質感設定",
+         L"光源方向設定",
+         650,
+         10,
+         260,
+         310,
+         {260, 310},
+         IDM_LIGHT_WINDOW,
+         &SharedState::lightWindow},
+        {L"Ctrl_Frame",
+         controlWindowProc,
+         L"コントロールBOX",
+         L"コントロールBOX",
+         650,
+         320,
+         260,
+         350,
+         {260, 378},
+         IDM_CONTROL_WINDOW,
+         &SharedState::controlWindow},
+        {L"Erase_Frame",
+         eraseWindowProc,
+         L"消去色設定",
+         L"消去色設定",
+         440,
+         520,
+         200,
+         150,
+         {215, 150},
+         IDM_ERASE_WINDOW,
+         &SharedState::eraseWindow},
     };
     return kinds[static_cast<int>(window)];
 }
@@ -34,11 +70,10 @@ HWND openToolWindow(ToolWindow window, ToolTitle title) {
     SharedState& s = sharedState();
     const ToolWindowKind& kind = toolWindowKind(window);
     if (s.*kind.handle) return s.*kind.handle;
-    HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW, kind.className,
-                                title == ToolTitle::AtStart ? kind.title : kind.menuTitle,
-                                WS_POPUP | WS_VISIBLE | WS_OVERLAPPEDWINDOW, kind.x, kind.y,
-                                kind.width, kind.height, s.mainWindow, nullptr, s.programInstance,
-                                nullptr);
+    HWND hwnd = CreateWindowExW(
+        WS_EX_TOOLWINDOW, kind.className, title == ToolTitle::AtStart ? kind.title : kind.menuTitle,
+        WS_POPUP | WS_VISIBLE | WS_OVERLAPPEDWINDOW, kind.x, kind.y, kind.width, kind.height,
+        s.mainWindow, nullptr, s.programInstance, nullptr);
     s.*kind.handle = hwnd;
     if (hwnd) EnableMenuItem(GetMenu(s.mainWindow), kind.menuItem, MF_BYCOMMAND | MF_GRAYED);
     return hwnd;
@@ -79,7 +114,8 @@ void closeToolWindow(ToolWindow window, HWND hwnd) {
     SharedState& s = sharedState();
     const ToolWindowKind& kind = toolWindowKind(window);
     s.*kind.handle = nullptr;
-    if (s.mainWindow) EnableMenuItem(GetMenu(s.mainWindow), kind.menuItem, MF_BYCOMMAND | MF_ENABLED);
+    if (s.mainWindow)
+        EnableMenuItem(GetMenu(s.mainWindow), kind.menuItem, MF_BYCOMMAND | MF_ENABLED);
     DestroyWindow(hwnd); // its controls go with it, and with them the last users of the font
     sharedState().toolControlFonts[static_cast<int>(window)].reset();
 }
@@ -146,7 +182,9 @@ void drawLabelText(HWND window, int x, int y, const wchar_t* text) {
     SetBkMode(dc.get(), OPAQUE);
 }
 
-void endToolCommand(HWND window) { SetFocus(window); }
+void endToolCommand(HWND window) {
+    SetFocus(window);
+}
 
 void centreOnDesktop(HWND window) {
     RECT desktop, r;

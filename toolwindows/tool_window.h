@@ -17,12 +17,12 @@ enum class ToolTitle { AtStart, FromMenu };
 struct ToolWindowKind {
     const wchar_t* className;
     WNDPROC procedure;
-    const wchar_t* title;         // at start-up
-    const wchar_t* menuTitle;     // when opened from the Window menu
-    int x, y, width, height;      // where it is created, before it places itself
-    SIZE fixedSize;               // minimum and maximum tracking size
-    UINT menuItem;                // its Window menu item
-    HWND SharedState::*handle;    // its handle field in the shared state
+    const wchar_t* title;      // at start-up
+    const wchar_t* menuTitle;  // when opened from the Window menu
+    int x, y, width, height;   // where it is created, before it places itself
+    SIZE fixedSize;            // minimum and maximum tracking size
+    UINT menuItem;             // its Window menu item
+    HWND SharedState::*handle; // its handle field in the shared state
 };
 
 const ToolWindowKind& toolWindowKind(ToolWindow window);
@@ -50,13 +50,13 @@ void centreOnDesktop(HWND window);
 // tool windows other than the dialog's owner (which the dialog itself disables) take no input.
 // Those still open when it ends take input again.
 class ProgramModal {
-public:
+  public:
     explicit ProgramModal(HWND owner);
     ~ProgramModal();
     ProgramModal(const ProgramModal&) = delete;
     ProgramModal& operator=(const ProgramModal&) = delete;
 
-private:
+  private:
     std::vector<HWND> disabled_;
 };
 

@@ -67,8 +67,8 @@ void onCreate(HWND window) {
         createControl(kSelf, window, L"SCROLLBAR", nullptr, kSliderStyle, slider.x, slider.y,
                       slider.width, kSliderHeight, slider.id);
     initSliders(window);
-    createControl(kSelf, window, L"BUTTON", L"取消", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 225,
-                  80, 80, 25, IDCANCEL);
+    createControl(kSelf, window, L"BUTTON", L"取消", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 225, 80,
+                  80, 25, IDCANCEL);
     createControl(kSelf, window, L"BUTTON", L"適用", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 325,
                   80, 80, 25, IDOK);
     createControl(kSelf, window, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | WS_GROUP | BS_GROUPBOX,

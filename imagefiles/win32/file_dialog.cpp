@@ -30,7 +30,8 @@ int runFileDialog(HWND owner, FileDialog kind, const wchar_t* title, LPOFNHOOKPR
     dialog.Flags = OFN_EXPLORER | OFN_ENABLEHOOK | OFN_HIDEREADONLY | OFN_ENABLESIZING;
     dialog.lpfnHook = hook;
     if (kind == FileDialog::Save) dialog.Flags |= OFN_OVERWRITEPROMPT;
-    const BOOL chosen = kind == FileDialog::Save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+    const BOOL chosen =
+        kind == FileDialog::Save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
     if (!chosen) {
         // A name longer than the buffer closes the dialog without a word from it.
         if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL)

@@ -18,12 +18,12 @@ constexpr std::size_t kNumberAndExtension = 3 + 4;
 void createBars(HWND mainWindow, int frames) {
     FrameCapture& c = sharedState().capture;
     const HINSTANCE instance = sharedState().programInstance;
-    c.captureStatusBar = OwnedWindow(CreateWindowExW(0, STATUSCLASSNAMEW, L"",
-                                                     WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 0,
-                                                     0, mainWindow, nullptr, instance, nullptr));
+    c.captureStatusBar =
+        OwnedWindow(CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0,
+                                    0, 0, 0, mainWindow, nullptr, instance, nullptr));
     c.captureProgressBar =
-        CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | PBS_SMOOTH, 100,
-                        6, 240, 12, c.captureStatusBar.get(), nullptr, instance, nullptr);
+        CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | PBS_SMOOTH,
+                        100, 6, 240, 12, c.captureStatusBar.get(), nullptr, instance, nullptr);
     // The status text goes into the bar's one simple part, which shows only in simple mode.
     SendMessageW(c.captureStatusBar.get(), SB_SIMPLE, TRUE, 0);
     showCaptureStatus();
@@ -38,7 +38,8 @@ void endSeries() {
     SharedState& s = sharedState();
     FrameCapture& c = s.capture;
     if (c.captureStatusBar)
-        SendMessageW(c.captureStatusBar.get(), SB_SETTEXTW, kSimplePart, reinterpret_cast<LPARAM>(kClearedText));
+        SendMessageW(c.captureStatusBar.get(), SB_SETTEXTW, kSimplePart,
+                     reinterpret_cast<LPARAM>(kClearedText));
     s.captureRunning = 0;
     c.captureFrameIndex = 0;
     c.captureStatusBar.reset(); // the progress bar is its child and goes with it
@@ -59,7 +60,8 @@ bool WriteNumberedFrame(std::size_t position) {
 void showCaptureStatus() {
     const FrameCapture& c = sharedState().capture;
     if (c.captureStatusBar)
-        SendMessageW(c.captureStatusBar.get(), SB_SETTEXTW, kSimplePart, reinterpret_cast<LPARAM>(kWritingText));
+        SendMessageW(c.captureStatusBar.get(), SB_SETTEXTW, kSimplePart,
+                     reinterpret_cast<LPARAM>(kWritingText));
 }
 
 void StartFrameCapture(HWND mainWindow) {

@@ -60,7 +60,8 @@ INT_PTR CALLBACK jpegDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
-            s.save.jpegProgressive = IsDlgButtonChecked(dialog, IDC_JPEG_PROGRESSIVE) == BST_CHECKED;
+            s.save.jpegProgressive =
+                IsDlgButtonChecked(dialog, IDC_JPEG_PROGRESSIVE) == BST_CHECKED;
             EndDialog(dialog, IDOK);
             return TRUE;
         }
@@ -76,15 +77,17 @@ INT_PTR CALLBACK jpegDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 struct DepthButton {
     int id, depth;
 };
-constexpr DepthButton kDepthButtons[] = {
-    {IDC_BMP_DEPTH_16, kBmpDepth16}, {IDC_BMP_DEPTH_24, kBmpDepth24}, {IDC_BMP_DEPTH_32, kBmpDepth32}};
+constexpr DepthButton kDepthButtons[] = {{IDC_BMP_DEPTH_16, kBmpDepth16},
+                                         {IDC_BMP_DEPTH_24, kBmpDepth24},
+                                         {IDC_BMP_DEPTH_32, kBmpDepth32}};
 
 INT_PTR CALLBACK bmpDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     SharedState& s = sharedState();
     switch (message) {
     case WM_INITDIALOG:
         for (const DepthButton& b : kDepthButtons)
-            CheckDlgButton(dialog, b.id, b.depth == s.save.bmpSaveDepth ? BST_CHECKED : BST_UNCHECKED);
+            CheckDlgButton(dialog, b.id,
+                           b.depth == s.save.bmpSaveDepth ? BST_CHECKED : BST_UNCHECKED);
         centreOnDesktop(dialog);
         return TRUE;
     case WM_COMMAND:
@@ -103,7 +106,9 @@ INT_PTR CALLBACK bmpDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 }
 } // namespace
 
-int ChooseSaveFile(HWND owner) { return runFileDialog(owner, FileDialog::Save, kSaveTitle, saveHook); }
+int ChooseSaveFile(HWND owner) {
+    return runFileDialog(owner, FileDialog::Save, kSaveTitle, saveHook);
+}
 
 FrameFileSettings saveFileSettings(int fileType) {
     const SharedState& s = sharedState();

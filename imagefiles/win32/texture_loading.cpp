@@ -27,7 +27,9 @@ int loadAs(HWND owner, PictureFormat format) {
 }
 } // namespace
 
-int ChooseOpenFile(HWND owner) { return runFileDialog(owner, FileDialog::Open, kOpenTitle, openHook); }
+int ChooseOpenFile(HWND owner) {
+    return runFileDialog(owner, FileDialog::Open, kOpenTitle, openHook);
+}
 
 int LoadTexture(HWND owner) {
     SharedState& s = sharedState();
@@ -38,5 +40,9 @@ int LoadTexture(HWND owner) {
     }
 }
 
-int LoadBmpTexture(HWND owner) { return loadAs(owner, PictureFormat::Bmp); }
-int LoadJpegTexture(HWND owner) { return loadAs(owner, PictureFormat::Jpeg); }
+int LoadBmpTexture(HWND owner) {
+    return loadAs(owner, PictureFormat::Bmp);
+}
+int LoadJpegTexture(HWND owner) {
+    return loadAs(owner, PictureFormat::Jpeg);
+}

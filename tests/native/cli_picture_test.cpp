@@ -11,7 +11,6 @@
 
 namespace {
 
-
 class RenderPicture : public ScratchFolder {
   protected:
     // A 2 x 3 picture file (24 bits, every pixel blue 1, green 2, red 3).

@@ -10,7 +10,9 @@
 #include "flag_test_support.h"
 
 namespace {
-ParseResult parse(std::vector<std::string> args) { return parseRenderArguments(args); }
+ParseResult parse(std::vector<std::string> args) {
+    return parseRenderArguments(args);
+}
 
 std::unique_ptr<Scene> apply(const RenderRequest& request) {
     auto scene = std::make_unique<Scene>();
@@ -31,7 +33,8 @@ std::vector<std::vector<std::string>> badArgumentLines() {
         if (line.empty() || line[0] == '#') continue;
         std::vector<std::string> args;
         std::istringstream words(line);
-        for (std::string word; words >> word;) args.push_back(word == "''" ? "" : word);
+        for (std::string word; words >> word;)
+            args.push_back(word == "''" ? "" : word);
         lines.push_back(std::move(args));
     }
     return lines;
@@ -44,7 +47,8 @@ TEST(RenderArguments, RejectsBadInputWithOneClearLine) {
     for (const auto& args : cases) {
         const ParseResult r = parse(args);
         std::string joined;
-        for (const auto& a : args) joined += a + " ";
+        for (const auto& a : args)
+            joined += a + " ";
         EXPECT_FALSE(r.ok) << joined;
         EXPECT_FALSE(r.error.empty()) << joined;
         EXPECT_EQ(r.error.find('\n'), std::string::npos) << joined;
@@ -52,11 +56,12 @@ TEST(RenderArguments, RejectsBadInputWithOneClearLine) {
 }
 
 TEST(RenderArguments, AcceptsTheDocumentedRanges) {
-    const ParseResult r = parse({"--period", "2", "--height", "20", "--direction", "0",
-                                 "--turbulence", "6", "--speed", "20", "--ripple", "2",
-                                 "--light", "-1,0.5,2e-1", "--surface", "90", "--intensity", "1",
-                                 "--background", "black", "--flag", "white", "--wireframe",
-                                 "--keys", "xyz", "--step", "-3", "--bmp-depth", "16", "OUT.BMP"});
+    const ParseResult r = parse(
+        {"--period",     "2",           "--height",  "20",          "--direction", "0",
+         "--turbulence", "6",           "--speed",   "20",          "--ripple",    "2",
+         "--light",      "-1,0.5,2e-1", "--surface", "90",          "--intensity", "1",
+         "--background", "black",       "--flag",    "white",       "--wireframe", "--keys",
+         "xyz",          "--step",      "-3",        "--bmp-depth", "16",          "OUT.BMP"});
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.request.actions.size(), 14u);
     EXPECT_EQ(r.request.bmpDepth, 16);
@@ -98,8 +103,8 @@ TEST(RenderArguments, ActionsApplyInOrderLikeTheUsersActions) {
 }
 
 TEST(RenderArguments, LightAndMaterialSettings) {
-    auto scene = apply(parse({"--light", "0,0,2", "--surface", "90", "--intensity", "15", "o.bmp"})
-                           .request);
+    auto scene =
+        apply(parse({"--light", "0,0,2", "--surface", "90", "--intensity", "15", "o.bmp"}).request);
     EXPECT_DOUBLE_EQ(scene->light.lightDirection.z, 2); // any length; shading scales it
     EXPECT_DOUBLE_EQ(scene->light.specularWeight, 0.9);
     EXPECT_DOUBLE_EQ(scene->light.diffuseWeight, (1 - 0.9) * 0.25);

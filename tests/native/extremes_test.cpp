@@ -30,7 +30,8 @@ TEST(ManySteps, AreOnePhaseMoveWithTheSameSurfaceAsSingleSteps) {
     // Three steps back one by one, and as one action.
     auto single = std::make_unique<Scene>();
     startScene(*single);
-    for (int k = 0; k < 3; ++k) stepAnimation(*single, -1);
+    for (int k = 0; k < 3; ++k)
+        stepAnimation(*single, -1);
     auto together = sceneFromArguments({"--step", "-3", "o.bmp"});
     EXPECT_EQ(together->wave.wavePhase, 10 - 3 * 10);
     EXPECT_EQ(together->wave.animationDirection, -1);
@@ -117,7 +118,7 @@ TEST(LightDirection, AnyLengthShadesAsItsUnitDirection) {
     struct Case {
         const char* name;
         Vec3 direction;
-        Vec3 ordinary; // the same direction at an ordinary length
+        Vec3 ordinary;    // the same direction at an ordinary length
         double tolerance; // 0 where the two differ by a power of two: then exactly equal
     };
     const Case cases[] = {

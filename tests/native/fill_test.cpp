@@ -937,7 +937,8 @@ TEST_F(SceneFillTest, EraseToleranceIsHeldBetween0And200) {
 TEST_F(SceneFillTest, TheWholeListDrawsAsEachPolygonInTurn) {
     const Colour first{200, 40, 90}, second{30, 220, 140};
     std::vector<Colour> topDown;
-    for (int k = 0; k < 12; ++k) topDown.push_back({static_cast<std::uint8_t>(20 * k), 99, 250});
+    for (int k = 0; k < 12; ++k)
+        topDown.push_back({static_cast<std::uint8_t>(20 * k), 99, 250});
     struct Case {
         const char* name;
         bool picture, erasing;

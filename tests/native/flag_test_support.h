@@ -43,7 +43,7 @@ inline LightState startUpLight() {
 
 // The same flag before any key: no logged or overflowed rotation, recomputed at `wave`.
 inline std::unique_ptr<FlagGeometry> withoutRotationKeys(const FlagGeometry& flag,
-                                                        const WaveState& wave) {
+                                                         const WaveState& wave) {
     auto fresh = std::make_unique<FlagGeometry>(flag);
     fresh->keyCount = 0;
     fresh->overflowed = false;

@@ -36,7 +36,8 @@ PaddedFrame uniformFrame(int width, int height, std::uint32_t colour) {
 }
 
 Bytes encodeOrFail(const FrameView& frame, int quality, bool progressive) {
-    return encodedOrFail([&](ByteSink& out) { return encodeJpeg(frame, quality, progressive, out); });
+    return encodedOrFail(
+        [&](ByteSink& out) { return encodeJpeg(frame, quality, progressive, out); });
 }
 
 // ---- the file's own markers ----------------------------------------------------------------

@@ -35,8 +35,8 @@ TextureImage detailedPicture(int width, int height, bool alpha) {
             p[0] = static_cast<std::uint8_t>((row * 37 + column * 11) & 255);
             p[1] = static_cast<std::uint8_t>((column * 53) ^ (row * 7));
             p[2] = static_cast<std::uint8_t>(255 - ((row + column) * 29 & 255));
-            p[3] = alpha ? static_cast<std::uint8_t>(column % 17 < 3 ? 0 : (row * 255) / height)
-                         : 0;
+            p[3] =
+                alpha ? static_cast<std::uint8_t>(column % 17 < 3 ? 0 : (row * 255) / height) : 0;
         }
     return image;
 }
@@ -50,16 +50,36 @@ struct FrameCase {
 std::vector<FrameCase> frameCases() {
     // Steps and keys turn the flag so that it waves, folds over itself and shows both sides.
     const auto turned = [](Scene& scene) {
-        for (const char key : {'y', 'y', 'x', 'x', 'x', 'z'}) (void)handleKey(scene.flag, key);
+        for (const char key : {'y', 'y', 'x', 'x', 'x', 'z'})
+            (void)handleKey(scene.flag, key);
         stepAnimation(scene, 1, 13);
     };
     return {
         {"wireframe", [=](Scene& s) { turned(s); }, 1},
-        {"solid", [=](Scene& s) { chooseSurfaceColour(s, kRed); turned(s); }, 1},
-        {"solid white", [=](Scene& s) { chooseSurfaceColour(s, kWhite); turned(s); }, 1},
-        {"picture", [=](Scene& s) { putPicture(s, detailedPicture(97, 61, false)); turned(s); }, 1},
+        {"solid",
+         [=](Scene& s) {
+             chooseSurfaceColour(s, kRed);
+             turned(s);
+         },
+         1},
+        {"solid white",
+         [=](Scene& s) {
+             chooseSurfaceColour(s, kWhite);
+             turned(s);
+         },
+         1},
+        {"picture",
+         [=](Scene& s) {
+             putPicture(s, detailedPicture(97, 61, false));
+             turned(s);
+         },
+         1},
         {"one-pixel picture",
-         [=](Scene& s) { putPicture(s, detailedPicture(1, 1, false)); turned(s); }, 1},
+         [=](Scene& s) {
+             putPicture(s, detailedPicture(1, 1, false));
+             turned(s);
+         },
+         1},
         {"picture erasing",
          [=](Scene& s) {
              putPicture(s, detailedPicture(97, 61, false));
@@ -70,7 +90,11 @@ std::vector<FrameCase> frameCases() {
          },
          1},
         {"picture with transparency",
-         [=](Scene& s) { putPicture(s, detailedPicture(40, 30, true)); turned(s); }, 1},
+         [=](Scene& s) {
+             putPicture(s, detailedPicture(40, 30, true));
+             turned(s);
+         },
+         1},
         // Spans longer than one run, and polygons with more pixels than one batch.
         {"picture at scale 3",
          [=](Scene& s) {

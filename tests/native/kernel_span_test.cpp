@@ -60,12 +60,27 @@ TEST(KernelShading, EveryVariantGivesShadePixelsBitsForAwkwardNormals) {
     const double huge = 1e300;
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const std::vector<Vec3> normals = {
-        {0, 0, 1},      {0, 0, -1},        {0, 0, 0},        {-0.0, 0, -0.0},
-        {1, -1, 0},     {1, -1, -0.0},     {0.2, -0.3, -0.9}, {-0.2, 0.3, 0.9},
-        {0.5, 0.5, 0.5}, {3, 4, 12},       {tiny, 0, tiny},  {huge, huge, huge},
-        {1e-160, 2e-160, -3e-160},          {nan, 0, 1},      {0, 0, INFINITY},
-        {-0.5385, 0.5385, 0.6482},          {0.5385, -0.5385, -0.6482},
-        {1e-3, 0, 1},   {0.7, 0.1, 1e-12}, {-0.3, -0.4, 0.5}, {0.999, 0.001, 0.0447},
+        {0, 0, 1},
+        {0, 0, -1},
+        {0, 0, 0},
+        {-0.0, 0, -0.0},
+        {1, -1, 0},
+        {1, -1, -0.0},
+        {0.2, -0.3, -0.9},
+        {-0.2, 0.3, 0.9},
+        {0.5, 0.5, 0.5},
+        {3, 4, 12},
+        {tiny, 0, tiny},
+        {huge, huge, huge},
+        {1e-160, 2e-160, -3e-160},
+        {nan, 0, 1},
+        {0, 0, INFINITY},
+        {-0.5385, 0.5385, 0.6482},
+        {0.5385, -0.5385, -0.6482},
+        {1e-3, 0, 1},
+        {0.7, 0.1, 1e-12},
+        {-0.3, -0.4, 0.5},
+        {0.999, 0.001, 0.0447},
     };
     const std::vector<FrameLight> lights = {
         lightOf({-0.5385, 0.5385, 0.6482}, 0.5, 0.125, 0.3),
@@ -77,7 +92,8 @@ TEST(KernelShading, EveryVariantGivesShadePixelsBitsForAwkwardNormals) {
     // Whole vector steps and leftovers: every normal at every position of a lane.
     std::vector<double> nx, ny, nz;
     for (int repeat = 0; repeat < 3; ++repeat)
-        for (const Vec3& n : normals) nx.push_back(n.x), ny.push_back(n.y), nz.push_back(n.z);
+        for (const Vec3& n : normals)
+            nx.push_back(n.x), ny.push_back(n.y), nz.push_back(n.z);
     nx.pop_back(), ny.pop_back(), nz.pop_back();
     // And many ordinary ones, where a change in the order of operations would show somewhere.
     std::uint32_t state = 99;
@@ -85,7 +101,8 @@ TEST(KernelShading, EveryVariantGivesShadePixelsBitsForAwkwardNormals) {
         state = state * 1664525u + 1013904223u;
         return static_cast<double>(state) / 4294967296.0 * 2 - 1;
     };
-    for (int k = 0; k < 400; ++k) nx.push_back(next()), ny.push_back(next()), nz.push_back(next());
+    for (int k = 0; k < 400; ++k)
+        nx.push_back(next()), ny.push_back(next()), nz.push_back(next());
     for (KernelVariant variant : availableVariants()) {
         ASSERT_TRUE(useKernelVariant(variant));
         for (std::size_t l = 0; l < lights.size(); ++l) {
@@ -136,13 +153,26 @@ TEST(KernelSampling, EveryVariantGivesSamplePicturesBytes) {
         {"noise 64 x 33", noisyPicture(64, 33)},
     };
     const double below1 = std::nextafter(1.0, 0.0), above0 = std::nextafter(0.0, 1.0);
-    std::vector<double> coordinates = {0,      1,      0.5,         0.25,  0.75, 1.0 / 3,
-                                       2.0 / 3, below1, above0,      0.125, 0.999, 1e-9,
-                                       0.4999999999999999, 0.5000000000000001};
-    for (int k = 0; k <= 64; ++k) coordinates.push_back(k / 64.0);
+    std::vector<double> coordinates = {0,
+                                       1,
+                                       0.5,
+                                       0.25,
+                                       0.75,
+                                       1.0 / 3,
+                                       2.0 / 3,
+                                       below1,
+                                       above0,
+                                       0.125,
+                                       0.999,
+                                       1e-9,
+                                       0.4999999999999999,
+                                       0.5000000000000001};
+    for (int k = 0; k <= 64; ++k)
+        coordinates.push_back(k / 64.0);
     std::vector<double> u, v;
     for (double a : coordinates)
-        for (double b : coordinates) u.push_back(a), v.push_back(b);
+        for (double b : coordinates)
+            u.push_back(a), v.push_back(b);
     // Longer than one pass of the sampler's scratch.
     ASSERT_GT(u.size(), static_cast<std::size_t>(span_kernels::kSpanRunLength));
     const int count = static_cast<int>(u.size());
@@ -160,8 +190,7 @@ TEST(KernelSampling, EveryVariantGivesSamplePicturesBytes) {
                 ++wrong;
                 ADD_FAILURE() << nameOf(variant) << ", " << c.name << " at (" << u[k] << ", "
                               << v[k] << "): " << red[k] << " " << green[k] << " " << blue[k]
-                              << " vs " << int{s.red} << " " << int{s.green} << " "
-                              << int{s.blue};
+                              << " vs " << int{s.red} << " " << int{s.green} << " " << int{s.blue};
             }
         }
     }

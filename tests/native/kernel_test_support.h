@@ -30,13 +30,13 @@ inline std::vector<KernelVariant> availableVariants() {
 
 // Puts the variant that was active back when a test ends.
 class VariantRestorer {
-public:
+  public:
     VariantRestorer() : saved_(activeKernelVariant()) {}
     ~VariantRestorer() { useKernelVariant(saved_); }
     VariantRestorer(const VariantRestorer&) = delete;
     VariantRestorer& operator=(const VariantRestorer&) = delete;
 
-private:
+  private:
     KernelVariant saved_;
 };
 

@@ -507,7 +507,8 @@ TEST_F(SceneTest, StartState) {
     // The shown flag is the phase-10 surface turned by fifteen 3-degree turns about X, one
     // after the other, to the last bit.
     auto expected = withoutRotationKeys(flag, scene->wave);
-    for (int k = 0; k < 15; ++k) rotateX(*expected, 3);
+    for (int k = 0; k < 15; ++k)
+        rotateX(*expected, 3);
     EXPECT_TRUE(samePositionBits(flag.surfaceGrid, expected->surfaceGrid));
 }
 

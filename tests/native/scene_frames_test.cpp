@@ -81,8 +81,8 @@ TEST(SceneFrames, SeamlessCycleReturnsToItsFirstFrame) {
     struct Case {
         int period, speed, ripple, direction;
     };
-    const Case cases[] = {{7, 10, 0, 1}, {7, 13, 1, 1}, {3, 7, 2, -1}, {10, 20, 0, -1},
-                          {2, 9, 1, 1},  {6, 10, 2, 1}};
+    const Case cases[] = {{7, 10, 0, 1},   {7, 13, 1, 1}, {3, 7, 2, -1},
+                          {10, 20, 0, -1}, {2, 9, 1, 1},  {6, 10, 2, 1}};
     for (const Case& c : cases) {
         auto scene = startedScene();
         setWaveSetting(*scene, WaveSetting::Period, c.period);
@@ -170,8 +170,10 @@ TEST(SceneFrames, TransparentLeavesOutBackgroundAndErasedPixels) {
             continue;
         }
         ++drawn;
-        if (alphaOf(q) == 0) ++erasedAway;
-        else EXPECT_EQ(q, p) << "a pixel that stays is drawn the same";
+        if (alphaOf(q) == 0)
+            ++erasedAway;
+        else
+            EXPECT_EQ(q, p) << "a pixel that stays is drawn the same";
         // Red pixels are erased, blue ones stay; only where the bands meet are they mixed.
         mixed += (alphaOf(q) == 0) != (((p >> 16) & 255) > (p & 255));
     }
@@ -213,8 +215,9 @@ TEST(SceneFrames, PictureTransparencyCutsTheFlagOut) {
         std::vector<PictureBytes> rows;
         for (int row = 0; row < 20; ++row)
             for (int column = 0; column < 30; ++column)
-                rows.push_back(column < 15 ? PictureBytes{hiddenGrey, hiddenGrey, hiddenGrey, leftAlpha}
-                                           : PictureBytes{250, 250, 250, 255});
+                rows.push_back(column < 15
+                                   ? PictureBytes{hiddenGrey, hiddenGrey, hiddenGrey, leftAlpha}
+                                   : PictureBytes{250, 250, 250, 255});
         TextureImage image = pictureFromTopRows(30, 20, rows);
         image.hasAlpha = true;
         return image;
@@ -371,12 +374,12 @@ TEST(SceneFrames, LanesInFlightFitInHalfTheMemoryAvailable) {
         int lanes;
     };
     const Case cases[] = {
-        {4, 60, 10 * MB, 16 * GB, 4},          // memory to spare: the threads asked for
-        {64, 60, 630 * MB, 16 * GB, 13},       // scale 4, supersample 4: 8 GB / 630 MB
-        {64, 60, 630 * MB, std::nullopt, 60},  // unknown: no more than the frames
-        {8, 60, GB, GB, 1},                    // not even two: one, drawn all the same
+        {4, 60, 10 * MB, 16 * GB, 4},         // memory to spare: the threads asked for
+        {64, 60, 630 * MB, 16 * GB, 13},      // scale 4, supersample 4: 8 GB / 630 MB
+        {64, 60, 630 * MB, std::nullopt, 60}, // unknown: no more than the frames
+        {8, 60, GB, GB, 1},                   // not even two: one, drawn all the same
         {8, 60, GB, 0, 1},
-        {8, 3, MB, 16 * GB, 3},                // never more than the frames
+        {8, 3, MB, 16 * GB, 3}, // never more than the frames
         {0, 60, MB, 16 * GB, 1},
     };
     for (const Case& c : cases) {

@@ -59,7 +59,9 @@ const TieCase kTies[] = {
     {"erase_wide",
      {"--background", "blue", "--picture", kPicture, "--erase", "255,0,255", "--tolerance", "150",
       "--keys", "yyyy"},
-     339, 346, 0x0F2758},
+     339,
+     346,
+     0x0F2758},
 };
 
 TEST(TexturedTies, PixelsOnRoundingTiesAreTheRulesValues) {

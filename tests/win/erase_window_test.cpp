@@ -22,7 +22,7 @@ void CALLBACK findDialog(HWND, UINT, UINT_PTR timer, DWORD) {
 }
 
 class EraseWindowTest : public MainWindowTest {
-protected:
+  protected:
     void SetUp() override {
         MainWindowTest::SetUp();
         // Two columns of red, then two of blue: the left third of the preview is pure red,
@@ -150,10 +150,13 @@ TEST_F(EraseWithoutPictureTest, PickingButtonDoesNothing) {
 
 TEST_F(EraseWindowTest, ToleranceReturnsToItsOpeningValueOnClose) {
     HWND slider = GetDlgItem(erase(), IDC_ERASE_TOLERANCE);
-    SendMessageW(erase(), WM_HSCROLL, MAKEWPARAM(SB_THUMBTRACK, 120), reinterpret_cast<LPARAM>(slider));
+    SendMessageW(erase(), WM_HSCROLL, MAKEWPARAM(SB_THUMBTRACK, 120),
+                 reinterpret_cast<LPARAM>(slider));
     EXPECT_EQ(state().core.erase.eraseTolerance, 120);
-    SendMessageW(erase(), WM_HSCROLL, MAKEWPARAM(SB_PAGERIGHT, 0), reinterpret_cast<LPARAM>(slider));
-    SendMessageW(erase(), WM_HSCROLL, MAKEWPARAM(SB_THUMBTRACK, 500), reinterpret_cast<LPARAM>(slider));
+    SendMessageW(erase(), WM_HSCROLL, MAKEWPARAM(SB_PAGERIGHT, 0),
+                 reinterpret_cast<LPARAM>(slider));
+    SendMessageW(erase(), WM_HSCROLL, MAKEWPARAM(SB_THUMBTRACK, 500),
+                 reinterpret_cast<LPARAM>(slider));
     EXPECT_EQ(state().core.erase.eraseTolerance, 200);
     SendMessageW(erase(), WM_CLOSE, 0, 0);
     EXPECT_EQ(state().core.erase.eraseTolerance, 50);

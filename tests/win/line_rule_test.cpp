@@ -18,7 +18,8 @@ struct Canvas {
     FrameView view;
     Canvas() {
         BITMAPINFO info{};
-        info.bmiHeader = {sizeof info.bmiHeader, kFrameWidth, -kFrameHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        info.bmiHeader = {
+            sizeof info.bmiHeader, kFrameWidth, -kFrameHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
         void* bits = nullptr;
         bitmap.reset(CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
         selected = selectInto(dc, bitmap.get());
@@ -55,7 +56,7 @@ TEST(LineRule, SameAsThePlatformsLineTo) {
         for (int row = 0; row < kFrameHeight; ++row)
             for (int column = 0; column < kFrameWidth; ++column)
                 ASSERT_EQ(ours.view.at(column, row), gdi.view.at(column, row) & 0xFFFFFF)
-                    << "line (" << x0 << ", " << y0 << ") to (" << x1 << ", " << y1
-                    << ") at pixel " << column << ", " << row;
+                    << "line (" << x0 << ", " << y0 << ") to (" << x1 << ", " << y1 << ") at pixel "
+                    << column << ", " << row;
     }
 }

@@ -20,7 +20,6 @@ constexpr wchar_t kSaveTitle[] = L"Vexarond 名前を付けて保存";
 constexpr wchar_t kJpegTitle[] = L"Jpeg保存ファイル設定";
 constexpr wchar_t kBmpTitle[] = L"BMP保存ファイル設定";
 
-
 std::wstring fileNameBox(HWND dialog) {
     wchar_t text[300] = {};
     GetDlgItemTextW(dialog, edt1, text, 300);
@@ -39,7 +38,9 @@ void saveAs(HWND dialog, int typeIndex, const std::wstring& path) {
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
 }
 
-void press(HWND dialog, int id) { PostMessageW(dialog, WM_COMMAND, id, 0); }
+void press(HWND dialog, int id) {
+    PostMessageW(dialog, WM_COMMAND, id, 0);
+}
 
 // How far a dialog stands from the middle of the desktop, as the program centres its dialogs:
 // (0, 0) when centred.
@@ -50,7 +51,7 @@ POINT offCentre(HWND dialog) {
 }
 
 class SaveCaptureTest : public MainWindowTest {
-protected:
+  protected:
     void SetUp() override {
         MainWindowTest::SetUp();
         steps.clear();
@@ -71,7 +72,8 @@ protected:
     void run(int id) { runWithAnswers(id); }
     std::vector<fs::path> files() {
         std::vector<fs::path> names;
-        for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+        for (const auto& entry : fs::directory_iterator(folder))
+            names.push_back(entry.path().filename());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -83,7 +85,8 @@ TEST_F(SaveCaptureTest, SavedBmpHoldsTheShownFrameExactly) {
     const fs::path target = folder / L"旗.bmp";
     std::wstring proposed;
     bool depthShown = false;
-    steps = {{kSaveTitle, [&](HWND d) {
+    steps = {{kSaveTitle,
+              [&](HWND d) {
                   proposed = fileNameBox(d);
                   saveAs(d, 1, target.wstring());
               }},
@@ -103,7 +106,8 @@ TEST_F(SaveCaptureTest, SavedBmpHoldsTheShownFrameExactly) {
     for (int row = 0; row < 481; ++row)
         for (int column = 0; column < 641; ++column) {
             const std::uint8_t* p = read.picture.pixel(column, 480 - row);
-            ASSERT_EQ(packPixel({p[2], p[1], p[0]}), shown[row * 641 + column]) << column << "," << row;
+            ASSERT_EQ(packPixel({p[2], p[1], p[0]}), shown[row * 641 + column])
+                << column << "," << row;
         }
 }
 
@@ -113,9 +117,11 @@ TEST_F(SaveCaptureTest, SavedJpegIsTheShownFrameAtTheChosenQuality) {
     std::wstring label;
     steps = {{kSaveTitle, [&](HWND d) { saveAs(d, 0, target.wstring()); }},
              {kJpegTitle, [&](HWND d) {
-                  progressiveUnticked = IsDlgButtonChecked(d, IDC_JPEG_PROGRESSIVE) == BST_UNCHECKED;
+                  progressiveUnticked =
+                      IsDlgButtonChecked(d, IDC_JPEG_PROGRESSIVE) == BST_UNCHECKED;
                   HWND bar = GetDlgItem(d, IDC_JPEG_QUALITY);
-                  SendMessageW(d, WM_HSCROLL, MAKEWPARAM(SB_PAGERIGHT, 0), reinterpret_cast<LPARAM>(bar));
+                  SendMessageW(d, WM_HSCROLL, MAKEWPARAM(SB_PAGERIGHT, 0),
+                               reinterpret_cast<LPARAM>(bar));
                   wchar_t text[16] = {};
                   GetDlgItemTextW(d, IDC_JPEG_QUALITY_LABEL, text, 16);
                   label = text;
@@ -136,7 +142,8 @@ TEST_F(SaveCaptureTest, SavedJpegIsTheShownFrameAtTheChosenQuality) {
         for (int column = 0; column < 641; column += 7) {
             const Colour s = unpackPixel(shown[row * 641 + column]);
             const std::uint8_t* p = read.picture.pixel(column, 480 - row);
-            close += std::abs(s.red - p[2]) < 40 && std::abs(s.green - p[1]) < 40 && std::abs(s.blue - p[0]) < 40;
+            close += std::abs(s.red - p[2]) < 40 && std::abs(s.green - p[1]) < 40 &&
+                     std::abs(s.blue - p[0]) < 40;
         }
     EXPECT_GT(close, 0.95 * (481 / 7 + 1) * (641 / 7 + 1));
 }
@@ -195,7 +202,8 @@ TEST_F(SaveCaptureTest, CaptureWritesOneCycleAndStopsTheAnimation) {
     wchar_t status[32] = {};
     // In simple mode the bar shows its one simple part, which any part index reads.
     EXPECT_TRUE(SendMessageW(state().capture.captureStatusBar.get(), SB_ISSIMPLE, 0, 0));
-    SendMessageW(state().capture.captureStatusBar.get(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(status));
+    SendMessageW(state().capture.captureStatusBar.get(), SB_GETTEXTW, 0,
+                 reinterpret_cast<LPARAM>(status));
     EXPECT_EQ(std::wstring(status), L"　書き込み中");
     // Commands that would change the series wait while it runs.
     command(IDM_SURFACE_GREEN);
@@ -358,7 +366,8 @@ TEST_F(SaveCaptureTest, CaptureEndsAtTheFirstFrameThatCannotBeWritten) {
     for (const int firstFailing : {1, 3}) {
         SCOPED_TRACE(testing::Message() << "frames fail from " << firstFailing);
         // Emptied, not removed: the dialog made it the current folder.
-        for (const auto& entry : fs::directory_iterator(folder)) fs::remove_all(entry.path());
+        for (const auto& entry : fs::directory_iterator(folder))
+            fs::remove_all(entry.path());
         for (int k = firstFailing; k <= 18; ++k)
             fs::create_directory(folder / frameName(k));
         command(IDM_PLAY_FORWARD);

@@ -98,7 +98,10 @@ TEST_F(StartupTest, ToolWindowsOpenAroundTheMainWindowWithFixedSizes) {
     } const cases[] = {
         {state().waveWindow, L"Wave_Frame", L"波動調整", {10, h + 10}, {440, 150}},
         {state().lightWindow, L"Light_Frame", L"光源・質感設定", {w + 10, 10}, {260, 310}},
-        {state().controlWindow, L"Ctrl_Frame", L"コントロールBOX", {light.left, light.bottom},
+        {state().controlWindow,
+         L"Ctrl_Frame",
+         L"コントロールBOX",
+         {light.left, light.bottom},
          {260, 378}},
         {state().eraseWindow, L"Erase_Frame", L"消去色設定", {wave.right, wave.top}, {215, 150}},
     };
@@ -202,10 +205,14 @@ TEST(Accelerators, TableHoldsEveryShortcut) {
         WORD key;
         WORD command;
     } const expected[] = {
-        {FCONTROL, 'S', IDM_SAVE_PICTURE}, {FCONTROL, 'A', IDM_CAPTURE_SERIES},
-        {FCONTROL, 'Q', IDM_QUIT},         {FALT, 'F', IDM_PLAY_FORWARD},
-        {FALT, 'E', IDM_STOP},             {FALT, 'B', IDM_PLAY_BACKWARD},
-        {FALT, 'N', IDM_STEP_FORWARD},     {FALT, 'M', IDM_STEP_BACKWARD},
+        {FCONTROL, 'S', IDM_SAVE_PICTURE},
+        {FCONTROL, 'A', IDM_CAPTURE_SERIES},
+        {FCONTROL, 'Q', IDM_QUIT},
+        {FALT, 'F', IDM_PLAY_FORWARD},
+        {FALT, 'E', IDM_STOP},
+        {FALT, 'B', IDM_PLAY_BACKWARD},
+        {FALT, 'N', IDM_STEP_FORWARD},
+        {FALT, 'M', IDM_STEP_BACKWARD},
     };
     ASSERT_EQ(count, 8);
     for (const Expected& e : expected) {

@@ -12,9 +12,10 @@
 namespace {
 constexpr wchar_t kOpenTitle[] = L"Vexarond ファイルを開く";
 
-
 // The dialog's type box shows this entry (0 JPEG, 1 BMP).
-int shownType(HWND dialog) { return static_cast<int>(SendDlgItemMessageW(dialog, cmb1, CB_GETCURSEL, 0, 0)); }
+int shownType(HWND dialog) {
+    return static_cast<int>(SendDlgItemMessageW(dialog, cmb1, CB_GETCURSEL, 0, 0));
+}
 
 void chooseFile(HWND dialog, int typeIndex, const std::wstring& path) {
     SendDlgItemMessageW(dialog, cmb1, CB_SETCURSEL, typeIndex, 0);
@@ -26,7 +27,7 @@ void chooseFile(HWND dialog, int typeIndex, const std::wstring& path) {
 }
 
 class TextureLoadingTest : public MainWindowTest {
-protected:
+  protected:
     void SetUp() override {
         MainWindowTest::SetUp();
         steps.clear();

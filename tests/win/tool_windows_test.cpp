@@ -9,7 +9,7 @@
 
 namespace {
 class ToolWindowTest : public MainWindowTest {
-protected:
+  protected:
     HWND wave() { return state().waveWindow; }
     HWND light() { return state().lightWindow; }
     HWND box() { return state().controlWindow; }
@@ -23,9 +23,13 @@ protected:
         scroll(window, sliderId, SB_THUMBTRACK, position);
         scroll(window, sliderId, SB_THUMBPOSITION, position);
     }
-    void click(HWND window, int id) { SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+    void click(HWND window, int id) {
+        SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    }
     void mouse(UINT message, int x, int y) { SendMessageW(light(), message, 0, MAKELPARAM(x, y)); }
-    int thumbOf(HWND window, int sliderId) { return GetScrollPos(GetDlgItem(window, sliderId), SB_CTL); }
+    int thumbOf(HWND window, int sliderId) {
+        return GetScrollPos(GetDlgItem(window, sliderId), SB_CTL);
+    }
     int period() { return state().core.wave.wavePeriodSetting; }
     Vec3 lightDirection() { return state().core.light.lightDirection; }
     void reopen(HWND window, int menuCommand) {
@@ -307,7 +311,7 @@ TEST_F(ToolWindowTest, AspectSwitchReshapesTheFlag) {
     CheckDlgButton(box(), IDC_FIT_TO_PICTURE, BST_UNCHECKED);
     click(box(), IDC_FIT_TO_PICTURE);
     EXPECT_FALSE(state().core.fitFlagToPicture);
-    EXPECT_GT(flagWidth(), fitted); // the default 350 x 260 flag is wider than a 1 : 2 one
+    EXPECT_GT(flagWidth(), fitted);    // the default 350 x 260 flag is wider than a 1 : 2 one
     reopen(box(), IDM_CONTROL_WINDOW); // the reopened box shows the switch off
     EXPECT_EQ(IsDlgButtonChecked(box(), IDC_FIT_TO_PICTURE), BST_UNCHECKED);
     CheckDlgButton(box(), IDC_FIT_TO_PICTURE, BST_CHECKED);

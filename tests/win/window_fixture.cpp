@@ -76,7 +76,8 @@ bool MainWindowTest::pumpUntil(const std::function<bool()>& condition, DWORD tim
     while (!condition()) {
         if (GetTickCount() - start > timeoutMs) return false;
         MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) processMessage(msg);
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            processMessage(msg);
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
     return true;
@@ -91,7 +92,8 @@ std::vector<std::uint32_t> MainWindowTest::shownFrame() {
     const FrameView& v = state().frameView[state().showIndex()];
     std::vector<std::uint32_t> pixels;
     for (int row = 0; row < v.height; ++row)
-        for (int column = 0; column < v.width; ++column) pixels.push_back(v.at(column, row));
+        for (int column = 0; column < v.width; ++column)
+            pixels.push_back(v.at(column, row));
     return pixels;
 }
 
@@ -110,7 +112,8 @@ std::vector<std::uint32_t> MainWindowTest::clientPixels() {
     GdiFlush();
     const auto* p = static_cast<const std::uint32_t*>(bits);
     std::vector<std::uint32_t> pixels;
-    for (int k = 0; k < width * height; ++k) pixels.push_back(p[k] & 0xFFFFFF);
+    for (int k = 0; k < width * height; ++k)
+        pixels.push_back(p[k] & 0xFFFFFF);
     return pixels;
 }
 

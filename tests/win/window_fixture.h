@@ -19,7 +19,7 @@ struct DialogStep {
 };
 
 class MainWindowTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
