@@ -28,15 +28,11 @@ class RenderPicture : public ScratchFolder {
         writeText(path, std::string(file.begin(), file.end()));
         return path.string();
     }
-
-    std::unique_ptr<Scene> render(const std::vector<std::string>& args) {
-        return sceneFromArguments(args);
-    }
 };
 
 TEST_F(RenderPicture, PutsThePictureOnTheFlagAsTheWindowsLoadDoes) {
     const std::string file = pictureFile("flag.bmp");
-    auto scene = render({"--picture", file, "o.bmp"});
+    auto scene = sceneFromArguments({"--picture", file, "o.bmp"});
     EXPECT_EQ(scene->displayMode, DisplayMode::Picture);
     EXPECT_EQ(scene->picture->width, 2);
     EXPECT_EQ(scene->picture->height, 3);
@@ -50,37 +46,37 @@ TEST_F(RenderPicture, PutsThePictureOnTheFlagAsTheWindowsLoadDoes) {
         startScene(expected);
         setFitFlagToPicture(expected, fit);
         putPicture(expected, *scene->picture);
-        auto got = render({fit ? "--fit" : "--no-fit", "--picture", file, "o.bmp"});
+        auto got = sceneFromArguments({fit ? "--fit" : "--no-fit", "--picture", file, "o.bmp"});
         EXPECT_EQ(got->fitFlagToPicture, fit);
         EXPECT_EQ(got->flag.controlNet[0][0].x, expected.flag.controlNet[0][0].x) << fit;
         EXPECT_EQ(got->flag.controlNet[0][0].z, expected.flag.controlNet[0][0].z) << fit;
     }
     // Without fitting the flag keeps the start-up shape; fitted to 2 x 3 it keeps the height
     // and becomes about half as wide (x from about -175 to about -87).
-    auto start = render({"o.bmp"});
-    auto unfitted = render({"--picture", file, "--no-fit", "o.bmp"});
+    auto start = sceneFromArguments({"o.bmp"});
+    auto unfitted = sceneFromArguments({"--picture", file, "--no-fit", "o.bmp"});
     EXPECT_EQ(unfitted->flag.controlNet[0][0].x, start->flag.controlNet[0][0].x);
     EXPECT_EQ(unfitted->flag.controlNet[0][0].z, start->flag.controlNet[0][0].z);
-    auto fitted = render({"--picture", file, "o.bmp"});
+    auto fitted = sceneFromArguments({"--picture", file, "o.bmp"});
     EXPECT_GT(fitted->flag.controlNet[0][0].x, -90);
     EXPECT_LT(fitted->flag.controlNet[0][0].x, -80);
     EXPECT_EQ(fitted->flag.controlNet[0][0].z, start->flag.controlNet[0][0].z);
 }
 
 TEST_F(RenderPicture, EraseSetsTheColourAndSwitchesErasingOn) {
-    auto scene = render({"--erase", "10,20,255", "--tolerance", "0", "o.bmp"});
+    auto scene = sceneFromArguments({"--erase", "10,20,255", "--tolerance", "0", "o.bmp"});
     EXPECT_TRUE(scene->erase.eraseEnabled);
     EXPECT_EQ(scene->erase.eraseColour[0], 10);
     EXPECT_EQ(scene->erase.eraseColour[1], 20);
     EXPECT_EQ(scene->erase.eraseColour[2], 255);
     EXPECT_EQ(scene->erase.eraseTolerance, 0);
-    EXPECT_EQ(render({"--tolerance", "200", "o.bmp"})->erase.eraseTolerance, 200);
-    EXPECT_FALSE(render({"--tolerance", "200", "o.bmp"})->erase.eraseEnabled);
+    EXPECT_EQ(sceneFromArguments({"--tolerance", "200", "o.bmp"})->erase.eraseTolerance, 200);
+    EXPECT_FALSE(sceneFromArguments({"--tolerance", "200", "o.bmp"})->erase.eraseEnabled);
 }
 
 TEST_F(RenderPicture, ReadsAJapaneseFileName) {
     const std::string file = pictureFile("旗の絵.bmp");
-    EXPECT_EQ(render({"--picture", file, "o.bmp"})->picture->width, 2);
+    EXPECT_EQ(sceneFromArguments({"--picture", file, "o.bmp"})->picture->width, 2);
 }
 
 TEST_F(RenderPicture, AFileThatCannotBeReadIsOneLineNamingIt) {

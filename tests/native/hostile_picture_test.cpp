@@ -83,15 +83,7 @@ Bytes zeroPng(std::uint32_t width, std::uint32_t rows) {
 
 // The JPEG file with its frame's size (height, then width) set.
 Bytes withJpegFrameSize(Bytes file, int width, int height) {
-    for (std::size_t k = 0; k + 8 < file.size(); ++k)
-        if (file[k] == 0xFF && (file[k + 1] == 0xC0 || file[k + 1] == 0xC2)) {
-            file[k + 5] = static_cast<std::uint8_t>(height >> 8);
-            file[k + 6] = static_cast<std::uint8_t>(height);
-            file[k + 7] = static_cast<std::uint8_t>(width >> 8);
-            file[k + 8] = static_cast<std::uint8_t>(width);
-            return file;
-        }
-    ADD_FAILURE() << "no start-of-frame marker";
+    EXPECT_TRUE(setJpegFrameSize(file, width, height)) << "no start-of-frame marker";
     return file;
 }
 

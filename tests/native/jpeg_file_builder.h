@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio> // jpeglib.h needs FILE
 #include <algorithm>
@@ -21,6 +22,21 @@ struct JpegSettings {
     unsigned restartInterval = 0;           // MCUs between restart markers; 0: none
     std::vector<jpeg_scan_info> scans = {}; // a scan script of its own, when given
 };
+
+// Sets the size fields of the file's start-of-frame (baseline or progressive): height, then
+// width, after the segment's length and precision. False when the file has no such marker.
+inline bool setJpegFrameSize(std::vector<std::uint8_t>& file, std::uint32_t width,
+                             std::uint32_t height) {
+    for (std::size_t k = 0; k + 8 < file.size(); ++k)
+        if (file[k] == 0xFF && (file[k + 1] == 0xC0 || file[k + 1] == 0xC2)) {
+            file[k + 5] = static_cast<std::uint8_t>(height >> 8);
+            file[k + 6] = static_cast<std::uint8_t>(height);
+            file[k + 7] = static_cast<std::uint8_t>(width >> 8);
+            file[k + 8] = static_cast<std::uint8_t>(width);
+            return true;
+        }
+    return false;
+}
 
 // A JPEG file of `samples` (the top row first, each pixel's samples together), made in memory
 // with libjpeg's 6b API.

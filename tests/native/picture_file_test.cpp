@@ -163,18 +163,9 @@ TEST_F(PictureFile, RefusesWhatIsNoReadablePicture) {
 TEST(PictureSizeLimit, IsTheSameForEveryFormat) {
     const Bytes jpeg = makeJpeg(17, 9, std::vector<std::uint8_t>(17 * 9 * 3, 100));
     const Bytes png = pngFile(std::vector<std::uint8_t>(16, 200));
-    // A JPEG frame's size fields: height, then width, after its length and precision.
     const auto jpegOfSize = [&jpeg](std::uint32_t width, std::uint32_t height) {
         Bytes file = jpeg;
-        for (std::size_t k = 0; k + 8 < file.size(); ++k)
-            if (file[k] == 0xFF && file[k + 1] == 0xC0) {
-                file[k + 5] = static_cast<std::uint8_t>(height >> 8);
-                file[k + 6] = static_cast<std::uint8_t>(height);
-                file[k + 7] = static_cast<std::uint8_t>(width >> 8);
-                file[k + 8] = static_cast<std::uint8_t>(width);
-                return file;
-            }
-        ADD_FAILURE() << "no start-of-frame marker";
+        EXPECT_TRUE(setJpegFrameSize(file, width, height)) << "no start-of-frame marker";
         return file;
     };
     const auto bmpOfSize = [](std::uint32_t width, std::uint32_t height) {
