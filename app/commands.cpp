@@ -1,9 +1,9 @@
 #include "commands.h"
 
 #include "frame_cycle.h"
-#include "imagefiles/win32/frame_capture.h"
-#include "imagefiles/win32/save_picture.h"
-#include "imagefiles/win32/texture_loading.h"
+#include "app/file_commands/frame_capture.h"
+#include "app/file_commands/save_picture.h"
+#include "app/file_commands/texture_loading.h"
 #include "scene_state.h"
 #include "texts.h"
 #include "toolwindows/tool_window.h"
@@ -40,7 +40,7 @@ void displayCommand(int command) {
     } else if (command == IDM_WIREFRAME) {
         chooseWireframe(s.core);
         s.surfaceChoiceButton = IDC_SURFACE_WIREFRAME;
-    } else if (LoadTexture(s.mainWindow) == 0) {
+    } else if (LoadTexture(s.mainWindow) == PictureLoad::Loaded) {
         // The picture is on the flag, textured and in its proportions.
         if (s.controlWindow)
             SendMessageW(s.controlWindow, WM_ENABLE_PICTURE_CHOICE, IDC_SURFACE_PICTURE, 0);

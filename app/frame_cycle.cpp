@@ -1,6 +1,6 @@
 #include "frame_cycle.h"
 
-#include "imagefiles/win32/frame_capture.h"
+#include "app/file_commands/frame_capture.h"
 #include "scene_state.h"
 
 namespace {

@@ -3,15 +3,16 @@
 #include <memory>
 
 namespace {
-std::unique_ptr<SceneState> theState = std::make_unique<SceneState>();
+std::unique_ptr<SceneState> makeState() {
+    auto state = std::make_unique<SceneState>();
+    attachSharedState(state.get());
+    return state;
+}
+std::unique_ptr<SceneState> theState = makeState();
 } // namespace
 
 SceneState& sceneState() { return *theState; }
-SharedState& sharedState() { return *theState; }
-void resetSceneState() { theState = std::make_unique<SceneState>(); }
+void resetSceneState() { theState = makeState(); }
 
 FrameView displayedFrame() { return theState->frameView[theState->showIndex()]; }
 
-void requestRedraw() {
-    if (theState->mainWindow) SendMessageW(theState->mainWindow, WM_REDRAW_REQUEST, 0, 0);
-}

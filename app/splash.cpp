@@ -1,4 +1,4 @@
-#include "gdi.h"
+#include "win32/gdi.h"
 #include "program.h"
 #include "scene_state.h"
 #include "texts.h"

@@ -15,7 +15,7 @@ foreach(file IN LISTS FILES)
       string(LENGTH "${folder}/" length)
       string(SUBSTRING "${header}" 0 ${length} start)
       if(start STREQUAL "${folder}/")
-        # The longest matching folder decides: imagefiles/win32/x.h is in imagefiles/win32.
+        # The longest matching folder decides: app/file_commands/x.h is in app/file_commands.
         set(best "")
         foreach(candidate IN LISTS FOLDERS)
           string(LENGTH "${candidate}/" candidateLength)

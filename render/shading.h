@@ -34,10 +34,3 @@ void samplePictureSpan(const TextureImage& image, const double* u, const double*
 inline constexpr double kOpaqueEnough = 128;
 void samplePictureSpanWithAlpha(const TextureImage& image, const double* u, const double* v,
                                 int count, double* red, double* green, double* blue, double* alpha);
-
-// The light window's dial: a client point inside its circle (centre 80, 80, radius 65) as a
-// unit direction toward the viewer's side.
-[[nodiscard]] Vec3 lightDirectionFromDial(int x, int y);
-// Whether a client point is inside the dial's pick region, the disc of radius 64 about the
-// centre, one pixel inside the drawn circle. The window and the headless renderer both ask here.
-[[nodiscard]] bool insideDialPickRegion(int x, int y);

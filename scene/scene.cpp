@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "geometry/rotation.h"
+#include "light_dial.h"
 
 namespace {
 constexpr int kStartTiltKeys = 15; // fifteen "x" keys: 45 degrees about X

@@ -1,7 +1,7 @@
 #include <iterator>
 #include <span>
 
-#include "app/shared_state.h"
+#include "win32/shared_state.h"
 #include "tool_window.h"
 
 namespace {

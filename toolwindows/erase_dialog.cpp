@@ -4,7 +4,7 @@
 #include <iterator>
 #include <vector>
 
-#include "app/shared_state.h"
+#include "win32/shared_state.h"
 #include "tool_window.h"
 
 namespace {
@@ -19,7 +19,6 @@ struct EraseDialog {
     std::vector<std::uint32_t> preview; // previewRect's pixels, top row first
     HCURSOR syringe = nullptr;
 };
-EraseDialog* dialog = nullptr; // the one open dialog (it is modal)
 
 Colour currentColour() {
     const EraseState& e = sharedState().core.erase;
@@ -27,33 +26,33 @@ Colour currentColour() {
 }
 
 // The picture fitted into the preview frame, sampled as the flag samples it.
-void buildPreview(HWND window) {
+void buildPreview(EraseDialog& dialog, HWND window) {
     if (!sharedState().core.pictureLoaded()) return;
     const TextureImage& picture = *sharedState().core.picture;
     RECT box = kPreviewBox;
     MapDialogRect(window, &box);
     const IntRect fitted = fitRectangle({0, 0, picture.width, picture.height},
                                         {box.left, box.top, box.right, box.bottom});
-    dialog->previewRect = {fitted.left, fitted.top, fitted.right, fitted.bottom};
+    dialog.previewRect = {fitted.left, fitted.top, fitted.right, fitted.bottom};
     const int w = fitted.right - fitted.left, h = fitted.bottom - fitted.top;
     if (w <= 0 || h <= 0) return;
-    dialog->preview.resize(static_cast<std::size_t>(w) * h);
+    dialog.preview.resize(static_cast<std::size_t>(w) * h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const Sample s =
                 samplePicture(picture, static_cast<double>(x) / w, static_cast<double>(y) / h);
-            dialog->preview[static_cast<std::size_t>(y) * w + x] =
+            dialog.preview[static_cast<std::size_t>(y) * w + x] =
                 packPixel({s.red, s.green, s.blue});
         }
 }
 
-void drawPreview(HDC dc) {
-    const RECT& r = dialog->previewRect;
+void drawPreview(const EraseDialog& dialog, HDC dc) {
+    const RECT& r = dialog.previewRect;
     const int w = r.right - r.left, h = r.bottom - r.top;
-    if (dialog->preview.empty()) return;
+    if (dialog.preview.empty()) return;
     BITMAPINFO info{};
     info.bmiHeader = {sizeof info.bmiHeader, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    SetDIBitsToDevice(dc, r.left, r.top, w, h, 0, 0, 0, h, dialog->preview.data(), &info,
+    SetDIBitsToDevice(dc, r.left, r.top, w, h, 0, 0, 0, h, dialog.preview.data(), &info,
                       DIB_RGB_COLORS);
 }
 
@@ -76,56 +75,62 @@ void showEraseColour(HWND window) {
     FillRect(dc.get(), &swatch, brush.get());
 }
 
-bool inPreview(LPARAM lParam, POINT& point) {
+bool inPreview(const EraseDialog& dialog, LPARAM lParam, POINT& point) {
     point = {LOWORD(lParam), HIWORD(lParam)};
-    const RECT& r = dialog->previewRect;
+    const RECT& r = dialog.previewRect;
     return point.x >= r.left && point.x < r.right && point.y >= r.top && point.y < r.bottom;
 }
 
 // The colour as the preview shows it on the screen, which may be found nowhere in the picture.
 // Where the screen cannot be read (the dialog hidden or covered), the preview's own pixel is
 // what it would show.
-void pick(HWND window, POINT point) {
-    SetCursor(dialog->syringe);
+void pick(const EraseDialog& dialog, HWND window, POINT point) {
+    SetCursor(dialog.syringe);
     COLORREF shown;
     {
         const WindowDC dc(window);
         shown = GetPixel(dc.get(), point.x, point.y);
     }
     Colour colour{GetRValue(shown), GetGValue(shown), GetBValue(shown)};
-    const RECT& r = dialog->previewRect;
-    if (shown == CLR_INVALID && !dialog->preview.empty())
+    const RECT& r = dialog.previewRect;
+    if (shown == CLR_INVALID && !dialog.preview.empty())
         colour = unpackPixel(
-            dialog->preview[static_cast<std::size_t>(point.y - r.top) * (r.right - r.left) +
+            dialog.preview[static_cast<std::size_t>(point.y - r.top) * (r.right - r.left) +
                             (point.x - r.left)]);
     setEraseColour(sharedState().core, colour);
     showEraseColour(window);
 }
 
+// The dialog's record is kept in the dialog window itself (DWLP_USER), from WM_INITDIALOG on; the
+// few messages before it find none and take the default handling.
 INT_PTR CALLBACK eraseDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) SetWindowLongPtrW(window, DWLP_USER, lParam);
+    auto* open = reinterpret_cast<EraseDialog*>(GetWindowLongPtrW(window, DWLP_USER));
+    if (!open) return FALSE;
+    EraseDialog& dialog = *open;
     POINT point;
     switch (message) {
     case WM_INITDIALOG:
-        dialog->syringe = static_cast<HCURSOR>(LoadImageW(
+        dialog.syringe = static_cast<HCURSOR>(LoadImageW(
             sharedState().programInstance, kCursorName, IMAGE_CURSOR, 32, 32, LR_SHARED));
-        dialog->openedWith = currentColour();
+        dialog.openedWith = currentColour();
         centreOnDesktop(window);
-        buildPreview(window);
+        buildPreview(dialog, window);
         return TRUE;
     case WM_PAINT: {
         {
             const PaintDC paint(window);
-            drawPreview(paint.get());
+            drawPreview(dialog, paint.get());
         }
         showEraseColour(window);
         return TRUE;
     }
     case WM_MOUSEMOVE:
-        if (inPreview(lParam, point)) SetCursor(dialog->syringe);
+        if (inPreview(dialog, lParam, point)) SetCursor(dialog.syringe);
         return TRUE;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
-        if (inPreview(lParam, point)) pick(window, point);
+        if (inPreview(dialog, lParam, point)) pick(dialog, window, point);
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
@@ -133,7 +138,7 @@ INT_PTR CALLBACK eraseDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
             return TRUE;
         }
         if (LOWORD(wParam) == IDCANCEL) {
-            setEraseColour(sharedState().core, dialog->openedWith);
+            setEraseColour(sharedState().core, dialog.openedWith);
             EndDialog(window, IDCANCEL);
             return TRUE;
         }
@@ -143,14 +148,11 @@ INT_PTR CALLBACK eraseDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
 }
 } // namespace
 
-int runEraseDialog(HWND owner) {
+void runEraseDialog(HWND owner) {
     EraseDialog open;
-    dialog = &open;
     // No window of the program takes input meanwhile: a picture loaded or a setting changed
     // under the dialog would leave its preview, and the colours picked from it, stale.
     const ProgramModal modal(owner);
-    const INT_PTR result =
-        DialogBoxParamW(sharedState().programInstance, kDialogName, owner, eraseDialogProc, 0);
-    dialog = nullptr;
-    return result == IDOK ? IDOK : IDCANCEL;
+    DialogBoxParamW(sharedState().programInstance, kDialogName, owner, eraseDialogProc,
+                    reinterpret_cast<LPARAM>(&open));
 }

@@ -1,8 +1,8 @@
-#include "app/shared_state.h"
+#include "win32/shared_state.h"
 
 #include <commdlg.h>
 #include "erase_dialog.h"
-#include "slider.h"
+#include "win32/slider.h"
 #include "tool_window.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include <cwchar>
 #include <string>
 
-#include "app/shared_state.h"
-#include "slider.h"
+#include "win32/shared_state.h"
+#include "win32/slider.h"
 #include "tool_window.h"
 
 namespace {

@@ -1,10 +1,10 @@
 #include "tool_window.h"
 
-#include <algorithm>
 #include <cwchar>
 #include <type_traits>
 
-#include "app/shared_state.h"
+#include "win32/program_windows.h"
+#include "win32/shared_state.h"
 
 namespace {
 constexpr wchar_t kControlFontFace[] = L"MS P ｺﾞｼｯｸ";
@@ -79,15 +79,6 @@ HWND openToolWindow(ToolWindow window, ToolTitle title) {
     return hwnd;
 }
 
-void relayCaptionState(HWND from, WPARAM active) {
-    SharedState& s = sharedState();
-    if (s.captionSyncBusy) return;
-    s.captionSyncBusy = 1;
-    for (HWND other : {s.mainWindow, s.waveWindow, s.lightWindow, s.controlWindow, s.eraseWindow})
-        if (other && other != from) SendMessageW(other, WM_NCACTIVATE, active, 0);
-    s.captionSyncBusy = 0;
-}
-
 void handleCommonToolMessage(ToolWindow window, HWND hwnd, UINT message, WPARAM wParam,
                              LPARAM lParam) {
     switch (message) {
@@ -118,31 +109,6 @@ void closeToolWindow(ToolWindow window, HWND hwnd) {
         EnableMenuItem(GetMenu(s.mainWindow), kind.menuItem, MF_BYCOMMAND | MF_ENABLED);
     DestroyWindow(hwnd); // its controls go with it, and with them the last users of the font
     sharedState().toolControlFonts[static_cast<int>(window)].reset();
-}
-
-namespace {
-std::vector<HWND> programWindows() {
-    const SharedState& s = sharedState();
-    std::vector<HWND> windows;
-    for (HWND w : {s.mainWindow, s.waveWindow, s.lightWindow, s.controlWindow, s.eraseWindow})
-        if (w) windows.push_back(w);
-    return windows;
-}
-} // namespace
-
-ProgramModal::ProgramModal(HWND owner) {
-    for (HWND w : programWindows())
-        if (w != owner && IsWindowEnabled(w)) {
-            EnableWindow(w, FALSE);
-            disabled_.push_back(w);
-        }
-}
-
-ProgramModal::~ProgramModal() {
-    // Only windows that are still the program's: one closed meanwhile is gone, its handle free.
-    const std::vector<HWND> open = programWindows();
-    for (HWND w : disabled_)
-        if (std::find(open.begin(), open.end(), w) != open.end()) EnableWindow(w, TRUE);
 }
 
 void beginToolWindow(ToolWindow window, HWND hwnd) {
@@ -184,17 +150,4 @@ void drawLabelText(HWND window, int x, int y, const wchar_t* text) {
 
 void endToolCommand(HWND window) {
     SetFocus(window);
-}
-
-void centreOnDesktop(HWND window) {
-    RECT desktop, r;
-    GetWindowRect(GetDesktopWindow(), &desktop);
-    GetWindowRect(window, &r);
-    const int width = r.right - r.left, height = r.bottom - r.top;
-    SetWindowPos(window, nullptr, (desktop.right - width) / 2, (desktop.bottom - height) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER);
-}
-
-void placeWindow(HWND window, int x, int y) {
-    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

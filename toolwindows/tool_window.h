@@ -2,9 +2,8 @@
 
 #include <windows.h>
 
-#include <vector>
-
-#include "app/gdi.h"
+#include "win32/gdi.h"
+#include "win32/program_windows.h"
 
 struct SharedState;
 
@@ -30,10 +29,6 @@ const ToolWindowKind& toolWindowKind(ToolWindow window);
 // Opens the tool window if it is closed and grays its Window menu item; does nothing if open.
 HWND openToolWindow(ToolWindow window, ToolTitle title);
 
-// WM_NCACTIVATE: sends the same state to the other four windows, once, so that all captions
-// show active or inactive together.
-void relayCaptionState(HWND from, WPARAM active);
-
 // The messages every tool window handles alike: the fixed size, the caption relay, keys passed
 // on to the main window (not by the erase colour window), and the closing steps. A window's own
 // procedure handles its other messages and passes these here.
@@ -41,25 +36,6 @@ void handleCommonToolMessage(ToolWindow window, HWND hwnd, UINT message, WPARAM 
                              LPARAM lParam);
 // Common closing steps: clear the handle, enable the menu item again, destroy the window.
 void closeToolWindow(ToolWindow window, HWND hwnd);
-// Moves a window in screen coordinates without resizing it.
-void placeWindow(HWND window, int x, int y);
-// Moves a window, keeping its size and Z order, to the middle of the desktop.
-void centreOnDesktop(HWND window);
-
-// For a dialog that is modal for the whole program: while this lives, the main window and the
-// tool windows other than the dialog's owner (which the dialog itself disables) take no input.
-// Those still open when it ends take input again.
-class ProgramModal {
-  public:
-    explicit ProgramModal(HWND owner);
-    ~ProgramModal();
-    ProgramModal(const ProgramModal&) = delete;
-    ProgramModal& operator=(const ProgramModal&) = delete;
-
-  private:
-    std::vector<HWND> disabled_;
-};
-
 // Start of WM_CREATE: the window's handle field is set at once, so that what the window sends
 // while it is being created (the control box's commands) already finds it; the control font
 // is made.

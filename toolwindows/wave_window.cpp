@@ -1,7 +1,7 @@
 #include <iterator>
 
-#include "app/shared_state.h"
-#include "slider.h"
+#include "win32/shared_state.h"
+#include "win32/slider.h"
 #include "tool_window.h"
 
 namespace {

@@ -7,6 +7,7 @@
 
 #include "flag_test_support.h"
 #include "picture_test_support.h"
+#include "scene/light_dial.h"
 #include "scene/scene.h"
 #include "render/pixel_rule.h"
 

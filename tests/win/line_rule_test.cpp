@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <random>
 
-#include "app/gdi.h"
+#include "win32/gdi.h"
 #include "render/frame.h"
 #include "render/line.h"
 

@@ -329,7 +329,7 @@ TEST_F(SaveCaptureTest, NameTooLongForTheDialogIsTold) {
         run(c.command);
         EXPECT_EQ(told, L"ファイル名が長すぎます");
         EXPECT_EQ(state().filePath, L"SampleFlag");
-        EXPECT_EQ(state().imageFileType, 0);
+        EXPECT_EQ(state().imageFileType, PictureFileType::None);
         EXPECT_EQ(state().captureRunning, 0);
         EXPECT_FALSE(state().core.pictureLoaded());
         EXPECT_TRUE(files().empty());

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "imagefiles/frame_file.h"
-#include "imagefiles/win32/texture_loading.h"
+#include "app/file_commands/texture_loading.h"
 #include "window_fixture.h"
 
 #include <dlgs.h> // after windows.h, which it needs
@@ -66,7 +66,7 @@ TEST_F(TextureLoadingTest, ChosenBmpIsShownOnTheFlagWithItsName) {
               }}};
     run(IDM_CHOOSE_PICTURE);
     EXPECT_EQ(typeAtOpening, 0); // JPEG before any picture
-    EXPECT_EQ(state().imageFileType, kBmpFile);
+    EXPECT_EQ(state().imageFileType, PictureFileType::Bmp);
     EXPECT_EQ(state().filePath, bmp.wstring());
     ASSERT_TRUE(state().core.pictureLoaded());
     EXPECT_EQ(state().core.picture->width, 3);
@@ -101,7 +101,7 @@ TEST_F(TextureLoadingTest, ChosenBmpIsShownOnTheFlagWithItsName) {
 TEST_F(TextureLoadingTest, CancelChangesNothing) {
     steps = {{kOpenTitle, [](HWND d) { PostMessageW(d, WM_COMMAND, IDCANCEL, 0); }}};
     run(IDM_CHOOSE_PICTURE);
-    EXPECT_EQ(state().imageFileType, 0);
+    EXPECT_EQ(state().imageFileType, PictureFileType::None);
     EXPECT_TRUE(state().filePath.empty());
     EXPECT_FALSE(state().core.pictureLoaded());
     EXPECT_EQ(state().core.displayMode, DisplayMode::Wireframe);
@@ -127,7 +127,7 @@ TEST_F(TextureLoadingTest, FailedReadKeepsTheEarlierPictureButNotesTheChoice) {
               }}};
     run(IDM_CHOOSE_PICTURE);
     EXPECT_TRUE(told);
-    EXPECT_EQ(state().imageFileType, kJpegFile);
+    EXPECT_EQ(state().imageFileType, PictureFileType::Jpeg);
     EXPECT_EQ(state().filePath, disguised.wstring());
     EXPECT_EQ(state().core.picture->pixels, earlier);
     EXPECT_EQ(state().core.picture->width, 3);

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "scene/scene.h"
-#include "toolwindows/slider.h"
+#include "win32/slider.h"
 #include "toolwindows/tool_window.h"
 #include "window_fixture.h"
 

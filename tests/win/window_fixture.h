@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/gdi.h"
+#include "win32/gdi.h"
 #include "app/program.h"
 #include "app/scene_state.h"
 

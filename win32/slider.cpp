@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "app/gdi.h"
+#include "win32/gdi.h"
 
 namespace {
 constexpr int kPageStep = 10;

@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-#include "app/shared_state.h"
 #include "file_dialog.h"
 #include "imagefiles/picture_file.h"
 #include "messages.h"
@@ -15,34 +14,32 @@ UINT_PTR CALLBACK openHook(HWND hook, UINT message, WPARAM, LPARAM lParam) {
     return 0;
 }
 
-int loadAs(HWND owner, PictureFormat format) {
-    SharedState& s = sharedState();
+PictureLoad loadAs(HWND owner, PictureFormat format) {
+    SceneState& s = sceneState();
     PictureResult read = readPictureFile(std::filesystem::path(s.filePath), format);
     if (!read.ok()) {
         MessageBoxW(owner, pictureErrorJapanese(read.error), kErrorCaption, MB_OK);
-        return -1;
+        return PictureLoad::Kept;
     }
     putPicture(s.core, std::move(read.picture));
-    return 0;
+    return PictureLoad::Loaded;
 }
 } // namespace
 
-int ChooseOpenFile(HWND owner) {
+PictureFileType ChooseOpenFile(HWND owner) {
     return runFileDialog(owner, FileDialog::Open, kOpenTitle, openHook);
 }
 
-int LoadTexture(HWND owner) {
-    SharedState& s = sharedState();
-    switch (ChooseOpenFile(owner)) {
-    case kJpegFile: s.imageFileType = kJpegFile; return LoadJpegTexture(owner);
-    case kBmpFile: s.imageFileType = kBmpFile; return LoadBmpTexture(owner);
-    default: return -1;
-    }
+PictureLoad LoadTexture(HWND owner) {
+    const PictureFileType type = ChooseOpenFile(owner);
+    if (type == PictureFileType::None) return PictureLoad::Kept;
+    sceneState().imageFileType = type;
+    return type == PictureFileType::Bmp ? LoadBmpTexture(owner) : LoadJpegTexture(owner);
 }
 
-int LoadBmpTexture(HWND owner) {
+PictureLoad LoadBmpTexture(HWND owner) {
     return loadAs(owner, PictureFormat::Bmp);
 }
-int LoadJpegTexture(HWND owner) {
+PictureLoad LoadJpegTexture(HWND owner) {
     return loadAs(owner, PictureFormat::Jpeg);
 }

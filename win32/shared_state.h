@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "gdi.h"
 #include "resources/resource.h"
 #include "scene/scene.h"
@@ -14,13 +12,6 @@ struct SliderRecord {
     int minimum = 0;
     int maximum = 0;
 };
-
-// The file dialogs' name buffer, terminator included: filePath never grows beyond it.
-inline constexpr std::size_t kFilePathCapacity = 256;
-
-// Picture file types, in the open and save dialogs' order.
-inline constexpr int kJpegFile = 1;
-inline constexpr int kBmpFile = 2;
 
 // What the tool windows keep for the whole run, beyond the scene: it outlives their windows.
 struct WaveWindowState {
@@ -46,22 +37,6 @@ struct EraseWindowState {
     Font buttonFont;                 // the two colour buttons' font, from WM_CREATE to WM_CLOSE
 };
 
-// The save command's settings, kept for the run.
-struct SaveSettings {
-    int jpegQualityPos = 20; // the quality slider, 0..40: quality 60..100
-    bool jpegProgressive = false;
-    int bmpSaveDepth = 24;
-};
-
-// A numbered series of frames being written, one a tick.
-struct FrameCapture {
-    int captureFileType = 0;          // kJpegFile or kBmpFile
-    int captureFrameIndex = 0;        // frames written so far
-    std::size_t captureNumberPos = 0; // where in filePath the frame number goes
-    OwnedWindow captureStatusBar;
-    HWND captureProgressBar = nullptr; // a child of the status bar, destroyed with it
-};
-
 struct ControlBoxState {
     int animationCommand = IDM_STOP;
     int backgroundButton = IDC_BACKGROUND_LAST; // black
@@ -70,7 +45,8 @@ struct ControlBoxState {
 
 // What the tool windows may see of the program's state: the scene they change, the windows
 // they stand beside and relay to, and the control box's choice. The rest of the record
-// (frame buffers, accelerators, capture) is the main window's own, in scene_state.h.
+// (frame buffers, accelerators, the file commands' state) is the program's own, in
+// app/scene_state.h, which builds on this.
 struct SharedState {
     Scene core;
 
@@ -81,14 +57,9 @@ struct SharedState {
 
     int surfaceChoiceButton = IDC_SURFACE_WIREFRAME;
 
-    std::wstring
-        filePath; // the file last chosen in an open or save dialog, kFilePathCapacity at most
-    int imageFileType = 0; // the last picture opened: kJpegFile, kBmpFile, or 0 before any
-    SaveSettings save;
     // Set from the start of a numbered capture's dialogs to the end of its series: the display,
     // animation, save and capture commands wait.
     int captureRunning = 0;
-    FrameCapture capture;
 
     HWND waveWindow = nullptr;
     HWND lightWindow = nullptr;
@@ -105,7 +76,9 @@ struct SharedState {
     EraseWindowState eraseWindowState;
 };
 
+// The program's one record, as the tool windows see it; the program attaches it at start.
 SharedState& sharedState();
+void attachSharedState(SharedState* state);
 
 inline constexpr UINT WM_REDRAW_REQUEST = WM_USER + 1; // recompute the flag and draw a frame
 inline constexpr UINT WM_ENABLE_PICTURE_CHOICE = WM_USER + 2;
@@ -117,5 +90,3 @@ inline constexpr UINT kCaptureInterval = 100;      // milliseconds while a serie
 // frame when this returns.
 void requestRedraw();
 
-// The frame on the screen now (the main window's shown buffer); empty before it has one.
-[[nodiscard]] FrameView displayedFrame();

@@ -4,14 +4,15 @@
 
 #include <commdlg.h>
 
+#include "app/scene_state.h"
+
 // The open and save dialogs as the program sets them up: both file types with their leading-space
 // patterns, the type box on imageFileType, filePath (256 characters) as the proposed name, "jpg"
 // as the default extension, explorer style with a hook, the read-only box hidden, resizable.
-// Returns kJpegFile or kBmpFile as chosen in the type box, with filePath holding the chosen path,
-// or -1 when the dialog was cancelled or failed; a name too long for filePath has been told to
-// the user.
+// Returns the type chosen in the type box, with filePath holding the chosen path, or None when
+// the dialog was cancelled or failed; a name too long for filePath has been told to the user.
 enum class FileDialog { Open, Save };
-int runFileDialog(HWND owner, FileDialog kind, const wchar_t* title, LPOFNHOOKPROC hook);
+[[nodiscard]] PictureFileType runFileDialog(HWND owner, FileDialog kind, const wchar_t* title, LPOFNHOOKPROC hook);
 
 // For the dialogs' hooks, with every message: the dialog is centred on the desktop once it has
 // its final size. It arranges itself after the hook's WM_INITDIALOG, so it is centred when it

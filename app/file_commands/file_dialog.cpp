@@ -4,9 +4,8 @@
 
 #include <algorithm>
 
-#include "app/shared_state.h"
 #include "messages.h"
-#include "toolwindows/tool_window.h"
+#include "win32/program_windows.h"
 
 namespace {
 // Each pattern begins with a space, as the dialogs have always shown them.
@@ -14,8 +13,9 @@ constexpr wchar_t kFilter[] = L"JPEGファイル(*.jpg)\0 *.jpg\0BMPファイル
 constexpr wchar_t kDefaultExtension[] = L"jpg";
 } // namespace
 
-int runFileDialog(HWND owner, FileDialog kind, const wchar_t* title, LPOFNHOOKPROC hook) {
-    SharedState& s = sharedState();
+PictureFileType runFileDialog(HWND owner, FileDialog kind, const wchar_t* title,
+                              LPOFNHOOKPROC hook) {
+    SceneState& s = sceneState();
     wchar_t path[kFilePathCapacity] = {};
     s.filePath.copy(path, std::min(s.filePath.size(), kFilePathCapacity - 1));
     OPENFILENAMEW dialog{};
@@ -36,10 +36,12 @@ int runFileDialog(HWND owner, FileDialog kind, const wchar_t* title, LPOFNHOOKPR
         // A name longer than the buffer closes the dialog without a word from it.
         if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL)
             MessageBoxW(owner, kNameTooLongText, kErrorCaption, MB_OK);
-        return -1;
+        return PictureFileType::None;
     }
     s.filePath = path;
-    return dialog.nFilterIndex == kBmpFile ? kBmpFile : kJpegFile;
+    return static_cast<PictureFileType>(dialog.nFilterIndex) == PictureFileType::Bmp
+               ? PictureFileType::Bmp
+               : PictureFileType::Jpeg;
 }
 
 void centreWhenLaidOut(HWND hook, UINT message, LPARAM lParam) {

@@ -4,13 +4,12 @@
 
 #include <string>
 
-#include "app/shared_state.h"
 #include "file_dialog.h"
 #include "imagefiles/bmp_writer.h"
 #include "imagefiles/jpeg_writer.h"
 #include "messages.h"
-#include "toolwindows/slider.h"
-#include "toolwindows/tool_window.h"
+#include "win32/program_windows.h"
+#include "win32/slider.h"
 
 namespace {
 constexpr wchar_t kSaveTitle[] = L"Vexarond 名前を付けて保存";
@@ -42,7 +41,7 @@ UINT_PTR CALLBACK saveHook(HWND hook, UINT message, WPARAM, LPARAM lParam) {
 }
 
 INT_PTR CALLBACK jpegDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    SharedState& s = sharedState();
+    SceneState& s = sceneState();
     HWND bar = GetDlgItem(dialog, IDC_JPEG_QUALITY);
     HWND label = GetDlgItem(dialog, IDC_JPEG_QUALITY_LABEL);
     SliderRecord quality{s.save.jpegQualityPos, 0, kQualityPositions};
@@ -82,7 +81,7 @@ constexpr DepthButton kDepthButtons[] = {{IDC_BMP_DEPTH_16, kBmpDepth16},
                                          {IDC_BMP_DEPTH_32, kBmpDepth32}};
 
 INT_PTR CALLBACK bmpDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    SharedState& s = sharedState();
+    SceneState& s = sceneState();
     switch (message) {
     case WM_INITDIALOG:
         for (const DepthButton& b : kDepthButtons)
@@ -106,30 +105,32 @@ INT_PTR CALLBACK bmpDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 }
 } // namespace
 
-int ChooseSaveFile(HWND owner) {
+PictureFileType ChooseSaveFile(HWND owner) {
     return runFileDialog(owner, FileDialog::Save, kSaveTitle, saveHook);
 }
 
-FrameFileSettings saveFileSettings(int fileType) {
-    const SharedState& s = sharedState();
+FrameFileSettings saveFileSettings(PictureFileType fileType) {
+    const SceneState& s = sceneState();
     FrameFileSettings settings;
-    settings.format = fileType == kBmpFile ? ImageFormat::Bmp : ImageFormat::Jpeg;
+    settings.format = fileType == PictureFileType::Bmp ? ImageFormat::Bmp : ImageFormat::Jpeg;
     settings.bmpDepth = s.save.bmpSaveDepth;
     settings.jpegQuality = kJpegQualityMin + s.save.jpegQualityPos;
     settings.progressive = s.save.jpegProgressive;
     return settings;
 }
 
-int SaveDisplayedPicture(HWND owner) {
-    SharedState& s = sharedState();
+PictureFileType SaveDisplayedPicture(HWND owner) {
+    SceneState& s = sceneState();
     if (s.filePath.empty()) s.filePath = kDefaultName;
-    const int type = ChooseSaveFile(owner);
-    if (type != kJpegFile && type != kBmpFile) return -1;
-    const wchar_t* settings = type == kJpegFile ? kJpegDialogName : kBmpDialogName;
-    const DLGPROC procedure = type == kJpegFile ? jpegDialogProc : bmpDialogProc;
-    if (DialogBoxParamW(s.programInstance, settings, owner, procedure, 0) != IDOK) return 0;
+    const PictureFileType type = ChooseSaveFile(owner);
+    if (type == PictureFileType::None) return type;
+    const bool jpeg = type == PictureFileType::Jpeg;
+    const DLGPROC procedure = jpeg ? jpegDialogProc : bmpDialogProc;
+    if (DialogBoxParamW(s.programInstance, jpeg ? kJpegDialogName : kBmpDialogName, owner,
+                        procedure, 0) != IDOK)
+        return PictureFileType::None;
     if (s.captureRunning) return type;
     if (!writeFrame(s.filePath, displayedFrame(), saveFileSettings(type)).ok())
         MessageBoxW(owner, kCannotWriteText, kErrorCaption, MB_OK);
-    return 0;
+    return type;
 }

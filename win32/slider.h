@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/shared_state.h" // SliderRecord
+#include "win32/shared_state.h" // SliderRecord
 
 // The slider: a horizontal scroll bar control with its value shown beside it, both set from a
 // SliderRecord (position and range) that its window keeps. A value label is a static control,

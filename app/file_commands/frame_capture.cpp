@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/shared_state.h"
+#include "app/scene_state.h"
 #include "imagefiles/numbered_frames.h"
 #include "messages.h"
 #include "save_picture.h"
@@ -16,8 +16,8 @@ constexpr wchar_t kClearedText[] = L"　　　　　　";
 constexpr std::size_t kNumberAndExtension = 3 + 4;
 
 void createBars(HWND mainWindow, int frames) {
-    FrameCapture& c = sharedState().capture;
-    const HINSTANCE instance = sharedState().programInstance;
+    FrameCapture& c = sceneState().capture;
+    const HINSTANCE instance = sceneState().programInstance;
     c.captureStatusBar =
         OwnedWindow(CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0,
                                     0, 0, 0, mainWindow, nullptr, instance, nullptr));
@@ -35,7 +35,7 @@ void createBars(HWND mainWindow, int frames) {
 }
 
 void endSeries() {
-    SharedState& s = sharedState();
+    SceneState& s = sceneState();
     FrameCapture& c = s.capture;
     if (c.captureStatusBar)
         SendMessageW(c.captureStatusBar.get(), SB_SETTEXTW, kSimplePart,
@@ -49,7 +49,7 @@ void endSeries() {
 // The next frame's file: the number written into filePath at the number position, with the
 // extension of the series' type. True when it was written.
 bool WriteNumberedFrame(std::size_t position) {
-    SharedState& s = sharedState();
+    SceneState& s = sceneState();
     const FrameFileSettings settings = saveFileSettings(s.capture.captureFileType);
     s.filePath =
         numberedFrameName(s.filePath, position, s.capture.captureFrameIndex + 1, settings.format);
@@ -58,18 +58,18 @@ bool WriteNumberedFrame(std::size_t position) {
 } // namespace
 
 void showCaptureStatus() {
-    const FrameCapture& c = sharedState().capture;
+    const FrameCapture& c = sceneState().capture;
     if (c.captureStatusBar)
         SendMessageW(c.captureStatusBar.get(), SB_SETTEXTW, kSimplePart,
                      reinterpret_cast<LPARAM>(kWritingText));
 }
 
 void StartFrameCapture(HWND mainWindow) {
-    SharedState& s = sharedState();
+    SceneState& s = sceneState();
     KillTimer(mainWindow, kAnimationTimer);
     s.captureRunning = 1;
-    const int type = SaveDisplayedPicture(mainWindow);
-    if (type != kJpegFile && type != kBmpFile) {
+    const PictureFileType type = SaveDisplayedPicture(mainWindow);
+    if (type == PictureFileType::None) {
         s.captureRunning = 0;
         return;
     }
@@ -89,7 +89,7 @@ void StartFrameCapture(HWND mainWindow) {
 }
 
 bool captureStep(HWND mainWindow) {
-    SharedState& s = sharedState();
+    SceneState& s = sceneState();
     FrameCapture& c = s.capture;
     KillTimer(mainWindow, kAnimationTimer);
     if (c.captureFrameIndex >= s.core.wave.framesPerCycle) {
