@@ -11,8 +11,13 @@ std::unique_ptr<SceneState> makeState() {
 std::unique_ptr<SceneState> theState = makeState();
 } // namespace
 
-SceneState& sceneState() { return *theState; }
-void resetSceneState() { theState = makeState(); }
+SceneState& sceneState() {
+    return *theState;
+}
+void resetSceneState() {
+    theState = makeState();
+}
 
-FrameView displayedFrame() { return theState->frameView[theState->showIndex()]; }
-
+FrameView displayedFrame() {
+    return theState->frameView[theState->showIndex()];
+}

@@ -34,7 +34,8 @@ struct FrameCapture {
 // The one record of the program's state: the part the tool windows share, plus what only the
 // program's own windows and commands use.
 struct SceneState : SharedState {
-    std::wstring filePath; // the file last chosen in an open or save dialog, kFilePathCapacity at most
+    std::wstring
+        filePath; // the file last chosen in an open or save dialog, kFilePathCapacity at most
     PictureFileType imageFileType = PictureFileType::None; // the last picture opened
     SaveSettings save;
     FrameCapture capture;

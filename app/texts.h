@@ -7,7 +7,8 @@ inline constexpr wchar_t kSplashClass[] = L"Open";
 inline constexpr wchar_t kSplashTitle[] = L"Vexarond Openning";
 inline constexpr wchar_t kInstanceEventName[] = L"Vexarond365";
 inline constexpr wchar_t kAlreadyRunningCaption[] = L"警告！";
-inline constexpr wchar_t kAlreadyRunningText[] = L"すでに同じアプリケーションが動作中です、\n起動しますか？";
+inline constexpr wchar_t kAlreadyRunningText[] =
+    L"すでに同じアプリケーションが動作中です、\n起動しますか？";
 
 inline constexpr wchar_t kMenuName[] = L"FIPROC";
 inline constexpr wchar_t kAcceleratorsName[] = L"MyMenu";

@@ -15,14 +15,14 @@
 namespace {
 using Clock = std::chrono::steady_clock;
 
-
 // Median seconds of one call of `work`, over `batches` batches of `calls` calls.
 template <typename Work> double medianSeconds(int batches, int calls, Work work) {
     std::vector<double> times;
     work(); // warm up
     for (int b = 0; b < batches; ++b) {
         const auto start = Clock::now();
-        for (int k = 0; k < calls; ++k) work();
+        for (int k = 0; k < calls; ++k)
+            work();
         times.push_back(std::chrono::duration<double>(Clock::now() - start).count() / calls);
     }
     std::nth_element(times.begin(), times.begin() + batches / 2, times.end());

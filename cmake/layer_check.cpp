@@ -1,2 +1,4 @@
 // Linked with one library's objects and the libraries it names; never run.
-int main() { return 0; }
+int main() {
+    return 0;
+}

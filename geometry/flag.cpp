@@ -34,7 +34,8 @@ IntRect fitRectangle(IntRect source, IntRect limit) {
 
 void clearControlNet(ControlNet& net) {
     for (auto& row : net)
-        for (auto& p : row) p = MeshVertex{};
+        for (auto& p : row)
+            p = MeshVertex{};
 }
 
 void shapeControlNet(ControlNet& net, int pictureWidth, int pictureHeight, bool fitFlagToPicture) {
@@ -50,26 +51,31 @@ void shapeControlNet(ControlNet& net, int pictureWidth, int pictureHeight, bool 
     static constexpr int kRowBow[kNetSize] = {0, 20, 20, 40, 40, 40, 20, 20, 0};
     for (int k = 0; k < kNetSize; ++k) {
         net[k][0].x = -width / 2 + kRowBow[k];
-        for (int c = 1; c < kNetSize; ++c) net[k][c].x = net[k][c - 1].x + width / 8;
+        for (int c = 1; c < kNetSize; ++c)
+            net[k][c].x = net[k][c - 1].x + width / 8;
     }
     for (int c = 0; c < kNetSize; ++c) {
         net[0][c].z = -height / 2;
-        for (int k = 1; k < kNetSize; ++k) net[k][c].z = net[k - 1][c].z + height / 8;
+        for (int k = 1; k < kNetSize; ++k)
+            net[k][c].z = net[k - 1][c].z + height / 8;
     }
 }
 
 static int factorial(int n) {
     int f = 1;
-    for (int k = 2; k <= n; ++k) f *= k;
+    for (int k = 2; k <= n; ++k)
+        f *= k;
     return f;
 }
 
 double bernstein(double t, int n) {
     const int binomial = factorial(8) / (factorial(n) * factorial(8 - n));
     double tn = 1;
-    for (int k = 0; k < n; ++k) tn *= t;
+    for (int k = 0; k < n; ++k)
+        tn *= t;
     double rest = 1;
-    for (int k = 0; k < 8 - n; ++k) rest *= 1 - t;
+    for (int k = 0; k < 8 - n; ++k)
+        rest *= 1 - t;
     return binomial * tn * rest;
 }
 
@@ -84,9 +90,11 @@ struct BernsteinTable {
     double byColumn[kNetSize][kPaddedColumns] = {};
     BernsteinTable() {
         for (int i = 0; i < kGridSize; ++i)
-            for (int n = 0; n < kNetSize; ++n) value[i][n] = bernstein(i * kGridStep, n);
+            for (int n = 0; n < kNetSize; ++n)
+                value[i][n] = bernstein(i * kGridStep, n);
         for (int n = 0; n < kNetSize; ++n)
-            for (int j = 0; j < kGridSize; ++j) byColumn[n][j] = value[j][n];
+            for (int j = 0; j < kGridSize; ++j)
+                byColumn[n][j] = value[j][n];
     }
 };
 } // namespace
@@ -103,13 +111,15 @@ const BernsteinTable& basisTable() {
 template <typename Coordinate>
 void sumRow(const ControlNet& net, int i, Coordinate which, double (&out)[kPaddedColumns]) {
     const BernsteinTable& basis = basisTable();
-    for (double& v : out) v = 0;
+    for (double& v : out)
+        v = 0;
     for (int k = 0; k < kNetSize; ++k) {
         const double bk = basis.value[i][k];
         for (int c = 0; c < kNetSize; ++c) {
             const double p = which(net[k][c]) * bk;
             const double* bc = basis.byColumn[c];
-            for (int j = 0; j < kPaddedColumns; ++j) out[j] += p * bc[j];
+            for (int j = 0; j < kPaddedColumns; ++j)
+                out[j] += p * bc[j];
         }
     }
 }
@@ -162,17 +172,18 @@ void evaluateSurface(const ControlNet& net, SurfaceGrid& grid, SurfaceXZ& kept) 
     }
     if (same) return;
     for (int k = 0; k < kNetSize; ++k)
-        for (int c = 0; c < kNetSize; ++c) kept.netX[k][c] = net[k][c].x, kept.netZ[k][c] = net[k][c].z;
+        for (int c = 0; c < kNetSize; ++c)
+            kept.netX[k][c] = net[k][c].x, kept.netZ[k][c] = net[k][c].z;
     kept.valid = true;
 }
 
 void buildQuadEdges(std::array<QuadEdges, kQuadCount>& quadEdges) {
     for (int r = 0; r < kQuadsPerSide; ++r) {
         for (int c = 0; c < kQuadsPerSide; ++c) {
-            const int a = r * kGridSize + c;      // [r][c]
-            const int b = a + kGridSize;          // [r+1][c]
-            const int cc = b + 1;                 // [r+1][c+1]
-            const int d = a + 1;                  // [r][c+1]
+            const int a = r * kGridSize + c; // [r][c]
+            const int b = a + kGridSize;     // [r+1][c]
+            const int cc = b + 1;            // [r+1][c+1]
+            const int d = a + 1;             // [r][c+1]
             quadEdges[r * kQuadsPerSide + c].edge = {{{a, b}, {b, cc}, {cc, d}, {d, a}, {}}};
         }
     }

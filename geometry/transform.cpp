@@ -6,7 +6,8 @@
 
 Transform4 identityTransform() {
     Transform4 t;
-    for (int k = 0; k < 4; ++k) t.m[k][k] = 1;
+    for (int k = 0; k < 4; ++k)
+        t.m[k][k] = 1;
     return t;
 }
 
@@ -15,7 +16,8 @@ Transform4 multiply(const Transform4& a, const Transform4& b) {
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j) {
             double s = 0;
-            for (int k = 0; k < 4; ++k) s += a.m[i][k] * b.m[k][j];
+            for (int k = 0; k < 4; ++k)
+                s += a.m[i][k] * b.m[k][j];
             r.m[i][j] = s;
         }
     return r;

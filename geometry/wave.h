@@ -6,15 +6,15 @@
 
 // Wave settings (slider positions), the values derived from them and the animation phase.
 struct WaveState {
-    int wavePhase = 0;           // degrees; see movePhase
-    int animationDirection = 1;  // +1 forward, -1 backward
-    int wavePeriodSetting = 6;   // 2..10
-    int waveHeightSetting = 10;  // 0..20
+    int wavePhase = 0;              // degrees; see movePhase
+    int animationDirection = 1;     // +1 forward, -1 backward
+    int wavePeriodSetting = 6;      // 2..10
+    int waveHeightSetting = 10;     // 0..20
     int waveDirectionSetting = 120; // 0..waveDirectionSpan
     static constexpr int waveDirectionSpan = 240;
-    int turbulenceSetting = 3;   // 0..6
-    int waveSpeedSetting = 10;   // 2..20
-    int turbulenceMode = 0;      // ripple form 0, 1 or 2
+    int turbulenceSetting = 3; // 0..6
+    int waveSpeedSetting = 10; // 2..20
+    int turbulenceMode = 0;    // ripple form 0, 1 or 2
 
     // Derived from the settings by deriveWaveValues.
     double waveFrequency = 0;
@@ -37,7 +37,9 @@ inline constexpr int kPhaseWrapLimit = 1 << 30;
 void movePhase(WaveState& wave, std::int64_t degrees);
 
 // The phase step of one tick or single step: the speed truncated to whole degrees.
-[[nodiscard]] inline int phaseStep(const WaveState& wave) { return static_cast<int>(wave.waveSpeed); }
+[[nodiscard]] inline int phaseStep(const WaveState& wave) {
+    return static_cast<int>(wave.waveSpeed);
+}
 
 // Rebuilds surfaceGrid for the current frame: the wave on a copy of the rest net, the surface,
 // the ripple, the model offset and the replay of every rotation key.

@@ -10,12 +10,8 @@ struct Extension {
 };
 
 constexpr Extension kExtensions[] = {
-    {"bmp", ImageFormat::Bmp},
-    {"jpg", ImageFormat::Jpeg},
-    {"jpeg", ImageFormat::Jpeg},
-    {"png", ImageFormat::Png},
-    {"webp", ImageFormat::Webp},
-    {"gif", ImageFormat::Gif},
+    {"bmp", ImageFormat::Bmp}, {"jpg", ImageFormat::Jpeg},  {"jpeg", ImageFormat::Jpeg},
+    {"png", ImageFormat::Png}, {"webp", ImageFormat::Webp}, {"gif", ImageFormat::Gif},
 };
 
 // ASCII only: a locale's case rules must not change which writer runs.

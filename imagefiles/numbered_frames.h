@@ -22,8 +22,10 @@ template <typename Char>
                                                         ImageFormat format) {
     std::basic_string<Char> name = path.substr(0, position);
     const int digits[] = {number / 100 % 10, number / 10 % 10, number % 10};
-    for (int d : digits) name += static_cast<Char>('0' + d);
+    for (int d : digits)
+        name += static_cast<Char>('0' + d);
     const char* extension = imageFormatExtension(format);
-    for (const char* c = extension; *c; ++c) name += static_cast<Char>(*c);
+    for (const char* c = extension; *c; ++c)
+        name += static_cast<Char>(*c);
     return name;
 }

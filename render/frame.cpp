@@ -12,7 +12,9 @@ void fillWith(FrameView view, std::uint32_t p) {
 
 } // namespace
 
-void fillFrame(FrameView view, Colour colour) { fillWith(view, packPixel(colour)); }
+void fillFrame(FrameView view, Colour colour) {
+    fillWith(view, packPixel(colour));
+}
 
 void fillFrameMarked(FrameView view, Colour colour) {
     fillWith(view, packPixel(colour) | kUndrawnMark);
@@ -21,7 +23,8 @@ void fillFrameMarked(FrameView view, Colour colour) {
 void undrawnMarkToAlpha(FrameView view) {
     for (int row = 0; row < view.height; ++row) {
         std::uint32_t* line = view.pixels + static_cast<std::ptrdiff_t>(row) * view.stride;
-        for (int column = 0; column < view.width; ++column) line[column] ^= kUndrawnMark;
+        for (int column = 0; column < view.width; ++column)
+            line[column] ^= kUndrawnMark;
     }
 }
 

@@ -23,9 +23,15 @@ inline constexpr std::int32_t kEmptyDepth = INT32_MIN;
 // projection, the screen origin and the depth buffer are all K times larger in each direction.
 // Scale 1 is the window's frame.
 inline constexpr int kMaxFrameScale = 16;
-[[nodiscard]] constexpr int frameWidthAt(int scale) { return kClientWidth * scale + 1; }
-[[nodiscard]] constexpr int frameHeightAt(int scale) { return kClientHeight * scale + 1; }
-[[nodiscard]] constexpr int depthRowCellsAt(int scale) { return kDepthRowCells * scale; }
+[[nodiscard]] constexpr int frameWidthAt(int scale) {
+    return kClientWidth * scale + 1;
+}
+[[nodiscard]] constexpr int frameHeightAt(int scale) {
+    return kClientHeight * scale + 1;
+}
+[[nodiscard]] constexpr int depthRowCellsAt(int scale) {
+    return kDepthRowCells * scale;
+}
 [[nodiscard]] constexpr std::size_t depthCellCountAt(int scale) {
     return static_cast<std::size_t>(depthRowCellsAt(scale)) * (kClientHeight * scale) + 1;
 }

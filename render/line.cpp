@@ -23,8 +23,10 @@ bool cutToLimits(double& x0, double& y0, double& x1, double& y1) {
             continue;
         }
         const double t = q[k] / p[k];
-        if (p[k] < 0) t0 = std::max(t0, t);
-        else t1 = std::min(t1, t);
+        if (p[k] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
     }
     if (t0 > t1) return false;
     // Rounding can land a cut end just beyond the limit; it must not pass it.
@@ -80,7 +82,9 @@ void drawLine(FrameView view, double fx0, double fy0, double fx1, double fy1, st
     // The numerator grows by 2 minorDelta <= 2 majorDelta a step, so n and the remainder are
     // carried from step to step: n grows by at most 1, and there is no division per pixel.
     const std::int64_t divisor = 2 * majorDelta, growth = 2 * minorDelta;
-    const auto numerator = [&](std::int64_t k) { return 2 * k * minorDelta + majorDelta + bias - 1; };
+    const auto numerator = [&](std::int64_t k) {
+        return 2 * k * minorDelta + majorDelta + bias - 1;
+    };
     std::int64_t n = numerator(kFirst) / divisor, remainder = numerator(kFirst) % divisor;
     std::int64_t major = majorStart + kFirst * majorStep;
     const std::ptrdiff_t stride = view.stride;

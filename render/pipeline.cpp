@@ -7,8 +7,12 @@
 #include "line.h"
 
 namespace {
-Vec3 position(const MeshVertex& p) { return {p.x, p.y, p.z}; }
-Vec3 projected(const MeshVertex& p) { return {p.sx, p.sy, p.sz}; }
+Vec3 position(const MeshVertex& p) {
+    return {p.x, p.y, p.z};
+}
+Vec3 projected(const MeshVertex& p) {
+    return {p.sx, p.sy, p.sz};
+}
 
 // The unit vector of n; a zero vector stays zero rather than becoming NaN.
 Vec3 unit(Vec3 n) {
@@ -80,7 +84,8 @@ void averageVertexNormals(FlagGeometry& flag) {
             Vec3 mean{sum.x / count, sum.y / count, sum.z / count};
             const double length = std::sqrt(mean.x * mean.x + mean.y * mean.y + mean.z * mean.z);
             // Only a mean of length 1 or more is scaled: curved parts keep shorter normals.
-            if (static_cast<int>(length) != 0) mean = {mean.x / length, mean.y / length, mean.z / length};
+            if (static_cast<int>(length) != 0)
+                mean = {mean.x / length, mean.y / length, mean.z / length};
             MeshVertex& p = flag.surfaceGrid[i][j];
             p.nx = mean.x, p.ny = mean.y, p.nz = mean.z;
         }
@@ -155,8 +160,10 @@ void drawFlagWire(const FlagGeometry& flag, FrameView view, ScreenOrigin origin,
     EdgeSet pending, forward, reversed;
     forEachFrontEdge(flag, [&](const EdgeRef& e, int number) {
         const bool ascending = e.from < e.to;
-        if (!pending[number]) pending[number] = true, forward[number] = ascending;
-        else if (forward[number] != ascending) reversed[number] = true;
+        if (!pending[number])
+            pending[number] = true, forward[number] = ascending;
+        else if (forward[number] != ascending)
+            reversed[number] = true;
     });
     const auto column = [&](const MeshVertex& p) { return origin.x + std::trunc(p.sx); };
     const auto row = [&](const MeshVertex& p) { return origin.y - std::trunc(p.sy); };

@@ -6,8 +6,8 @@
 // The per-frame preparation of the flag's quads, run in every display mode.
 // Face normals and projected corners; at frame scale K the projection is K times larger.
 void prepareFaces(FlagGeometry& flag, int scale = 1);
-void averageVertexNormals(FlagGeometry& flag);  // vertex normal = mean of its quads' normals
-void computeScreenPlanes(FlagGeometry& flag);   // plane of each projected quad
+void averageVertexNormals(FlagGeometry& flag); // vertex normal = mean of its quads' normals
+void computeScreenPlanes(FlagGeometry& flag);  // plane of each projected quad
 
 // Screen placement of projected points: column originX + trunc(sx), row originY - trunc(sy).
 struct ScreenOrigin {

@@ -29,8 +29,8 @@ FrameLight frameLight(const LightState& light) {
 
 void samplePictureSpan(const TextureImage& image, const double* u, const double* v, int count,
                        double* red, double* green, double* blue) {
-    span_kernels::active().samplePictureSpan({image.pixels.data(), image.width, image.height}, u,
-                                             v, count, red, green, blue);
+    span_kernels::active().samplePictureSpan({image.pixels.data(), image.width, image.height}, u, v,
+                                             count, red, green, blue);
 }
 
 void samplePictureSpanWithAlpha(const TextureImage& image, const double* u, const double* v,
@@ -52,7 +52,8 @@ void samplePictureSpanWithAlpha(const TextureImage& image, const double* u, cons
         for (int c = 0; c < 4; ++c) {
             const double w = weight[c] * corner[c][3];
             opacity += w;
-            for (int byte = 0; byte < 3; ++byte) sum[byte] += w * corner[c][byte];
+            for (int byte = 0; byte < 3; ++byte)
+                sum[byte] += w * corner[c][byte];
         }
         double out[3] = {0, 0, 0};
         if (opacity > 0)

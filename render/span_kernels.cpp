@@ -5,13 +5,13 @@
 
 namespace span_kernels {
 namespace {
-constexpr Kernels kGeneric{generic::fillPolygonRows, generic::collectSpanRun, generic::drawBatch, generic::samplePictureSpan,
-                           generic::shadeSpan};
+constexpr Kernels kGeneric{generic::fillPolygonRows, generic::collectSpanRun, generic::drawBatch,
+                           generic::samplePictureSpan, generic::shadeSpan};
 #if VEXAROND_AVX2_KERNELS
-constexpr Kernels kAvx2{avx2::fillPolygonRows, avx2::collectSpanRun, avx2::drawBatch, avx2::samplePictureSpan,
-                        avx2::shadeSpan};
-constexpr Kernels kAvx512{avx512::fillPolygonRows, avx512::collectSpanRun, avx512::drawBatch, avx512::samplePictureSpan,
-                          avx512::shadeSpan};
+constexpr Kernels kAvx2{avx2::fillPolygonRows, avx2::collectSpanRun, avx2::drawBatch,
+                        avx2::samplePictureSpan, avx2::shadeSpan};
+constexpr Kernels kAvx512{avx512::fillPolygonRows, avx512::collectSpanRun, avx512::drawBatch,
+                          avx512::samplePictureSpan, avx512::shadeSpan};
 #endif
 
 bool processorRuns(KernelVariant variant) {
@@ -57,10 +57,14 @@ std::atomic<const Kernels*>& table() {
 }
 } // namespace
 
-const Kernels& active() { return *table().load(std::memory_order_relaxed); }
+const Kernels& active() {
+    return *table().load(std::memory_order_relaxed);
+}
 } // namespace span_kernels
 
-bool kernelVariantAvailable(KernelVariant variant) { return span_kernels::processorRuns(variant); }
+bool kernelVariantAvailable(KernelVariant variant) {
+    return span_kernels::processorRuns(variant);
+}
 
 KernelVariant activeKernelVariant() {
     const span_kernels::Kernels* active = &span_kernels::active();

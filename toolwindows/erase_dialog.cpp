@@ -96,7 +96,7 @@ void pick(const EraseDialog& dialog, HWND window, POINT point) {
     if (shown == CLR_INVALID && !dialog.preview.empty())
         colour = unpackPixel(
             dialog.preview[static_cast<std::size_t>(point.y - r.top) * (r.right - r.left) +
-                            (point.x - r.left)]);
+                           (point.x - r.left)]);
     setEraseColour(sharedState().core, colour);
     showEraseColour(window);
 }
@@ -111,8 +111,8 @@ INT_PTR CALLBACK eraseDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
     POINT point;
     switch (message) {
     case WM_INITDIALOG:
-        dialog.syringe = static_cast<HCURSOR>(LoadImageW(
-            sharedState().programInstance, kCursorName, IMAGE_CURSOR, 32, 32, LR_SHARED));
+        dialog.syringe = static_cast<HCURSOR>(LoadImageW(sharedState().programInstance, kCursorName,
+                                                         IMAGE_CURSOR, 32, 32, LR_SHARED));
         dialog.openedWith = currentColour();
         centreOnDesktop(window);
         buildPreview(dialog, window);

@@ -4,8 +4,12 @@ namespace {
 SharedState* attached = nullptr;
 } // namespace
 
-SharedState& sharedState() { return *attached; }
-void attachSharedState(SharedState* state) { attached = state; }
+SharedState& sharedState() {
+    return *attached;
+}
+void attachSharedState(SharedState* state) {
+    attached = state;
+}
 
 void requestRedraw() {
     if (attached && attached->mainWindow)

@@ -89,4 +89,3 @@ inline constexpr UINT kCaptureInterval = 100;      // milliseconds while a serie
 // After a change to the scene: the main window recomputes the flag and has drawn the new
 // frame when this returns.
 void requestRedraw();
-

@@ -12,7 +12,8 @@
 // Returns the type chosen in the type box, with filePath holding the chosen path, or None when
 // the dialog was cancelled or failed; a name too long for filePath has been told to the user.
 enum class FileDialog { Open, Save };
-[[nodiscard]] PictureFileType runFileDialog(HWND owner, FileDialog kind, const wchar_t* title, LPOFNHOOKPROC hook);
+[[nodiscard]] PictureFileType runFileDialog(HWND owner, FileDialog kind, const wchar_t* title,
+                                            LPOFNHOOKPROC hook);
 
 // For the dialogs' hooks, with every message: the dialog is centred on the desktop once it has
 // its final size. It arranges itself after the hook's WM_INITDIALOG, so it is centred when it

@@ -7,7 +7,7 @@
 
 // An animation held in memory: frames of 0xAARRGGBB pixels, row 0 at the top.
 class StoredFrames : public FrameSequence {
-public:
+  public:
     StoredFrames(int width, int height) : width_(width), height_(height) {}
 
     // A frame of one pixel value, to be changed pixel by pixel with at().
@@ -33,7 +33,7 @@ public:
         return true;
     }
 
-private:
+  private:
     int width_, height_;
     std::vector<std::vector<std::uint32_t>> frames_;
 };

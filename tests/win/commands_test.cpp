@@ -19,7 +19,7 @@ std::set<std::uint32_t> coloursOf(const std::vector<std::uint32_t>& frame) {
 // The menu commands keep the control box's radio buttons in step: the checked buttons of one
 // group.
 class CommandsTest : public MainWindowTest {
-protected:
+  protected:
     std::vector<int> checkedButtons(int first, int last) {
         std::vector<int> checked;
         for (int id = first; id <= last; ++id)
@@ -37,9 +37,9 @@ TEST_F(CommandsTest, SolidColoursShowTheLitFlagAndCheckTheirButton) {
         Colour colour;
         int button;
     } const cases[] = {
-        {IDM_SURFACE_PINK, {255, 0, 255}, 12211},  {IDM_SURFACE_CYAN, {0, 255, 255}, 12212},
-        {IDM_SURFACE_YELLOW, {255, 255, 0}, 12213}, {IDM_SURFACE_BLUE, {0, 0, 255}, 12214},
-        {IDM_SURFACE_GREEN, {0, 255, 0}, 12215},   {IDM_SURFACE_RED, {255, 0, 0}, 12216},
+        {IDM_SURFACE_PINK, {255, 0, 255}, 12211},    {IDM_SURFACE_CYAN, {0, 255, 255}, 12212},
+        {IDM_SURFACE_YELLOW, {255, 255, 0}, 12213},  {IDM_SURFACE_BLUE, {0, 0, 255}, 12214},
+        {IDM_SURFACE_GREEN, {0, 255, 0}, 12215},     {IDM_SURFACE_RED, {255, 0, 0}, 12216},
         {IDM_SURFACE_WHITE, {255, 255, 255}, 12217},
     };
     for (const Case& c : cases) {
@@ -49,9 +49,10 @@ TEST_F(CommandsTest, SolidColoursShowTheLitFlagAndCheckTheirButton) {
         EXPECT_EQ(state().surfaceChoiceButton, c.button);
         EXPECT_EQ(checkedSurfaceButtons(), std::vector<int>{c.button});
         const PolygonRecord& last = state().core.flag.polygonList[kQuadCount - 1];
-        EXPECT_EQ((Colour{static_cast<std::uint8_t>(last.red), static_cast<std::uint8_t>(last.green),
-                          static_cast<std::uint8_t>(last.blue)}),
-                  c.colour);
+        EXPECT_EQ(
+            (Colour{static_cast<std::uint8_t>(last.red), static_cast<std::uint8_t>(last.green),
+                    static_cast<std::uint8_t>(last.blue)}),
+            c.colour);
         // Every flag pixel is the colour scaled by the light: no channel the colour lacks.
         int flagPixels = 0;
         for (std::uint32_t p : shownFrame()) {

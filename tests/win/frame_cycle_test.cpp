@@ -32,7 +32,8 @@ TEST_F(FrameCycleTest, PlayForwardBackwardAndStop) {
         auto f = shownFrame();
         std::vector<std::uint32_t> visible;
         for (int row = 0; row < 480; ++row)
-            for (int column = 0; column < 640; ++column) visible.push_back(f[row * 641 + column]);
+            for (int column = 0; column < 640; ++column)
+                visible.push_back(f[row * 641 + column]);
         return visible;
     }());
 
@@ -99,7 +100,8 @@ LRESULT CALLBACK recordDestroy(int code, WPARAM wParam, LPARAM lParam) {
 std::vector<std::pair<HWND, WPARAM>> activations;
 LRESULT CALLBACK recordActivation(int code, WPARAM wParam, LPARAM lParam) {
     const auto* m = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (code == HC_ACTION && m->message == WM_NCACTIVATE) activations.emplace_back(m->hwnd, m->wParam);
+    if (code == HC_ACTION && m->message == WM_NCACTIVATE)
+        activations.emplace_back(m->hwnd, m->wParam);
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 } // namespace
@@ -118,7 +120,8 @@ TEST_F(FrameCycleTest, QuitClosesToolWindowsBeforeTheMainWindow) {
         if (std::find(std::begin(tools), std::end(tools), w) != std::end(tools) || w == main)
             ours.push_back(w);
     ASSERT_EQ(ours.size(), 5u);
-    for (int k = 0; k < 4; ++k) EXPECT_EQ(ours[k], tools[k]);
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(ours[k], tools[k]);
     EXPECT_EQ(ours[4], main);
     MSG msg;
     EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
@@ -132,8 +135,9 @@ TEST_F(FrameCycleTest, CaptionStateIsRelayedToEveryWindowOnce) {
     const HWND all[] = {main, state().waveWindow, state().lightWindow, state().controlWindow,
                         state().eraseWindow};
     for (HWND w : all) {
-        const auto n = std::count_if(activations.begin(), activations.end(),
-                                     [&](const auto& a) { return a.first == w && a.second == FALSE; });
+        const auto n = std::count_if(activations.begin(), activations.end(), [&](const auto& a) {
+            return a.first == w && a.second == FALSE;
+        });
         EXPECT_EQ(n, 1) << "window " << (&w - all);
     }
     EXPECT_EQ(state().captionSyncBusy, 0);
