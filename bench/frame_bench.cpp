@@ -19,7 +19,7 @@
 #include <unistd.h>
 
 #include "cli/frame_series.h"
-#include "cli/scene_frames.h"
+#include "scene/scene_frames.h"
 #include "geometry/rotation.h"
 #include "imagefiles/bmp_reader.h"
 #include "imagefiles/bmp_writer.h"

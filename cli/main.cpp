@@ -12,7 +12,7 @@
 #include "imagefiles/frame_file.h"
 #include "imagefiles/image_format.h"
 #include "render_options.h"
-#include "scene_frames.h"
+#include "scene/scene_frames.h"
 
 namespace {
 constexpr int kExitFailure = 1;

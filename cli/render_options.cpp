@@ -11,7 +11,7 @@
 #include "imagefiles/image_format.h"
 #include "imagefiles/jpeg_writer.h"
 #include "imagefiles/picture_file.h"
-#include "scene_frames.h"
+#include "scene/scene_frames.h"
 
 // A build without the PNG, WebP and GIF libraries (the Windows one) says so, instead of offering
 // what it refuses.

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "cli/frame_series.h"
-#include "cli/scene_frames.h"
+#include "scene/scene_frames.h"
 #include "file_test_support.h"
 #include "imagefiles/jpeg_writer.h"
 #include "imagefiles/numbered_frames.h"

@@ -14,8 +14,8 @@
 #include <unistd.h>
 #endif
 
-#include "cli/memory.h"
-#include "cli/scene_frames.h"
+#include "scene/memory.h"
+#include "scene/scene_frames.h"
 #include "picture_test_support.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cli_test_support.h"
-#include "cli/scene_frames.h"
+#include "scene/scene_frames.h"
 
 namespace {
 
