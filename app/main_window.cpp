@@ -1,3 +1,4 @@
+#include "app/file_commands/animation_export.h"
 #include "commands.h"
 #include "frame_cycle.h"
 #include "program.h"
@@ -35,6 +36,8 @@ BOOL CALLBACK markHidden(HWND window, LPARAM) {
 // window owns, then the window itself; WM_DESTROY ends the loop.
 void onClose(HWND window) {
     SceneState& s = sceneState();
+    // An animation being written stops first: its file is not left half made.
+    stopAnimationExport();
     // DestroyWindow hides a shown window before it destroys it. Wine, when it leaves the windows
     // to a window manager and the display has none (Xvfb), waits 2 s for each such hide to be
     // confirmed, the program frozen meanwhile: 10 s for its five windows. Every window is going,
@@ -92,6 +95,8 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND: dispatchCommand(LOWORD(wParam)); break;
     case WM_TIMER: animationTick(); break;
     case WM_REDRAW_REQUEST: onRedrawRequest(); break;
+    case WM_EXPORT_PROGRESS: showExportProgress(wParam); break;
+    case WM_EXPORT_DONE: finishAnimationExport(window, wParam); break;
     default: break;
     }
     // Every message, handled or not, then gets the default processing: the handlers only add

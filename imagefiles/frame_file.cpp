@@ -50,6 +50,10 @@ WriteResult writeFrame(const std::filesystem::path& path, const FrameView& frame
     return encodeToFile(path, [&](ByteSink& out) { return encodeFrame(frame, settings, out); });
 }
 
+int animationPasses(ImageFormat format) {
+    return format == ImageFormat::Gif ? 2 : 1;
+}
+
 EncodeResult encodeAnimation(FrameSequence& frames, const FrameFileSettings& settings,
                              ByteSink& out) {
     if (settings.format == ImageFormat::Webp)

@@ -46,6 +46,10 @@ struct FrameFileSettings {
 [[nodiscard]] WriteResult writeFrame(const std::filesystem::path& path, const FrameView& frame,
                                      const FrameFileSettings& settings);
 
+// How many times encodeAnimation goes through the frames: twice for a GIF, whose palette is
+// chosen from all of them before the first is written; once otherwise.
+[[nodiscard]] int animationPasses(ImageFormat format);
+
 // All the frames as one animated file (WebP or GIF); any other format is UnknownFormat.
 [[nodiscard]] EncodeResult encodeAnimation(FrameSequence& frames, const FrameFileSettings& settings,
                                            ByteSink& out);

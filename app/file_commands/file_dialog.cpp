@@ -8,10 +8,26 @@
 #include "win32/program_windows.h"
 
 namespace {
-// Each pattern begins with a space, as the dialogs have always shown them.
-constexpr wchar_t kFilter[] = L"JPEGファイル(*.jpg)\0 *.jpg\0BMPファイル(*.bmp)\0 *.bmp\0";
+// Each pattern begins with a space, as the dialogs have always shown them. A new type goes after
+// the others, so that those keep their numbers.
+constexpr wchar_t kPictureFilter[] =
+    L"JPEGファイル(*.jpg)\0 *.jpg\0BMPファイル(*.bmp)\0 *.bmp\0PNGファイル(*.png)\0 *.png\0";
+constexpr wchar_t kCaptureFilter[] =
+    L"JPEGファイル(*.jpg)\0 *.jpg\0BMPファイル(*.bmp)\0 *.bmp\0PNGファイル(*.png)\0 *.png\0"
+    L"GIFアニメーション(*.gif)\0 *.gif\0WebPアニメーション(*.webp)\0 *.webp\0";
+constexpr int kPictureTypes = 3, kCaptureTypes = 5;
 constexpr wchar_t kDefaultExtension[] = L"jpg";
 } // namespace
+
+const wchar_t* fileTypeExtension(PictureFileType type) {
+    switch (type) {
+    case PictureFileType::Bmp: return L".bmp";
+    case PictureFileType::Png: return L".png";
+    case PictureFileType::GifAnimation: return L".gif";
+    case PictureFileType::WebpAnimation: return L".webp";
+    default: return L".jpg";
+    }
+}
 
 PictureFileType runFileDialog(HWND owner, FileDialog kind, const wchar_t* title,
                               LPOFNHOOKPROC hook) {
@@ -21,7 +37,9 @@ PictureFileType runFileDialog(HWND owner, FileDialog kind, const wchar_t* title,
     OPENFILENAMEW dialog{};
     dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
     dialog.hwndOwner = owner;
-    dialog.lpstrFilter = kFilter;
+    const bool capture = kind == FileDialog::Capture;
+    const int types = capture ? kCaptureTypes : kPictureTypes;
+    dialog.lpstrFilter = capture ? kCaptureFilter : kPictureFilter;
     dialog.nFilterIndex = static_cast<DWORD>(s.imageFileType);
     dialog.lpstrFile = path;
     dialog.nMaxFile = static_cast<DWORD>(kFilePathCapacity);
@@ -29,9 +47,9 @@ PictureFileType runFileDialog(HWND owner, FileDialog kind, const wchar_t* title,
     dialog.lpstrDefExt = kDefaultExtension;
     dialog.Flags = OFN_EXPLORER | OFN_ENABLEHOOK | OFN_HIDEREADONLY | OFN_ENABLESIZING;
     dialog.lpfnHook = hook;
-    if (kind == FileDialog::Save) dialog.Flags |= OFN_OVERWRITEPROMPT;
+    if (kind != FileDialog::Open) dialog.Flags |= OFN_OVERWRITEPROMPT;
     const BOOL chosen =
-        kind == FileDialog::Save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+        kind == FileDialog::Open ? GetOpenFileNameW(&dialog) : GetSaveFileNameW(&dialog);
     if (!chosen) {
         // A name longer than the buffer closes the dialog without a word from it.
         if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL)
@@ -39,9 +57,10 @@ PictureFileType runFileDialog(HWND owner, FileDialog kind, const wchar_t* title,
         return PictureFileType::None;
     }
     s.filePath = path;
-    return static_cast<PictureFileType>(dialog.nFilterIndex) == PictureFileType::Bmp
-               ? PictureFileType::Bmp
-               : PictureFileType::Jpeg;
+    // A type outside the list (none chosen) is the first, as it always was.
+    const int chosenType = static_cast<int>(dialog.nFilterIndex);
+    return chosenType >= 2 && chosenType <= types ? static_cast<PictureFileType>(chosenType)
+                                                  : PictureFileType::Jpeg;
 }
 
 void centreWhenLaidOut(HWND hook, UINT message, LPARAM lParam) {

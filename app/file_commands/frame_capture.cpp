@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "animation_export.h"
 #include "app/scene_state.h"
 #include "imagefiles/numbered_frames.h"
 #include "messages.h"
@@ -14,8 +15,9 @@ constexpr WPARAM kSimplePart = 255;
 constexpr wchar_t kWritingText[] = L"　書き込み中";
 constexpr wchar_t kClearedText[] = L"　　　　　　";
 constexpr std::size_t kNumberAndExtension = 3 + 4;
+} // namespace
 
-void createBars(HWND mainWindow, int frames) {
+void createCaptureBars(HWND mainWindow, int steps) {
     FrameCapture& c = sceneState().capture;
     const HINSTANCE instance = sceneState().programInstance;
     c.captureStatusBar =
@@ -30,11 +32,11 @@ void createBars(HWND mainWindow, int frames) {
     SendMessageW(c.captureProgressBar, PBM_SETBKCOLOR, 0, RGB(224, 224, 224));
     SendMessageW(c.captureProgressBar, PBM_SETBARCOLOR, 0, RGB(0, 64, 255));
     SendMessageW(c.captureProgressBar, PBM_SETSTEP, 1, 0);
-    SendMessageW(c.captureProgressBar, PBM_SETRANGE32, 0, frames);
+    SendMessageW(c.captureProgressBar, PBM_SETRANGE32, 0, steps);
     SendMessageW(c.captureProgressBar, PBM_SETPOS, 0, 0);
 }
 
-void endSeries() {
+void endCapture() {
     SceneState& s = sceneState();
     FrameCapture& c = s.capture;
     if (c.captureStatusBar)
@@ -46,6 +48,7 @@ void endSeries() {
     c.captureProgressBar = nullptr;
 }
 
+namespace {
 // The next frame's file: the number written into filePath at the number position, with the
 // extension of the series' type. True when it was written.
 bool WriteNumberedFrame(std::size_t position) {
@@ -73,6 +76,11 @@ void StartFrameCapture(HWND mainWindow) {
         s.captureRunning = 0;
         return;
     }
+    s.capture.captureFileType = type;
+    if (isAnimationFile(type)) {
+        startAnimationExport(mainWindow);
+        return;
+    }
     const std::size_t position = frameNumberPosition(s.filePath);
     // Every frame's name must fit the file name buffer, or frames would be cut short and
     // written over each other.
@@ -81,8 +89,7 @@ void StartFrameCapture(HWND mainWindow) {
         s.captureRunning = 0;
         return;
     }
-    s.capture.captureFileType = type;
-    createBars(mainWindow, s.core.wave.framesPerCycle);
+    createCaptureBars(mainWindow, s.core.wave.framesPerCycle);
     s.capture.captureFrameIndex = 0;
     s.capture.captureNumberPos = position;
     SetTimer(mainWindow, kAnimationTimer, kCaptureInterval, nullptr);
@@ -93,14 +100,14 @@ bool captureStep(HWND mainWindow) {
     FrameCapture& c = s.capture;
     KillTimer(mainWindow, kAnimationTimer);
     if (c.captureFrameIndex >= s.core.wave.framesPerCycle) {
-        endSeries();
+        endCapture();
         return false;
     }
     if (!WriteNumberedFrame(c.captureNumberPos)) {
         // Where one frame cannot be written the next ones would fail alike, each with its own
         // message: the series ends at this frame, the ones before it stay, and one message
         // names it.
-        endSeries();
+        endCapture();
         const std::wstring text = std::wstring(kCannotWriteText) + L"\n" + s.filePath;
         MessageBoxW(mainWindow, text.c_str(), kErrorCaption, MB_OK);
         return false;

@@ -17,3 +17,8 @@ bool captureStep(HWND mainWindow);
 
 // The status text that a series shows; the main window puts it back on every paint.
 void showCaptureStatus();
+
+// The status bar with its text and a progress bar of `steps` steps, at the start of a series or
+// an animation export; and their end, which lets the held-back commands work again.
+void createCaptureBars(HWND mainWindow, int steps);
+void endCapture();

@@ -34,7 +34,11 @@ PictureLoad LoadTexture(HWND owner) {
     const PictureFileType type = ChooseOpenFile(owner);
     if (type == PictureFileType::None) return PictureLoad::Kept;
     sceneState().imageFileType = type;
-    return type == PictureFileType::Bmp ? LoadBmpTexture(owner) : LoadJpegTexture(owner);
+    switch (type) {
+    case PictureFileType::Bmp: return LoadBmpTexture(owner);
+    case PictureFileType::Png: return LoadPngTexture(owner);
+    default: return LoadJpegTexture(owner);
+    }
 }
 
 PictureLoad LoadBmpTexture(HWND owner) {
@@ -42,4 +46,7 @@ PictureLoad LoadBmpTexture(HWND owner) {
 }
 PictureLoad LoadJpegTexture(HWND owner) {
     return loadAs(owner, PictureFormat::Jpeg);
+}
+PictureLoad LoadPngTexture(HWND owner) {
+    return loadAs(owner, PictureFormat::Png);
 }

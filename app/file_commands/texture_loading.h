@@ -19,6 +19,8 @@ enum class PictureLoad { Loaded, Kept };
 // The dialog, then the reader of the chosen type (the type box decides, not the name).
 [[nodiscard]] PictureLoad LoadTexture(HWND owner);
 
-// Read the file named by filePath as a BMP or a JPEG picture.
+// Read the file named by filePath as a BMP, JPEG or PNG picture. A PNG's transparency cuts the
+// flag out where the picture is transparent.
 [[nodiscard]] PictureLoad LoadBmpTexture(HWND owner);
 [[nodiscard]] PictureLoad LoadJpegTexture(HWND owner);
+[[nodiscard]] PictureLoad LoadPngTexture(HWND owner);

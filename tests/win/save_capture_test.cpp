@@ -2,11 +2,15 @@
 // inside their modal loops.
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "imagefiles/frame_file.h"
 #include "imagefiles/picture_file.h"
+#include "scene/scene_frames.h"
 #include "window_fixture.h"
 
 #include <commctrl.h> // these two after windows.h, which they need
@@ -19,6 +23,10 @@ constexpr wchar_t kOpenTitle[] = L"Vexarond ファイルを開く";
 constexpr wchar_t kSaveTitle[] = L"Vexarond 名前を付けて保存";
 constexpr wchar_t kJpegTitle[] = L"Jpeg保存ファイル設定";
 constexpr wchar_t kBmpTitle[] = L"BMP保存ファイル設定";
+constexpr wchar_t kGifTitle[] = L"GIFアニメーション保存設定";
+constexpr wchar_t kWebpTitle[] = L"WebPアニメーション保存設定";
+// The type boxes' entries, from 0: JPEG, BMP, PNG; then, in the capture's, the animations.
+constexpr int kPngType = 2, kGifType = 3, kWebpType = 4;
 
 std::wstring fileNameBox(HWND dialog) {
     wchar_t text[300] = {};
@@ -40,6 +48,32 @@ void saveAs(HWND dialog, int typeIndex, const std::wstring& path) {
 
 void press(HWND dialog, int id) {
     PostMessageW(dialog, WM_COMMAND, id, 0);
+}
+
+std::vector<std::wstring> typeBoxEntries(HWND dialog) {
+    std::vector<std::wstring> entries;
+    const LRESULT count = SendDlgItemMessageW(dialog, cmb1, CB_GETCOUNT, 0, 0);
+    for (LRESULT k = 0; k < count; ++k) {
+        wchar_t text[64] = {};
+        SendDlgItemMessageW(dialog, cmb1, CB_GETLBTEXT, k, reinterpret_cast<LPARAM>(text));
+        entries.push_back(text);
+    }
+    return entries;
+}
+
+bool isChecked(HWND dialog, int id) {
+    return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+}
+// As a click does: the box changes, then its dialog hears of it.
+void click(HWND dialog, int id) {
+    SendDlgItemMessageW(dialog, id, BM_CLICK, 0, 0);
+}
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes fileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // How far a dialog stands from the middle of the desktop, as the program centres its dialogs:
@@ -398,4 +432,228 @@ TEST_F(SaveCaptureTest, CaptureEndsAtTheFirstFrameThatCannotBeWritten) {
         pumpFor(200);
         EXPECT_EQ(state().core.wave.wavePhase, phase);
     }
+}
+
+// Each dialog lists its file types in the program's order, the new ones after those that were
+// there before, so that a type keeps its number.
+TEST_F(SaveCaptureTest, DialogsListTheirFileTypesInOrder) {
+    const std::vector<std::wstring> pictures = {L"JPEGファイル(*.jpg)", L"BMPファイル(*.bmp)",
+                                                L"PNGファイル(*.png)"};
+    std::vector<std::wstring> withAnimations = pictures;
+    withAnimations.push_back(L"GIFアニメーション(*.gif)");
+    withAnimations.push_back(L"WebPアニメーション(*.webp)");
+    struct Case {
+        int command;
+        const wchar_t* title;
+        std::vector<std::wstring> types;
+    };
+    const Case cases[] = {{IDM_CHOOSE_PICTURE, kOpenTitle, pictures},
+                          {IDM_SAVE_PICTURE, kSaveTitle, pictures},
+                          {IDM_CAPTURE_SERIES, kSaveTitle, withAnimations}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        std::vector<std::wstring> listed;
+        steps = {{c.title, [&](HWND d) {
+                      listed = typeBoxEntries(d);
+                      press(d, IDCANCEL);
+                  }}};
+        run(c.command);
+        EXPECT_EQ(listed, c.types);
+        EXPECT_EQ(state().captureRunning, 0);
+    }
+    // The extension follows the new types as it does the old ones.
+    std::vector<std::wstring> seen;
+    steps = {{kSaveTitle, [&](HWND d) {
+                  SetDlgItemTextW(d, edt1, L"flag.jpg");
+                  for (int type : {kPngType, kGifType, kWebpType, 0}) {
+                      chooseType(d, type);
+                      seen.push_back(fileNameBox(d));
+                  }
+                  press(d, IDCANCEL);
+              }}};
+    run(IDM_CAPTURE_SERIES);
+    EXPECT_EQ(seen,
+              (std::vector<std::wstring>{L"flag.png", L"flag.gif", L"flag.webp", L"flag.jpg"}));
+    EXPECT_TRUE(files().empty());
+}
+
+// PNG has nothing to set: the save dialog writes the shown frame at once, every pixel as shown.
+TEST_F(SaveCaptureTest, SavedPngHoldsTheShownFrameExactly) {
+    const fs::path target = folder / L"旗.png";
+    steps = {{kSaveTitle, [&](HWND d) { saveAs(d, kPngType, target.wstring()); }}};
+    run(IDM_SAVE_PICTURE);
+    const PictureResult read = readPictureFile(target);
+    ASSERT_TRUE(read.ok()) << read.message;
+    ASSERT_EQ(read.picture.width, 641);
+    ASSERT_EQ(read.picture.height, 481);
+    EXPECT_FALSE(read.picture.hasAlpha);
+    const std::vector<std::uint32_t> shown = shownFrame();
+    for (int row = 0; row < 481; ++row)
+        for (int column = 0; column < 641; ++column) {
+            const std::uint8_t* p = read.picture.pixel(column, 480 - row);
+            ASSERT_EQ(packPixel({p[2], p[1], p[0]}), shown[row * 641 + column])
+                << column << "," << row;
+        }
+}
+
+namespace {
+// What the animation's settings dialog is set to before OK, and the file that must come of it.
+struct AnimationCase {
+    const char* name;
+    int type;
+    const wchar_t* title;
+    std::vector<int> clicks; // boxes clicked, in order
+    int qualitySteps;        // pages to the right on the WebP quality slider
+    FrameFileSettings expected;
+    FrameRun run;
+};
+
+FrameFileSettings animationSettings(ImageFormat format, bool transparent, int webpQuality,
+                                    bool dither) {
+    FrameFileSettings settings;
+    settings.format = format;
+    settings.transparent = transparent;
+    settings.webpQuality = webpQuality;
+    settings.dither = dither;
+    return settings;
+}
+} // namespace
+
+// Ctrl+A with an animation type makes one looping file of one cycle: the frames the headless
+// renderer draws for the scene as shown, with the options the settings dialog maps to. The
+// window keeps handling its messages meanwhile, and the held-back commands wait until the end.
+TEST_F(SaveCaptureTest, AnimationExportWritesTheRenderersFile) {
+    setWaveSetting(state().core, WaveSetting::Speed, 20);
+    setWaveSetting(state().core, WaveSetting::Period, 10);
+    ASSERT_EQ(state().core.wave.framesPerCycle, 18);
+    typeKeys(state().core, "xy"); // turned, so that the frames are not flat
+    const AnimationCase cases[] = {
+        {"GIF as the dialog opens",
+         kGifType,
+         kGifTitle,
+         {},
+         0,
+         animationSettings(ImageFormat::Gif, false, kWebpLossless, false),
+         FrameRun::Seamless},
+        {"GIF dithered, transparent, not seamless",
+         kGifType,
+         kGifTitle,
+         {IDC_GIF_DITHER, IDC_ANIMATION_TRANSPARENT, IDC_ANIMATION_SEAMLESS},
+         0,
+         animationSettings(ImageFormat::Gif, true, kWebpLossless, true),
+         FrameRun::Capture},
+        {"WebP as the dialog opens: lossless",
+         kWebpType,
+         kWebpTitle,
+         {},
+         0,
+         animationSettings(ImageFormat::Webp, false, kWebpLossless, false),
+         FrameRun::Seamless},
+        {"WebP lossy at quality 90, transparent",
+         kWebpType,
+         kWebpTitle,
+         {IDC_WEBP_LOSSLESS, IDC_ANIMATION_TRANSPARENT},
+         1,
+         animationSettings(ImageFormat::Webp, true, 90, false),
+         FrameRun::Seamless},
+    };
+    for (const AnimationCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        state().save = {};
+        const fs::path target =
+            folder / (std::wstring(L"wave") + (c.type == kGifType ? L".gif" : L".webp"));
+        const Scene shown = state().core;
+        bool defaultsShown = false, qualityHeld = false;
+        std::wstring qualityLabel;
+        steps = {{kSaveTitle, [&](HWND d) { saveAs(d, c.type, target.wstring()); }},
+                 {c.title, [&](HWND d) {
+                      defaultsShown = isChecked(d, IDC_ANIMATION_SEAMLESS) &&
+                                      !isChecked(d, IDC_ANIMATION_TRANSPARENT) &&
+                                      !isChecked(d, IDC_GIF_DITHER);
+                      HWND bar = GetDlgItem(d, IDC_WEBP_QUALITY);
+                      if (bar)
+                          qualityHeld = isChecked(d, IDC_WEBP_LOSSLESS) && !IsWindowEnabled(bar);
+                      for (int id : c.clicks)
+                          click(d, id);
+                      for (int k = 0; k < c.qualitySteps; ++k)
+                          SendMessageW(d, WM_HSCROLL, MAKEWPARAM(SB_PAGERIGHT, 0),
+                                       reinterpret_cast<LPARAM>(bar));
+                      wchar_t text[16] = {};
+                      GetDlgItemTextW(d, IDC_WEBP_QUALITY_LABEL, text, 16);
+                      qualityLabel = text;
+                      press(d, IDOK);
+                  }}};
+        run(IDM_CAPTURE_SERIES);
+        EXPECT_TRUE(defaultsShown);
+        if (c.type == kWebpType) {
+            EXPECT_TRUE(qualityHeld) << "lossless first, its quality slider held";
+            EXPECT_EQ(qualityLabel, c.qualitySteps ? L" 90" : L" 80");
+        }
+        ASSERT_EQ(state().captureRunning, 1);
+        command(IDM_SURFACE_GREEN); // held back while the file is made
+        EXPECT_EQ(state().core.flag.polygonList[0].red, 255);
+        errorTexts.clear();
+        lastAnswered = nullptr;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 30, answerErrors); // a failure is told
+        const bool ended = pumpUntil([&] { return state().captureRunning == 0; }, 60000);
+        KillTimer(nullptr, timer);
+        ASSERT_TRUE(ended);
+        EXPECT_EQ(errorTexts, std::vector<std::wstring>{});
+        EXPECT_EQ(state().capture.captureStatusBar.get(), nullptr);
+        EXPECT_EQ(files(), std::vector<fs::path>{target.filename()}) << "one file, no leftovers";
+
+        SceneFrames frames(shown, FrameLook{1, 1, true, c.expected.transparent}, c.run, 2);
+        Bytes expected;
+        ByteSink out{expected};
+        ASSERT_TRUE(encodeAnimation(frames, c.expected, out).ok());
+        EXPECT_TRUE(fileBytes(target) == expected) << "not the headless renderer's file";
+        fs::remove(target);
+    }
+}
+
+// Closing the main window while the file is being made stops the work: nothing is left at the
+// target, not even a temporary file, and an earlier file there stays as it was.
+TEST_F(SaveCaptureTest, ClosingDuringAnExportLeavesNothing) {
+    setWaveSetting(state().core, WaveSetting::Speed, 1); // the longest cycle: 360 frames
+    const fs::path target = folder / L"long.webp";
+    { std::ofstream(target, std::ios::binary) << "earlier"; }
+    steps = {{kSaveTitle, [&](HWND d) { saveAs(d, kWebpType, target.wstring()); }},
+             {kWebpTitle, [&](HWND d) { press(d, IDOK); }}};
+    run(IDM_CAPTURE_SERIES);
+    ASSERT_EQ(state().captureRunning, 1);
+    // The window goes on while the frames are made: the bar moves under its own messages.
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            HWND bar = state().capture.captureProgressBar;
+            return bar && SendMessageW(bar, PBM_GETPOS, 0, 0) > 0;
+        },
+        20000));
+    SendMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(main));
+    EXPECT_FALSE(state().capture.exportWorker.joinable());
+    EXPECT_EQ(files(), std::vector<fs::path>{target.filename()});
+    EXPECT_TRUE(fileBytes(target) == Bytes({'e', 'a', 'r', 'l', 'i', 'e', 'r'}));
+}
+
+// A file that cannot be made (a folder has its name) is told once, with its name; nothing else
+// is left in the folder, and the held-back commands work again.
+TEST_F(SaveCaptureTest, AnimationThatCannotBeWrittenIsTold) {
+    const fs::path target = folder / L"taken.gif";
+    fs::create_directory(target);
+    steps = {{kSaveTitle, [&](HWND d) { saveAs(d, kGifType, target.wstring()); }},
+             {kGifTitle, [&](HWND d) { press(d, IDOK); }}};
+    run(IDM_CAPTURE_SERIES);
+    errorTexts.clear();
+    lastAnswered = nullptr;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 30, answerErrors);
+    const bool ended = pumpUntil([&] { return state().captureRunning == 0; }, 60000);
+    pumpFor(300); // any further message box would show by now
+    KillTimer(nullptr, timer);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(errorTexts,
+              std::vector<std::wstring>{L"ファイル作成に失敗しました\n" + target.wstring()});
+    EXPECT_EQ(files(), std::vector<fs::path>{target.filename()});
+    EXPECT_TRUE(fs::is_directory(target));
+    command(IDM_SURFACE_GREEN);
+    EXPECT_EQ(state().core.flag.polygonList[0].green, 255);
 }
