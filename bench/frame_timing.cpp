@@ -1,16 +1,22 @@
 // Frame times without Google Benchmark, so that the same measurement runs in the Windows build
 // (under Wine) and natively: the median of timed batches for clearing the buffers and for whole
-// frames in each display mode, each frame also as a multiple of the clear.
+// frames in each display mode, each frame also as a multiple of the clear; then one wave cycle
+// of 60 textured frames made into a GIF and a WebP file as the window's animation export makes
+// it (SceneFrames on every processor, then writeAnimation), as vexarond-render --cycle does.
 //   frame_timing [BATCHES]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <thread>
 #include <vector>
 
+#include "imagefiles/frame_file.h"
 #include "ramp_picture.h"
 #include "scene/scene.h"
+#include "scene/scene_frames.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -50,6 +56,35 @@ int main(int argc, char** argv) {
             drawSceneFrame(*scene, image->view());
         });
         std::printf("%-12s %10.1f us  x_clear %.1f\n", names[mode], frame * 1e6, frame / clear);
+    }
+
+    auto scene = std::make_unique<Scene>();
+    startScene(*scene);
+    putPicture(*scene, rampPicture());
+    const int threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    const std::filesystem::path folder = std::filesystem::temp_directory_path();
+    struct Export {
+        const char* name;
+        ImageFormat format;
+        const char* file;
+    };
+    for (const Export& e : {Export{"gif cycle", ImageFormat::Gif, "vexarond-timing.gif"},
+                            Export{"webp cycle", ImageFormat::Webp, "vexarond-timing.webp"}}) {
+        FrameFileSettings settings;
+        settings.format = e.format;
+        bool ok = true;
+        const double cycle = medianSeconds(std::max(1, batches / 3), 1, [&] {
+            SceneFrames frames(*scene, {1, 1, true, false}, FrameRun::Seamless, threads);
+            ok = ok && writeAnimation(folder / e.file, frames, settings).ok();
+        });
+        std::error_code ignored;
+        std::filesystem::remove(folder / e.file, ignored);
+        if (!ok) {
+            std::printf("%-12s could not be written\n", e.name);
+            return 1;
+        }
+        std::printf("%-12s %10.1f ms  %d frames, %d threads\n", e.name, cycle * 1e3,
+                    scene->wave.framesPerCycle, threads);
     }
     return 0;
 }
