@@ -13,23 +13,11 @@
 #include "imagefiles/picture_file.h"
 #include "scene/scene_frames.h"
 
-// A build without the PNG, WebP and GIF libraries (the Windows one) says so, instead of offering
-// what it refuses.
 const char kRenderUsage[] =
-#ifdef VEXAROND_EXTRA_FORMATS
     "usage: vexarond-render [ACTION]... OUTPUT.bmp|.jpg|.png|.webp|.gif\n"
     "Draws the waving flag as the program shows it right after start-up, changed by the actions\n"
     "in the order given, and writes the displayed 641 x 481 frame as BMP, JPEG, PNG, WebP or\n"
     "GIF, as the output name's extension says (.bmp, .jpg, .jpeg, .png, .webp, .gif).\n"
-#else
-    "usage: vexarond-render [ACTION]... OUTPUT.bmp|.jpg\n"
-    "Draws the waving flag as the program shows it right after start-up, changed by the actions\n"
-    "in the order given, and writes the displayed 641 x 481 frame as BMP or JPEG, as the output\n"
-    "name's extension says (.bmp, .jpg, .jpeg).\n"
-    "PNG, WebP and GIF (.png, .webp, .gif) are not available in the Windows build yet: it\n"
-    "neither writes them nor reads PNG pictures, and the options below that only they use\n"
-    "(--transparent, --dither, an animated --cycle, WebP's --quality) do not apply to it.\n"
-#endif
     "\n"
     "  --period 2..10  --height 0..20  --direction 0..240  --turbulence 0..6  --speed 2..20\n"
     "                                   wave slider positions\n"
@@ -43,16 +31,10 @@ const char kRenderUsage[] =
     "  --flag pink|cyan|yellow|blue|green|red|white\n"
     "                                   the flag lit in one colour\n"
     "  --wireframe                      the flag as a wireframe\n"
-#ifdef VEXAROND_EXTRA_FORMATS
     "  --picture FILE                   the flag lit and textured with a BMP, JPEG or PNG\n"
     "                                   picture (the type comes from the file's first bytes),\n"
     "                                   shaped to its proportions while fitting is on; PNG\n"
     "                                   pixels less than half opaque are cut out of the flag\n"
-#else
-    "  --picture FILE                   the flag lit and textured with a BMP or JPEG picture\n"
-    "                                   (the type comes from the file's first bytes), shaped\n"
-    "                                   to its proportions while fitting is on\n"
-#endif
     "  --fit  --no-fit                  the flag follows the picture's proportions (the\n"
     "                                   default) or keeps its own shape\n"
     "  --erase R,G,B                    leave out the picture's pixels near this colour\n"
@@ -358,12 +340,6 @@ ParseResult parseRenderArguments(const std::vector<std::string>& arguments) {
                request.output + "'");
         return p.result;
     }
-#ifndef VEXAROND_EXTRA_FORMATS
-    if (format != ImageFormat::Bmp && format != ImageFormat::Jpeg) {
-        p.fail("this build writes only BMP and JPEG files: '" + request.output + "'");
-        return p.result;
-    }
-#endif
     if (request.transparent && (format == ImageFormat::Bmp || format == ImageFormat::Jpeg)) {
         p.fail("--transparent needs a PNG, WebP or GIF output: '" + request.output + "'");
         return p.result;

@@ -5,8 +5,8 @@ set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 # VEXAROND_WIN_DEPS: install prefixes of libraries cross-built for Windows (scripts/lib/build.sh
-# passes build/win-deps/libjpeg-turbo). They join the roots, as the searches below look only under
-# the roots and so never take the native /usr libraries.
+# passes those of scripts/build-windows-libs, build/win-deps/NAME). They join the roots, as the
+# searches below look only under the roots and so never take the native /usr libraries.
 set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 ${VEXAROND_WIN_DEPS})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

@@ -3,7 +3,7 @@
 # by scripts/test and the other way round.
 #   native  Release, with the benchmarks          build/native
 #   asan    Debug, AddressSanitizer and UBSan     build/asan
-#   win     Release, the mingw-w64 Windows build  build/win (libjpeg-turbo: build/win-deps)
+#   win     Release, the mingw-w64 Windows build  build/win (its libraries: build/win-deps)
 # build_tree [-q] TREE [TARGET...] configures the tree when needed and builds the targets (all
 # without any); it returns non-zero, after showing why, when either step fails.
 
@@ -14,9 +14,15 @@ build_tree_args() {  # TREE: sets BUILD_TREE_ARGS to the tree's cmake settings
     native) BUILD_TREE_ARGS=(-DCMAKE_BUILD_TYPE=Release -DVEXAROND_BENCHMARKS=ON) ;;
     asan) BUILD_TREE_ARGS=(-DCMAKE_BUILD_TYPE=Debug
       "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined,float-cast-overflow -fno-sanitize-recover=all -fno-omit-frame-pointer") ;;
-    win) BUILD_TREE_ARGS=(-DCMAKE_BUILD_TYPE=Release
-      "-DCMAKE_TOOLCHAIN_FILE=$root/cmake/mingw-w64-x86_64.cmake"
-      "-DVEXAROND_WIN_DEPS=$root/build/win-deps/libjpeg-turbo") ;;
+    win)
+      # One install prefix for each library scripts/build-windows-libs cross-builds.
+      local recipe prefixes=()
+      for recipe in "$root"/scripts/windows-libs/*.sh; do
+        prefixes+=("$root/build/win-deps/$(basename "$recipe" .sh)")
+      done
+      BUILD_TREE_ARGS=(-DCMAKE_BUILD_TYPE=Release
+        "-DCMAKE_TOOLCHAIN_FILE=$root/cmake/mingw-w64-x86_64.cmake"
+        "-DVEXAROND_WIN_DEPS=$(IFS=';'; echo "${prefixes[*]}")") ;;
     *) echo "unknown build tree '$1' (native, asan or win)" >&2; return 1 ;;
   esac
 }
@@ -48,8 +54,9 @@ build_tree() {
   local quiet=0
   if [ "${1:-}" = -q ]; then quiet=1; shift; fi
   local tree="$1"; shift
-  # The Windows build links libjpeg-turbo cross-built by the project (once; then a quick check).
-  if [ "$tree" = win ]; then "$root/scripts/build-libjpeg-windows" || return 1; fi
+  # The Windows build links the image libraries cross-built by the project (once; then a quick
+  # check).
+  if [ "$tree" = win ]; then "$root/scripts/build-windows-libs" || return 1; fi
   configure_tree "$tree" || return 1
   local cmd=(cmake --build "$root/build/$tree" -j"$BUILD_JOBS")
   [ $# -eq 0 ] || cmd+=(--target "$@")

@@ -1,5 +1,5 @@
-# Sourced by render_cli_test.sh on a native build: PNG, WebP and GIF files as independent tools
-# read them (webpmux and dwebp from webp, gifsicle, ImageMagick), and PNG pictures in.
+# Sourced by render_cli_test.sh: PNG, WebP and GIF files as independent tools read them (webpmux
+# and dwebp from webp, gifsicle, ImageMagick), and PNG pictures in.
 
 # The RGBA of pixel X,Y of a PNG file, as ImageMagick reads it: "srgba(R,G,B,A)".
 pixel_of() { convert "$1" -format "%[pixel:p{$2,$3}]" info: 2>/dev/null; }
