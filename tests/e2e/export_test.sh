@@ -77,11 +77,12 @@ cmp -s "$SCRATCH/out/wave.gif" "$SCRATCH/wave-render.gif" ||
   fail "wave.gif differs from vexarond-render --cycle --seamless"
 note "Ctrl+A wrote wave.gif, byte for byte vexarond-render --cycle --seamless's"
 
-# WebP, transparent, lossy: the second box (transparent) ticked, the third (lossless) cleared.
+# WebP, transparent, lossy: from OK, which has the focus, past Cancel and the first box
+# (seamless) to the second (transparent), ticked, and the third (lossless), cleared.
 focus_window "$MAIN"
 xdotool key ctrl+a
 in_dialog "$SAVE_TITLE" "$SCRATCH/out/wave.webp" $WEBP_TYPE
-settings "$WEBP_TITLE" Tab space Tab space
+settings "$WEBP_TITLE" Tab Tab Tab space Tab space
 wait_until 60 finished "$SCRATCH/out/wave.webp" 2 || fail "Ctrl+A made no wave.webp"
 render --picture "$picture" --cycle --seamless --transparent --quality 80 "$SCRATCH/wave-render.webp"
 cmp -s "$SCRATCH/out/wave.webp" "$SCRATCH/wave-render.webp" ||

@@ -616,9 +616,12 @@ TEST_F(SaveCaptureTest, AnimationExportWritesTheRenderersFile) {
 TEST_F(SaveCaptureTest, ClosingDuringAnExportLeavesNothing) {
     setWaveSetting(state().core, WaveSetting::Speed, 1); // the longest cycle: 360 frames
     const fs::path target = folder / L"long.webp";
-    { std::ofstream(target, std::ios::binary) << "earlier"; }
+    // The earlier file comes once the name is chosen, so that no overwrite question comes first.
     steps = {{kSaveTitle, [&](HWND d) { saveAs(d, kWebpType, target.wstring()); }},
-             {kWebpTitle, [&](HWND d) { press(d, IDOK); }}};
+             {kWebpTitle, [&](HWND d) {
+                  std::ofstream(target, std::ios::binary) << "earlier";
+                  press(d, IDOK);
+              }}};
     run(IDM_CAPTURE_SERIES);
     ASSERT_EQ(state().captureRunning, 1);
     // The window goes on while the frames are made: the bar moves under its own messages.
@@ -639,9 +642,12 @@ TEST_F(SaveCaptureTest, ClosingDuringAnExportLeavesNothing) {
 // is left in the folder, and the held-back commands work again.
 TEST_F(SaveCaptureTest, AnimationThatCannotBeWrittenIsTold) {
     const fs::path target = folder / L"taken.gif";
-    fs::create_directory(target);
+    // The folder comes once the name is chosen: the dialog would open a folder of that name.
     steps = {{kSaveTitle, [&](HWND d) { saveAs(d, kGifType, target.wstring()); }},
-             {kGifTitle, [&](HWND d) { press(d, IDOK); }}};
+             {kGifTitle, [&](HWND d) {
+                  fs::create_directory(target);
+                  press(d, IDOK);
+              }}};
     run(IDM_CAPTURE_SERIES);
     errorTexts.clear();
     lastAnswered = nullptr;
