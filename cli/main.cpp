@@ -13,6 +13,7 @@
 #include "imagefiles/image_format.h"
 #include "render_options.h"
 #include "scene/scene_frames.h"
+#include "vexarond_version.h"
 
 namespace {
 constexpr int kExitFailure = 1;
@@ -83,6 +84,10 @@ int run(const std::vector<std::string>& arguments) {
     }
     if (parsed.request.help) {
         std::fputs(kRenderUsage, stdout);
+        return 0;
+    }
+    if (parsed.request.version) {
+        std::fputs("vexarond-render " VEXAROND_VERSION "\n", stdout);
         return 0;
     }
     try {

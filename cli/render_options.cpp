@@ -62,7 +62,8 @@ const char kRenderUsage[] =
     "                                   when their buffers would take more than half the memory\n"
     "                                   available, and the rest on one thread when no more can\n"
     "                                   start\n"
-    "  --help                           this text\n";
+    "  --help                           this text\n"
+    "  --version                        the program's version\n";
 
 namespace {
 constexpr SettingRange kStepRange{-1000000, 1000000};
@@ -316,6 +317,11 @@ ParseResult parseRenderArguments(const std::vector<std::string>& arguments) {
         const std::string& a = arguments[p.next++];
         if (a == "--help" || a == "-h") {
             p.result.request.help = true;
+            p.result.ok = true;
+            return p.result;
+        }
+        if (a == "--version") {
+            p.result.request.version = true;
             p.result.ok = true;
             return p.result;
         }

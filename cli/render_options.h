@@ -31,6 +31,7 @@ struct RenderRequest {
     int supersample = 1;
     int threads = 0; // 0: one for each processor
     bool help = false;
+    bool version = false;
 };
 
 struct ParseResult {

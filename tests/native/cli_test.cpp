@@ -67,6 +67,11 @@ TEST(RenderArguments, AcceptsTheDocumentedRanges) {
     EXPECT_EQ(r.request.bmpDepth, 16);
     EXPECT_EQ(r.request.output, "OUT.BMP");
     EXPECT_TRUE(parse({"--help"}).request.help);
+    // Like --help, --version needs no output name and stops at once, whatever follows.
+    const ParseResult version = parse({"--version", "--period", "99"});
+    ASSERT_TRUE(version.ok) << version.error;
+    EXPECT_TRUE(version.request.version);
+    EXPECT_FALSE(version.request.help);
 }
 
 // The start-up values are checked once, on startScene itself; without actions the headless
