@@ -92,7 +92,6 @@ touch -d "@$epoch" "$stage"/*
 zip="$out/$name-win64.zip"
 rm -f "$zip"
 (cd "$work" && TZ=UTC zip -q -X -D "$zip" "${files[@]/#/$name/}")
-touch -d "@$epoch" "$zip"
 
 # The installer installs the same files; the lists are written here so they are named once.
 for f in "${files[@]}"; do printf 'File "%s"\n' "$stage/$f"; done >"$work/install_files.nsh"
@@ -103,7 +102,6 @@ setup="$out/$name-setup.exe"
 makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DCOPYRIGHT="$copyright" -DSTAGE="$stage" \
   -DICON="$root/resources/vexarond.ico" -DOUTFILE="$setup" -DSIZE_KB="$size_kb" \
   "$here/vexarond.nsi" >"$work/makensis.log" 2>&1 || { cat "$work/makensis.log" >&2; exit 1; }
-touch -d "@$epoch" "$setup"
 
 (cd "$out" && sha256sum "$name-win64.zip" "$name-setup.exe" >SHA256SUMS)
 echo "$out: $name-win64.zip, $name-setup.exe, SHA256SUMS"
