@@ -95,7 +95,18 @@ SectionEnd
 ; folders are removed only when empty, so a picture the user saved in them stays.
 Section "Uninstall"
   !include "${STAGE}\uninstall_files.nsh"
-  Delete "$INSTDIR\Uninstall.exe"
+  ; Started from the install folder, the uninstaller hands over to a copy of itself in the
+  ; temporary folder and ends; on a busy machine it may still be ending here, so try a while.
+  StrCpy $0 0
+  ${Do}
+    Delete "$INSTDIR\Uninstall.exe"
+    ${IfNot} ${FileExists} "$INSTDIR\Uninstall.exe"
+    ${OrIf} $0 >= 100
+      ${Break}
+    ${EndIf}
+    IntOp $0 $0 + 1
+    Sleep 100
+  ${Loop}
   RMDir "$INSTDIR"
   Delete "${SHORTCUTS}\${PROGRAM_SHORTCUT}"
   Delete "${SHORTCUTS}\${UNINSTALL_SHORTCUT}"
