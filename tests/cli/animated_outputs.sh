@@ -28,6 +28,15 @@ run --cycle --quality 80 --fps 10 --period 10 --speed 20 "$scratch/anim/lossy.we
   [ "$(grep -c -E '^ *[0-9]+: .* 100 .*lossy' "$scratch/anim/lossy.txt")" -eq 18 ] && pass ||
   fail "lossy WebP at 10 fps: $(head -8 "$scratch/anim/lossy.txt")"
 
+# --effort: the lossless file of the default effort is the same as --effort 4's and smaller than
+# effort 0's (that every effort keeps the pixels, libwebp's decoder checks in the unit tests).
+run --cycle --period 10 --speed 20 --effort 0 "$scratch/anim/e0.webp" &&
+  run --cycle --period 10 --speed 20 "$scratch/anim/e-default.webp" &&
+  run --cycle --period 10 --speed 20 --effort 4 "$scratch/anim/e4.webp" &&
+  cmp -s "$scratch/anim/e-default.webp" "$scratch/anim/e4.webp" &&
+  [ "$(stat -c %s "$scratch/anim/e-default.webp")" -lt "$(stat -c %s "$scratch/anim/e0.webp")" ] && pass ||
+  fail "--effort: $(stat -c %s "$scratch/anim/e0.webp" "$scratch/anim/e-default.webp" "$scratch/anim/e4.webp" | tr '\n' ' ')"
+
 # GIF: 60 images that loop forever at the window's speed, 2.5/100 s each on average (3 and 2 in
 # turn), transparency in the palette; the first image the whole screen, the later ones only the
 # rectangle that changed; at 30 fps the delays take turns so the cycle lasts exactly 2 s.
