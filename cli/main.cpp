@@ -34,6 +34,7 @@ FrameFileSettings fileSettings(const RenderRequest& request, ImageFormat format)
     settings.transparent = request.transparent;
     settings.webpQuality = request.qualityGiven ? request.jpegQuality : kWebpLossless;
     settings.dither = request.dither;
+    settings.webpEffort = request.effort;
     settings.timing.framesPerSecond = request.framesPerSecond;
     return settings;
 }

@@ -56,6 +56,8 @@ const char kRenderUsage[] =
     "  --transparent                    no background: where no part of the flag is drawn is\n"
     "                                   transparent (PNG, WebP and GIF only)\n"
     "  --dither                         GIF: diffuse the error where colours are reduced\n"
+    "  --effort 0..9                    WebP: how hard the encoder works for a smaller file\n"
+    "                                   (default 4; lossy files use at most 6)\n"
     "  --scale 1..4                     frames this many times larger in each direction\n"
     "  --supersample 1..4               smooth edges: drawn this many times larger and averaged\n"
     "  --threads 1..64                  frames drawn at once (default: one per processor); fewer\n"
@@ -74,6 +76,7 @@ constexpr SettingRange kFramesPerSecondRange{kFramesPerSecondMin, kFramesPerSeco
 constexpr SettingRange kScaleRange{1, kMaxLookScale};
 constexpr SettingRange kSupersampleRange{1, kMaxSupersample};
 constexpr SettingRange kThreadRange{1, 64};
+constexpr SettingRange kEffortRange{kWebpEffortMin, kWebpEffortMax};
 
 bool parseInt(const std::string& text, long& value) {
     if (text.empty()) return false;
@@ -231,6 +234,7 @@ struct Parser {
             result.request.qualityGiven = true;
             return intValue(a, kJpegQualityRange, result.request.jpegQuality);
         }
+        if (a == "--effort") return intValue(a, kEffortRange, result.request.effort);
         if (a == "--fps") return intValue(a, kFramesPerSecondRange, result.request.framesPerSecond);
         if (a == "--scale") return intValue(a, kScaleRange, result.request.scale);
         if (a == "--supersample") return intValue(a, kSupersampleRange, result.request.supersample);

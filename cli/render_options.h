@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "imagefiles/animation.h"
+#include "imagefiles/webp_writer.h"
 #include "scene/scene.h"
 
 // One action on the scene. False, with `error` set to one line, when it could not be done (a
@@ -26,6 +27,7 @@ struct RenderRequest {
     bool transparent = false;  // undrawn and erased pixels transparent (PNG, WebP, GIF)
     bool dither = false;       // GIF
     bool qualityGiven = false; // --quality: also makes WebP lossy
+    int effort = kWebpEffortDefault; // WebP
     int framesPerSecond = kWindowFramesPerSecond;
     int scale = 1;
     int supersample = 1;

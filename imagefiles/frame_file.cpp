@@ -58,7 +58,9 @@ EncodeResult encodeAnimation(FrameSequence& frames, const FrameFileSettings& set
                              ByteSink& out) {
     if (settings.format == ImageFormat::Webp)
         return encodeWebpAnimation(
-            frames, {settings.timing, settings.transparent, settings.webpQuality}, out);
+            frames,
+            {settings.timing, settings.transparent, settings.webpQuality, settings.webpEffort},
+            out);
     if (settings.format == ImageFormat::Gif)
         return encodeGifAnimation(frames, {settings.timing, settings.transparent, settings.dither},
                                   out);

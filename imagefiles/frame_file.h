@@ -25,6 +25,7 @@ struct FrameFileSettings {
     bool progressive = false;
     bool transparent = false; // PNG, WebP and GIF: frames carry alpha
     int webpQuality = kWebpLossless;
+    int webpEffort = kWebpEffortDefault;
     bool dither = false;    // GIF
     AnimationTiming timing; // WebP and GIF
 };

@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <numeric>
 #include <string>
@@ -14,6 +13,8 @@
 #include <vector>
 
 #include <gif_lib.h>
+
+#include "palette.h"
 
 namespace {
 
@@ -49,14 +50,6 @@ const std::uint32_t* rowOf(const FrameView& frame, int row) {
     return frame.pixels + static_cast<std::size_t>(row) * static_cast<std::size_t>(frame.stride);
 }
 
-Colour colourOf(const GifColorType& c) {
-    return {c.Red, c.Green, c.Blue};
-}
-
-// giflib's quantiser keeps its sort axis in a file-level static, so two animations quantised
-// at once on different threads could split each other's boxes along the wrong axis.
-std::mutex quantiserLock;
-
 // The first pass: the distinct opaque colours for as long as they fit in the palette, and an
 // evenly spread sample of the opaque pixels of all frames for the quantiser in case they do
 // not. A flag of one colour under the shading, or a wireframe, fits: its pixels are then kept
@@ -72,9 +65,7 @@ class ColourSurvey {
         while (std::gcd(stride_, static_cast<std::uint64_t>(width)) != 1)
             ++stride_;
         const std::uint64_t most = (pixelCount + stride_ - 1) / stride_;
-        red_.reserve(most);
-        green_.reserve(most);
-        blue_.reserve(most);
+        sample_.reserve(most);
     }
 
     void take(const FrameView& frame) {
@@ -85,11 +76,7 @@ class ColourSurvey {
                 const bool opaque = !transparent_ || alphaOf(pixel) >= kOpaqueFrom;
                 if (--untilSample_ == 0) {
                     untilSample_ = stride_;
-                    if (opaque) {
-                        red_.push_back(static_cast<GifByteType>(pixel >> 16));
-                        green_.push_back(static_cast<GifByteType>(pixel >> 8));
-                        blue_.push_back(static_cast<GifByteType>(pixel));
-                    }
+                    if (opaque) sample_.push_back(pixel & kRgb);
                 }
                 const std::uint32_t rgb = pixel & kRgb;
                 if (opaque && rgb != last_ && fits()) {
@@ -115,60 +102,18 @@ class ColourSurvey {
         return colours;
     }
 
-    // giflib's median cut on the sample. It cuts boxes of 5-bit colours and gives each entry
-    // the unweighted mean of its boxes' low corners, a few levels too dark and blind to how
-    // often each colour occurs; each entry becomes the mean of the sample pixels it was given
-    // instead. False when the quantiser ran out of memory.
-    [[nodiscard]] bool quantise(std::vector<Colour>& palette) {
+    // The palette chosen from the sample at full precision, leaving one entry free for the
+    // transparent index that frame differencing and --transparent use.
+    [[nodiscard]] std::vector<Colour> quantise() {
         // Frames that are nearly all transparent can leave the sample with few opaque pixels
-        // or none, and giflib's quantiser runs off its table when given none. The colours seen
-        // before they overflowed the palette then join the sample.
-        if (red_.size() < static_cast<std::size_t>(count_))
+        // or none: the colours seen before they overflowed the palette then join it.
+        if (sample_.size() < static_cast<std::size_t>(count_))
             for (std::uint32_t slot : slots_)
-                if (slot != kEmpty) {
-                    red_.push_back(static_cast<GifByteType>(slot >> 16));
-                    green_.push_back(static_cast<GifByteType>(slot >> 8));
-                    blue_.push_back(static_cast<GifByteType>(slot));
-                }
-        const std::size_t count = red_.size();
-        std::vector<GifByteType> chosen(count);
-        std::array<GifColorType, kPaletteSize> entries{};
-        int entryCount = limit_;
-        {
-            const std::lock_guard<std::mutex> hold(quantiserLock);
-            if (GifQuantizeBuffer(static_cast<unsigned>(count), 1, &entryCount, red_.data(),
-                                  green_.data(), blue_.data(), chosen.data(),
-                                  entries.data()) != GIF_OK)
-                return false;
-        }
-        std::array<std::array<std::uint64_t, 4>, kPaletteSize> sums{};
-        for (std::size_t i = 0; i < count; ++i) {
-            std::array<std::uint64_t, 4>& sum = sums[chosen[i]];
-            sum[0] += red_[i];
-            sum[1] += green_[i];
-            sum[2] += blue_[i];
-            ++sum[3];
-        }
-        palette.clear();
-        for (int k = 0; k < entryCount; ++k) {
-            const std::array<std::uint64_t, 4>& sum = sums[k];
-            const std::uint64_t n = sum[3];
-            if (n == 0) {
-                palette.push_back(colourOf(entries[k]));
-                continue;
-            }
-            palette.push_back({static_cast<std::uint8_t>((sum[0] + n / 2) / n),
-                               static_cast<std::uint8_t>((sum[1] + n / 2) / n),
-                               static_cast<std::uint8_t>((sum[2] + n / 2) / n)});
-        }
-        return true;
+                if (slot != kEmpty) sample_.push_back(slot);
+        return quantisePalette(std::move(sample_), kPaletteSize - 1);
     }
 
-    void dropSample() {
-        std::vector<GifByteType>().swap(red_);
-        std::vector<GifByteType>().swap(green_);
-        std::vector<GifByteType>().swap(blue_);
-    }
+    void dropSample() { std::vector<std::uint32_t>().swap(sample_); }
 
   private:
     static constexpr std::uint32_t kEmpty = 0xFFFFFFFF; // no 24-bit colour
@@ -191,98 +136,7 @@ class ColourSurvey {
     std::uint32_t last_ = kEmpty;
     std::uint64_t stride_;
     std::uint64_t untilSample_ = 1;
-    std::vector<GifByteType> red_, green_, blue_;
-};
-
-// The palette index nearest to a colour by squared RGB distance, the lowest index on a tie,
-// found once per distinct colour and then remembered in a table over all 2^24 colours. The
-// table goes cube by cube (16 levels of each primary to a cube), so the colours of one region
-// of a frame, which dithering scatters around its own, stay within a few pages of it.
-class NearestEntry {
-  public:
-    explicit NearestEntry(std::vector<Colour> palette)
-        : palette_(std::move(palette)),
-          table_(std::make_unique_for_overwrite<std::uint8_t[]>(std::size_t{1} << 24)),
-          known_((std::size_t{1} << 24) / 64, 0), cubes_(kCubes) {}
-
-    std::uint8_t operator()(std::uint32_t rgb) {
-        const std::uint32_t r = rgb >> 16 & 0xFF, g = rgb >> 8 & 0xFF, b = rgb & 0xFF;
-        const std::uint32_t cube = (r >> 4) << 8 | (g >> 4) << 4 | b >> 4;
-        const std::uint32_t at = cube << 12 | (r & 15) << 8 | (g & 15) << 4 | (b & 15);
-        std::uint64_t& word = known_[at >> 6];
-        const std::uint64_t bit = std::uint64_t{1} << (at & 63);
-        if ((word & bit) == 0) {
-            table_[at] =
-                search(cube, static_cast<int>(r), static_cast<int>(g), static_cast<int>(b));
-            word |= bit;
-        }
-        return table_[at];
-    }
-
-    [[nodiscard]] const Colour& colour(int index) const { return palette_[index]; }
-
-  private:
-    static constexpr int kCubes = 4096;
-
-    struct Cube {
-        std::uint32_t first = 0; // in candidates_
-        std::uint16_t count = 0;
-        bool known = false;
-    };
-
-    // Among the entries that can be nearest to some colour of the cube only, in index order so
-    // the first of equals wins.
-    std::uint8_t search(std::uint32_t cube, int r, int g, int b) {
-        if (!cubes_[cube].known) findCandidates(cube);
-        const std::uint8_t* candidate = candidates_.data() + cubes_[cube].first;
-        const std::uint8_t* const end = candidate + cubes_[cube].count;
-        int best = INT_MAX;
-        std::uint8_t bestIndex = 0;
-        for (; candidate != end; ++candidate) {
-            const Colour& p = palette_[*candidate];
-            const int dr = p.red - r, dg = p.green - g, db = p.blue - b;
-            const int distance = dr * dr + dg * dg + db * db;
-            if (distance < best) {
-                best = distance;
-                bestIndex = *candidate;
-            }
-        }
-        return bestIndex;
-    }
-
-    // An entry can be nearest to a colour of the cube only if its distance to the cube's
-    // nearest point is within the smallest distance of any entry to the cube's farthest point.
-    void findCandidates(std::uint32_t cube) {
-        const int low[3] = {static_cast<int>(cube >> 8) * 16, static_cast<int>(cube >> 4 & 15) * 16,
-                            static_cast<int>(cube & 15) * 16};
-        std::array<int, kPaletteSize> nearest{};
-        int bound = INT_MAX;
-        for (std::size_t k = 0; k < palette_.size(); ++k) {
-            const int p[3] = {palette_[k].red, palette_[k].green, palette_[k].blue};
-            int near = 0, far = 0;
-            for (int c = 0; c < 3; ++c) {
-                const int below = low[c] - p[c], above = p[c] - (low[c] + 15);
-                const int gap = std::max({below, above, 0});
-                const int reach = std::max(p[c] - low[c], low[c] + 15 - p[c]);
-                near += gap * gap;
-                far += reach * reach;
-            }
-            nearest[k] = near;
-            bound = std::min(bound, far);
-        }
-        Cube& found = cubes_[cube];
-        found.first = static_cast<std::uint32_t>(candidates_.size());
-        for (std::size_t k = 0; k < palette_.size(); ++k)
-            if (nearest[k] <= bound) candidates_.push_back(static_cast<std::uint8_t>(k));
-        found.count = static_cast<std::uint16_t>(candidates_.size() - found.first);
-        found.known = true;
-    }
-
-    std::vector<Colour> palette_;
-    std::unique_ptr<std::uint8_t[]> table_;
-    std::vector<std::uint64_t> known_;
-    std::vector<Cube> cubes_;
-    std::vector<std::uint8_t> candidates_;
+    std::vector<std::uint32_t> sample_;
 };
 
 // giflib writes through this into the sink. No exception may cross the library: a failed
@@ -330,14 +184,45 @@ bool putLoopForever(GifFileType* gif) {
            EGifPutExtensionTrailer(gif) == GIF_OK;
 }
 
-// The second pass: each frame's pixels as palette indices, a row at a time.
+std::size_t areaOf(int width, int height) {
+    return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+}
+
+// A frame's place on the screen.
+struct Rectangle {
+    int left = 0, top = 0, right = 0, bottom = 0; // right and bottom excluded
+
+    [[nodiscard]] bool empty() const { return right <= left || bottom <= top; }
+    void include(int column, int row) {
+        if (empty()) {
+            *this = {column, row, column + 1, row + 1};
+            return;
+        }
+        left = std::min(left, column);
+        top = std::min(top, row);
+        right = std::max(right, column + 1);
+        bottom = std::max(bottom, row + 1);
+    }
+    void include(const Rectangle& other) {
+        if (other.empty()) return;
+        include(other.left, other.top);
+        include(other.right - 1, other.bottom - 1);
+    }
+};
+
+// The second pass: each frame's pixels as palette indices, then only what differs from the
+// screen the decoder shows at that moment. Each frame is written once the next one is known,
+// since its disposal depends on what comes after it.
 class FrameWriter {
   public:
+    // `transparentIndex` is -1 when the palette has no entry to spare for it.
     FrameWriter(GifFileType* gif, NearestEntry& nearest, int transparentIndex,
-                const GifSettings& settings, bool dither, int width)
+                const GifSettings& settings, bool dither, int width, int height)
         : gif_(gif), nearest_(nearest), transparentIndex_(transparentIndex),
           transparent_(settings.transparent), dither_(dither),
-          fps_(settings.timing.framesPerSecond), indices_(static_cast<std::size_t>(width)) {
+          fps_(settings.timing.framesPerSecond), width_(width), height_(height),
+          shown_(areaOf(width, height)), pending_(shown_.size()), next_(shown_.size()),
+          first_(shown_.size()), line_(static_cast<std::size_t>(width)) {
         if (dither_) {
             errors_.assign(static_cast<std::size_t>(width + 2) * 3, 0);
             nextErrors_.assign(errors_.size(), 0);
@@ -345,45 +230,136 @@ class FrameWriter {
     }
 
     // False when giflib failed; its code is in the file's Error.
-    bool write(int index, const FrameView& frame) {
+    bool add(int index, const FrameView& frame) {
+        mapFrame(frame, next_);
+        if (index == 0) {
+            first_ = next_;
+        } else if (!writePending(index - 1, next_)) {
+            return false;
+        }
+        pending_.swap(next_);
+        return true;
+    }
+
+    // The last frame, which leads into the first when the animation loops.
+    bool finish(int lastIndex) { return writePending(lastIndex, first_); }
+
+  private:
+    using Indices = std::vector<GifPixelType>;
+
+    bool isTransparent(std::uint32_t pixel) const {
+        return transparent_ && alphaOf(pixel) < kOpaqueFrom;
+    }
+    bool isClear(GifPixelType index) const {
+        return transparent_ && index == static_cast<GifPixelType>(transparentIndex_);
+    }
+    std::size_t at(int column, int row) const {
+        return static_cast<std::size_t>(row) * static_cast<std::size_t>(width_) +
+               static_cast<std::size_t>(column);
+    }
+
+    // Writes the pending frame, number `index`, followed by `next`.
+    bool writePending(int index, const Indices& next) {
+        Rectangle area;
+        if (index == 0) {
+            area = {0, 0, width_, height_};
+            // What a decoder shows before the first frame differs between decoders: with
+            // transparency it is taken as clear, and otherwise nothing of it is relied on.
+            if (transparent_)
+                std::fill(shown_.begin(), shown_.end(),
+                          static_cast<GifPixelType>(transparentIndex_));
+        } else {
+            for (int row = 0; row < height_; ++row)
+                for (int column = 0; column < width_; ++column)
+                    if (pending_[at(column, row)] != shown_[at(column, row)])
+                        area.include(column, row);
+        }
+        // A transparent pixel of a frame leaves what was there, so a pixel that turns clear
+        // must be cleared by disposing of the frame before: that frame's area then takes it in.
+        Rectangle clearing;
+        if (transparent_)
+            for (int row = 0; row < height_; ++row)
+                for (int column = 0; column < width_; ++column)
+                    if (!isClear(pending_[at(column, row)]) && isClear(next[at(column, row)]))
+                        clearing.include(column, row);
+        const bool dispose = !clearing.empty();
+        area.include(clearing);
+        // An image has at least one pixel; an unchanged frame shows one of its own again.
+        if (area.empty()) area = {0, 0, 1, 1};
+
+        const bool skipUnchanged = index > 0 && transparentIndex_ >= 0 && skipHelps(area);
         GraphicsControlBlock control{};
-        // With transparency each frame is drawn on a cleared screen: left in place, the
-        // earlier frames would show through its transparent pixels.
-        control.DisposalMode = transparent_ ? DISPOSE_BACKGROUND : DISPOSE_DO_NOT;
+        control.DisposalMode = dispose ? DISPOSE_BACKGROUND : DISPOSE_DO_NOT;
         control.UserInputFlag = false;
         control.DelayTime = delayOf(index, fps_);
-        control.TransparentColor = transparent_ ? transparentIndex_ : NO_TRANSPARENT_COLOR;
+        control.TransparentColor =
+            transparent_ || skipUnchanged ? transparentIndex_ : NO_TRANSPARENT_COLOR;
         GifByteType extension[4];
         const auto length = static_cast<int>(EGifGCBToExtension(&control, extension));
+        const int areaWidth = area.right - area.left;
         if (EGifPutExtension(gif_, GRAPHICS_EXT_FUNC_CODE, length, extension) != GIF_OK ||
-            EGifPutImageDesc(gif_, 0, 0, frame.width, frame.height, false, nullptr) != GIF_OK)
+            EGifPutImageDesc(gif_, area.left, area.top, areaWidth, area.bottom - area.top, false,
+                             nullptr) != GIF_OK)
             return false;
+        for (int row = area.top; row < area.bottom; ++row) {
+            for (int column = area.left; column < area.right; ++column) {
+                const GifPixelType index = pending_[at(column, row)];
+                line_[static_cast<std::size_t>(column - area.left)] =
+                    skipUnchanged && index == shown_[at(column, row)]
+                        ? static_cast<GifPixelType>(transparentIndex_)
+                        : index;
+            }
+            if (EGifPutLine(gif_, line_.data(), areaWidth) != GIF_OK) return false;
+        }
+
+        shown_ = pending_;
+        if (dispose)
+            for (int row = area.top; row < area.bottom; ++row)
+                std::fill_n(shown_.begin() + static_cast<std::ptrdiff_t>(at(area.left, row)),
+                            areaWidth, static_cast<GifPixelType>(transparentIndex_));
+        return true;
+    }
+
+    // Whether marking the area's unchanged pixels transparent makes fewer runs of equal
+    // indices along its rows: LZW's codes follow the runs, so fewer runs is the smaller image.
+    bool skipHelps(const Rectangle& area) const {
+        const auto transparent = static_cast<GifPixelType>(transparentIndex_);
+        std::size_t plainRuns = 0, skippedRuns = 0;
+        for (int row = area.top; row < area.bottom; ++row) {
+            int plainLast = -1, skippedLast = -1;
+            for (int column = area.left; column < area.right; ++column) {
+                const GifPixelType index = pending_[at(column, row)];
+                const int skipped = index == shown_[at(column, row)] ? transparent : index;
+                plainRuns += index != plainLast;
+                skippedRuns += skipped != skippedLast;
+                plainLast = index;
+                skippedLast = skipped;
+            }
+        }
+        return skippedRuns < plainRuns;
+    }
+
+    void mapFrame(const FrameView& frame, Indices& into) {
         if (dither_) {
             std::fill(errors_.begin(), errors_.end(), 0);
             std::fill(nextErrors_.begin(), nextErrors_.end(), 0);
         }
         for (int row = 0; row < frame.height; ++row) {
+            GifPixelType* indices = into.data() + at(0, row);
             if (dither_)
-                ditherRow(rowOf(frame, row), frame.width);
+                ditherRow(rowOf(frame, row), frame.width, indices);
             else
-                mapRow(rowOf(frame, row), frame.width);
-            if (EGifPutLine(gif_, indices_.data(), frame.width) != GIF_OK) return false;
+                mapRow(rowOf(frame, row), frame.width, indices);
         }
-        return true;
     }
 
-  private:
-    bool isTransparent(std::uint32_t pixel) const {
-        return transparent_ && alphaOf(pixel) < kOpaqueFrom;
-    }
-
-    void mapRow(const std::uint32_t* pixels, int width) {
+    void mapRow(const std::uint32_t* pixels, int width, GifPixelType* indices) {
         std::uint32_t lastRgb = pixels[0] & kRgb;
         std::uint8_t lastIndex = nearest_(lastRgb);
         for (int column = 0; column < width; ++column) {
             const std::uint32_t pixel = pixels[column];
             if (isTransparent(pixel)) {
-                indices_[column] = static_cast<GifPixelType>(transparentIndex_);
+                indices[column] = static_cast<GifPixelType>(transparentIndex_);
                 continue;
             }
             const std::uint32_t rgb = pixel & kRgb;
@@ -391,31 +367,40 @@ class FrameWriter {
                 lastRgb = rgb;
                 lastIndex = nearest_(rgb);
             }
-            indices_[column] = lastIndex;
+            indices[column] = lastIndex;
         }
     }
 
     // Floyd-Steinberg, left to right, with the errors in sixteenths. Column c's errors are at
     // 3 (c + 1), so the neighbours outside the frame need no test. A transparent pixel takes
     // no error and passes none on: whatever lies behind it has nothing to do with the flag.
-    void ditherRow(const std::uint32_t* pixels, int width) {
+    // The diffusion is held back where it only adds noise: a pixel whose own colour is within
+    // a few levels of its entry passes nothing on (smooth areas stay smooth, and the next frame
+    // repeats them, which the differencing keeps small), and the carried error is bounded so
+    // that an edge does not smear into a trail of speckles.
+    void ditherRow(const std::uint32_t* pixels, int width, GifPixelType* indices) {
         for (int column = 0; column < width; ++column) {
             const std::uint32_t pixel = pixels[column];
             int* here = &errors_[static_cast<std::size_t>(column + 1) * 3];
             if (isTransparent(pixel)) {
-                indices_[column] = static_cast<GifPixelType>(transparentIndex_);
+                indices[column] = static_cast<GifPixelType>(transparentIndex_);
                 continue;
             }
             int wanted[3];
             const int original[3] = {static_cast<int>(pixel >> 16 & 0xFF),
                                      static_cast<int>(pixel >> 8 & 0xFF),
                                      static_cast<int>(pixel & 0xFF)};
-            for (int c = 0; c < 3; ++c)
-                wanted[c] = std::clamp(original[c] + ((here[c] + 8) >> 4), 0, 255);
+            for (int c = 0; c < 3; ++c) {
+                const int carried = std::clamp((here[c] + 8) >> 4, -kMaxCarried, kMaxCarried);
+                wanted[c] = std::clamp(original[c] + carried, 0, 255);
+            }
             const std::uint8_t index =
                 nearest_(static_cast<std::uint32_t>(wanted[0] << 16 | wanted[1] << 8 | wanted[2]));
-            indices_[column] = index;
+            indices[column] = index;
             const Colour& got = nearest_.colour(index);
+            const int own[3] = {original[0] - got.red, original[1] - got.green,
+                                original[2] - got.blue};
+            if (own[0] * own[0] + own[1] * own[1] + own[2] * own[2] <= kQuietDistance) continue;
             const int error[3] = {wanted[0] - got.red, wanted[1] - got.green, wanted[2] - got.blue};
             int* below = &nextErrors_[static_cast<std::size_t>(column + 1) * 3];
             for (int c = 0; c < 3; ++c) {
@@ -429,13 +414,21 @@ class FrameWriter {
         std::fill(nextErrors_.begin(), nextErrors_.end(), 0);
     }
 
+    static constexpr int kMaxCarried = 24;    // levels per channel
+    static constexpr int kQuietDistance = 12; // squared RGB distance: two levels per channel
+
     GifFileType* gif_;
     NearestEntry& nearest_;
     int transparentIndex_;
     bool transparent_;
     bool dither_;
     int fps_;
-    std::vector<GifPixelType> indices_;
+    int width_, height_;
+    Indices shown_;   // what a decoder shows before the pending frame, disposal done
+    Indices pending_; // the frame waiting for its successor
+    Indices next_;
+    Indices first_;
+    Indices line_;
     std::vector<int> errors_, nextErrors_;
 };
 
@@ -482,21 +475,20 @@ EncodeResult encode(FrameSequence& frames, const GifSettings& settings, ByteSink
     });
     if (const char* failure = finishPass(surveyed)) return unusable(failure);
 
-    std::vector<Colour> palette;
     const bool exact = survey.fits();
-    if (exact)
-        palette = survey.distinctColours();
-    else if (!survey.quantise(palette))
-        return encodeOutOfMemory();
+    std::vector<Colour> palette = exact ? survey.distinctColours() : survey.quantise();
     survey.dropSample();
 
     // The transparent index follows the colours; the map is filled out with black to the
-    // power of two the format needs, with at least two entries.
-    const int transparentIndex = static_cast<int>(palette.size());
-    const int used = transparentIndex + (settings.transparent ? 1 : 0);
+    // power of two the format needs, with at least two entries. Without --transparent a
+    // transparent entry only lets later frames leave unchanged pixels out, so it takes a
+    // free place in the map but never makes the map larger.
+    const int used = static_cast<int>(palette.size()) + (settings.transparent ? 1 : 0);
     int mapSize = 2;
     while (mapSize < used)
         mapSize *= 2;
+    const int transparentIndex =
+        static_cast<int>(palette.size()) < mapSize ? static_cast<int>(palette.size()) : -1;
     std::array<GifColorType, kPaletteSize> entries{};
     for (std::size_t k = 0; k < palette.size(); ++k)
         entries[k] = {palette[k].red, palette[k].green, palette[k].blue};
@@ -519,12 +511,12 @@ EncodeResult encode(FrameSequence& frames, const GifSettings& settings, ByteSink
         return giflibFailure(gif->Error, output);
 
     FrameWriter writer(gif.get(), nearest, transparentIndex, settings, settings.dither && !exact,
-                       width);
+                       width, height);
     bool giflibFailed = false;
     expected = 0;
     const bool written = frames.forEachFrame([&](int index, const FrameView& frame) {
         if (!accept(index, frame)) return false;
-        if (!writer.write(index, frame)) {
+        if (!writer.add(index, frame)) {
             giflibFailed = true;
             return false;
         }
@@ -533,6 +525,7 @@ EncodeResult encode(FrameSequence& frames, const GifSettings& settings, ByteSink
     });
     if (giflibFailed) return giflibFailure(gif->Error, output);
     if (const char* failure = finishPass(written)) return unusable(failure);
+    if (!writer.finish(count - 1)) return giflibFailure(gif->Error, output);
 
     if (EGifCloseFile(gif.release(), &error) != GIF_OK) return giflibFailure(error, output);
     if (output.outOfMemory) return encodeOutOfMemory(); // the trailer

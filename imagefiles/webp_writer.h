@@ -5,11 +5,17 @@
 #include "encode_result.h"
 
 inline constexpr int kWebpLossless = -1;
+// How hard the encoder works for a smaller file: libwebp's lossless level, and for lossy files
+// its method, at most 6.
+inline constexpr int kWebpEffortMin = 0;
+inline constexpr int kWebpEffortMax = 9;
+inline constexpr int kWebpEffortDefault = 4;
 
 struct WebpSettings {
     AnimationTiming timing;
     bool transparent = false;    // keep the frames' alpha; otherwise every pixel is opaque
     int quality = kWebpLossless; // 0..100: lossy at that quality
+    int effort = kWebpEffortDefault;
 };
 
 // The frames as one animated WebP that loops forever, through libwebp's animation encoder;

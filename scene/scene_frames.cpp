@@ -125,28 +125,47 @@ bool SceneFrames::forEachFrame(const std::function<bool(int, const FrameView&)>&
 }
 
 void averageBlocks(const FrameView& fine, int factor, bool alphaChannel, FrameView out) {
+    // Each pixel weighs 255 where drawn and 0 where not, so the opacity-weighted sums are 255
+    // times the plain sums over the drawn pixels, and (2 * 255 * sum + 255 * n) / (2 * 255 * n)
+    // is (2 * sum + n) / (2 * n): the drawn pixels are counted and summed, red and blue side by
+    // side in one word (16 pixels of 255 at most: each half stays below 2^16).
+    static_assert(kMaxSupersample * kMaxSupersample * 255 < (1 << 16));
+    constexpr int kMaxCount = kMaxSupersample * kMaxSupersample;
+    // The divisions by 2 * count as multiplications: with numerators below 2^14 and divisors up
+    // to 32, (x * ceil(2^32 / d)) >> 32 is exactly x / d rounded down. The alpha of each count
+    // is the same for every block.
     const std::uint32_t n = static_cast<std::uint32_t>(factor * factor);
+    std::uint64_t inverse[kMaxCount + 1] = {};
+    std::uint32_t alpha[kMaxCount + 1] = {};
+    for (std::uint32_t count = 0; count <= n; ++count) {
+        if (count > 0) inverse[count] = ((std::uint64_t{1} << 32) + 2 * count - 1) / (2 * count);
+        alpha[count] = alphaChannel ? ((2 * 255 * count + n) / (2 * n)) << 24 : 0;
+    }
+    const auto halfUp = [&](std::uint32_t sum, std::uint32_t count) {
+        return static_cast<std::uint32_t>(((2 * sum + count) * inverse[count]) >> 32);
+    };
     for (int row = 0; row < out.height; ++row) {
-        for (int column = 0; column < out.width; ++column) {
-            std::uint32_t opacity = 0, sum[3] = {0, 0, 0}; // red, green, blue times opacity
+        const std::uint32_t* top =
+            fine.pixels + static_cast<std::ptrdiff_t>(row) * factor * fine.stride;
+        std::uint32_t* to = out.pixels + static_cast<std::ptrdiff_t>(row) * out.stride;
+        for (int column = 0; column < out.width; ++column, top += factor) {
+            std::uint32_t count = 0, redBlue = 0, green = 0;
             for (int dy = 0; dy < factor; ++dy) {
+                const std::uint32_t* p = top + static_cast<std::ptrdiff_t>(dy) * fine.stride;
                 for (int dx = 0; dx < factor; ++dx) {
-                    const std::uint32_t p = fine.at(column * factor + dx, row * factor + dy);
-                    const std::uint32_t a = (p & kUndrawnMark) ? 0 : 255;
-                    opacity += a;
-                    sum[0] += a * ((p >> 16) & 255);
-                    sum[1] += a * ((p >> 8) & 255);
-                    sum[2] += a * (p & 255);
+                    const std::uint32_t keep = (p[dx] & kUndrawnMark) ? 0u : ~0u;
+                    const std::uint32_t q = p[dx] & keep;
+                    count += keep & 1;
+                    redBlue += q & 0x00FF00FFu;
+                    green += (q >> 8) & 0xFFu;
                 }
             }
             // Rounded halves up; a block with nothing drawn keeps black under alpha 0.
-            std::uint32_t c[3] = {0, 0, 0};
-            if (opacity > 0)
-                for (int k = 0; k < 3; ++k)
-                    c[k] = (2 * sum[k] + opacity) / (2 * opacity);
-            std::uint32_t pixel = (c[0] << 16) | (c[1] << 8) | c[2];
-            if (alphaChannel) pixel |= ((2 * opacity + n) / (2 * n)) << 24;
-            out.at(column, row) = pixel;
+            std::uint32_t pixel = alpha[count];
+            if (count > 0)
+                pixel |= halfUp(redBlue >> 16, count) << 16 | halfUp(green, count) << 8 |
+                         halfUp(redBlue & 0xFFFFu, count);
+            to[column] = pixel;
         }
     }
 }

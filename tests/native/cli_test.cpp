@@ -5,6 +5,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <string>
 
 #include "cli/render_options.h"
 #include "flag_test_support.h"
@@ -72,6 +73,12 @@ TEST(RenderArguments, AcceptsTheDocumentedRanges) {
     ASSERT_TRUE(version.ok) << version.error;
     EXPECT_TRUE(version.request.version);
     EXPECT_FALSE(version.request.help);
+    EXPECT_EQ(parse({"out.webp"}).request.effort, kWebpEffortDefault);
+    for (const char* effort : {"0", "9"}) {
+        const ParseResult given = parse({"--effort", effort, "out.webp"});
+        ASSERT_TRUE(given.ok) << given.error;
+        EXPECT_EQ(given.request.effort, std::stoi(effort));
+    }
 }
 
 // The start-up values are checked once, on startScene itself; without actions the headless

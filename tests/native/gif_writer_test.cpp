@@ -68,13 +68,17 @@ int readMemory(GifFileType* gif, GifByteType* into, int count) {
     return static_cast<int>(n);
 }
 
+struct Rectangle {
+    int left, top, width, height;
+};
+
 struct DecoderCloser {
     void operator()(GifFileType* gif) const { DGifCloseFile(gif, nullptr); }
 };
 using DecodedGif = std::unique_ptr<GifFileType, DecoderCloser>;
 
-// The whole file in memory, or null after a failure has been recorded.
-DecodedGif decode(const Bytes& file) {
+// The whole file in memory as stored, or null after a failure has been recorded.
+DecodedGif decodeStored(const Bytes& file) {
     MemoryReader reader{&file};
     int error = D_GIF_SUCCEEDED;
     DecodedGif gif(DGifOpen(&reader, readMemory, &error));
@@ -87,6 +91,55 @@ DecodedGif decode(const Bytes& file) {
         return nullptr;
     }
     gif->UserData = nullptr; // the reader goes now; closing reads nothing
+    return gif;
+}
+
+// Each image replaced by the whole screen a viewer shows with it, composed as the format says:
+// an image's transparent pixels leave what was there, and after it is shown its disposal
+// leaves the screen as it is, restores the background over its rectangle, or brings back what
+// was there before it. The global palette is the only one, so the screen holds indices.
+void compose(GifFileType& gif) {
+    const std::size_t area = static_cast<std::size_t>(gif.SWidth) * gif.SHeight;
+    std::vector<GifByteType> screen(area, static_cast<GifByteType>(gif.SBackGroundColor));
+    for (int f = 0; f < gif.ImageCount; ++f) {
+        SavedImage& image = gif.SavedImages[f];
+        GifImageDesc& desc = image.ImageDesc;
+        ASSERT_TRUE(desc.Left >= 0 && desc.Top >= 0 && desc.Left + desc.Width <= gif.SWidth &&
+                    desc.Top + desc.Height <= gif.SHeight)
+            << "frame " << f << " lies outside the screen";
+        ASSERT_EQ(desc.ColorMap, nullptr) << "frame " << f << " has a palette of its own";
+        GraphicsControlBlock control{};
+        ASSERT_EQ(DGifSavedExtensionToGCB(&gif, f, &control), GIF_OK) << "frame " << f;
+        const std::vector<GifByteType> before = screen;
+        for (int row = 0; row < desc.Height; ++row)
+            for (int column = 0; column < desc.Width; ++column) {
+                const GifByteType index = image.RasterBits[row * desc.Width + column];
+                if (index != control.TransparentColor)
+                    screen[(desc.Top + row) * gif.SWidth + desc.Left + column] = index;
+            }
+        auto* shown = static_cast<GifByteType*>(std::malloc(area));
+        ASSERT_NE(shown, nullptr);
+        std::copy(screen.begin(), screen.end(), shown);
+        const Rectangle place{desc.Left, desc.Top, desc.Width, desc.Height};
+        std::free(image.RasterBits);
+        image.RasterBits = shown;
+        desc.Left = desc.Top = 0;
+        desc.Width = gif.SWidth;
+        desc.Height = gif.SHeight;
+        if (control.DisposalMode == DISPOSE_BACKGROUND) {
+            for (int row = 0; row < place.height; ++row)
+                std::fill_n(screen.begin() + (place.top + row) * gif.SWidth + place.left,
+                            place.width, static_cast<GifByteType>(gif.SBackGroundColor));
+        } else if (control.DisposalMode == DISPOSE_PREVIOUS) {
+            screen = before;
+        }
+    }
+}
+
+// The file as a viewer shows it: every image the whole screen at that moment.
+DecodedGif decode(const Bytes& file) {
+    DecodedGif gif = decodeStored(file);
+    if (gif) compose(*gif);
     return gif;
 }
 
@@ -212,7 +265,8 @@ TEST(GifAnimation, LoopingGif89aOfFullSizeFramesAfterWhatTheSinkHeld) {
     EXPECT_EQ(std::string(bytes.begin() + 2, bytes.begin() + 8), "GIF89a");
     EXPECT_EQ(bytes.back(), 0x3B); // the trailer
 
-    const DecodedGif gif = decode(Bytes(bytes.begin() + 2, bytes.end()));
+    // Every pixel changes from frame to frame, so each is stored whole.
+    const DecodedGif gif = decodeStored(Bytes(bytes.begin() + 2, bytes.end()));
     ASSERT_TRUE(gif);
     EXPECT_EQ(gif->SWidth, 5);
     EXPECT_EQ(gif->SHeight, 4);
@@ -374,6 +428,129 @@ TEST(GifAnimation, TransparencyOnlyWhenAskedFor) {
                 for (int column = 0; column < 5; ++column)
                     EXPECT_EQ(rgbAt(*gif, f, column, row), frames.at(f, column, row) & 0xFFFFFFu);
         }
+    }
+}
+
+// ---- frame differencing ----------------------------------------------------------------------
+
+// Three frames of 12 x 10 on `background`, a black 2 x 2 square at column 2, 5 and 8 of row 3.
+StoredFrames movingSquare(std::uint32_t background) {
+    return framesOf(12, 10, 3, [=](int f, int column, int row) {
+        const int left = 2 + 3 * f;
+        return column >= left && column < left + 2 && row >= 3 && row < 5 ? opaque(0) : background;
+    });
+}
+
+TEST(GifAnimation, LaterFramesStoreOnlyWhatChangedAndDisposeOnlyToClear) {
+    struct Stored {
+        int left, top, width, height, disposal;
+    };
+    struct Case {
+        const char* name;
+        StoredFrames frames;
+        bool transparent;
+        Stored stored[3];
+    };
+    Case cases[] = {
+        // The square leaves grey behind: the rectangle spans where it was and where it is.
+        {"opaque",
+         movingSquare(opaque(0x808080)),
+         false,
+         {{0, 0, 12, 10, DISPOSE_DO_NOT},
+          {2, 3, 5, 2, DISPOSE_DO_NOT},
+          {5, 3, 5, 2, DISPOSE_DO_NOT}}},
+        // Where the square was must turn clear, which only disposal can do: each frame clears
+        // its own rectangle, the last because the first follows it, and each later frame is
+        // its square alone.
+        {"transparent",
+         movingSquare(0x00808080),
+         true,
+         {{0, 0, 12, 10, DISPOSE_BACKGROUND},
+          {5, 3, 2, 2, DISPOSE_BACKGROUND},
+          {8, 3, 2, 2, DISPOSE_BACKGROUND}}},
+        // Nothing changes: a frame still holds one pixel, and shows the same again.
+        {"still",
+         framesOf(12, 10, 3,
+                  [](int, int column, int) { return opaque(column < 6 ? 0xFF : 0xFF00); }),
+         false,
+         {{0, 0, 12, 10, DISPOSE_DO_NOT},
+          {0, 0, 1, 1, DISPOSE_DO_NOT},
+          {0, 0, 1, 1, DISPOSE_DO_NOT}}},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes file = encodeOrFail(c.frames, settingsWith(25, c.transparent, false));
+        const DecodedGif stored = decodeStored(file);
+        ASSERT_TRUE(stored);
+        ASSERT_EQ(stored->ImageCount, 3);
+        for (int f = 0; f < 3; ++f) {
+            SCOPED_TRACE(f);
+            const GifImageDesc& image = stored->SavedImages[f].ImageDesc;
+            const Stored& want = c.stored[f];
+            EXPECT_EQ(image.Left, want.left);
+            EXPECT_EQ(image.Top, want.top);
+            EXPECT_EQ(image.Width, want.width);
+            EXPECT_EQ(image.Height, want.height);
+            EXPECT_EQ(controlOf(*stored, f).DisposalMode, want.disposal);
+        }
+        const DecodedGif shown = decode(file);
+        ASSERT_TRUE(shown);
+        const int transparentIndex = controlOf(*shown, 0).TransparentColor;
+        for (int f = 0; f < 3; ++f)
+            for (int row = 0; row < 10; ++row)
+                for (int column = 0; column < 12; ++column) {
+                    const std::uint32_t pixel = c.frames.at(f, column, row);
+                    SCOPED_TRACE(testing::Message()
+                                 << "frame " << f << " column " << column << " row " << row);
+                    if (c.transparent && alphaOf(pixel) < 128)
+                        ASSERT_EQ(indexAt(*shown, f, column, row), transparentIndex);
+                    else
+                        ASSERT_EQ(rgbAt(*shown, f, column, row), pixel & 0xFFFFFFu);
+                }
+    }
+}
+
+TEST(GifAnimation, UnchangedPixelsAreTransparentOnlyWhereThatShortensTheRuns) {
+    // One row whose ends change; between them ten pixels stay. Of two colours in turn they
+    // make twelve runs in all, three when left transparent; of the colour the first end takes
+    // they make two runs (the first end joins them), three when left transparent.
+    struct Case {
+        const char* name;
+        std::function<std::uint32_t(int)> middle;
+        bool leftOut;
+    };
+    const Case cases[] = {
+        {"striped", [](int column) { return opaque(column % 2 == 0 ? 0x0000FFu : 0x00FF00u); },
+         true},
+        {"plain", [](int) { return opaque(0x0000FFu); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StoredFrames frames = framesOf(12, 1, 2, [&](int f, int column, int) {
+            // Colours the row has already, so the palette keeps a free entry.
+            if (column == 0 || column == 11)
+                return opaque(f == 0 ? 0xFF0000u : column == 0 ? 0x0000FFu : 0x00FF00u);
+            return c.middle(column);
+        });
+        const Bytes file = encodeOrFail(frames, settingsWith(25, false, false));
+        const DecodedGif stored = decodeStored(file);
+        ASSERT_TRUE(stored);
+        ASSERT_EQ(stored->ImageCount, 2);
+        EXPECT_EQ(stored->SavedImages[1].ImageDesc.Width, 12);
+        const int transparentIndex = controlOf(*stored, 1).TransparentColor;
+        if (c.leftOut) {
+            ASSERT_NE(transparentIndex, NO_TRANSPARENT_COLOR);
+            for (int column = 1; column < 11; ++column)
+                EXPECT_EQ(indexAt(*stored, 1, column, 0), transparentIndex) << column;
+        } else {
+            EXPECT_EQ(transparentIndex, NO_TRANSPARENT_COLOR);
+        }
+        const DecodedGif shown = decode(file);
+        ASSERT_TRUE(shown);
+        for (int f = 0; f < 2; ++f)
+            for (int column = 0; column < 12; ++column)
+                EXPECT_EQ(rgbAt(*shown, f, column, 0), frames.at(f, column, 0) & 0xFFFFFFu)
+                    << "frame " << f << " column " << column;
     }
 }
 

@@ -270,6 +270,56 @@ TEST(AverageBlocks, AveragesColourWeightedByOpacityAndRoundsHalvesUp) {
     EXPECT_EQ(out[0], 0x00030000u); // 11 / 4 = 2.75 -> 3
 }
 
+// Every factor, with and without alpha, on pixels of every kind (some not drawn on, some with
+// other bits in the top byte): the same as the rule written out, each pixel weighted by its
+// opacity and the sums divided with halves rounded up.
+TEST(AverageBlocks, EqualsTheWeightedAverageForEveryFactor) {
+    const auto literal = [](const FrameView& fine, int factor, bool alphaChannel, int x, int y) {
+        const std::uint32_t n = factor * factor;
+        std::uint32_t opacity = 0, sum[3] = {0, 0, 0};
+        for (int dy = 0; dy < factor; ++dy)
+            for (int dx = 0; dx < factor; ++dx) {
+                const std::uint32_t p = fine.at(x * factor + dx, y * factor + dy);
+                const std::uint32_t a = (p & kUndrawnMark) ? 0 : 255;
+                opacity += a;
+                sum[0] += a * ((p >> 16) & 255);
+                sum[1] += a * ((p >> 8) & 255);
+                sum[2] += a * (p & 255);
+            }
+        std::uint32_t c[3] = {0, 0, 0};
+        if (opacity > 0)
+            for (int k = 0; k < 3; ++k)
+                c[k] = (2 * sum[k] + opacity) / (2 * opacity);
+        std::uint32_t pixel = (c[0] << 16) | (c[1] << 8) | c[2];
+        if (alphaChannel) pixel |= ((2 * opacity + n) / (2 * n)) << 24;
+        return pixel;
+    };
+    std::uint32_t seed = 7;
+    for (int factor = 1; factor <= kMaxSupersample; ++factor) {
+        for (const bool alphaChannel : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "factor " << factor << ", alpha " << alphaChannel);
+            const int width = 7, height = 5,
+                      stride = width * factor + 3; // a stride wider than the row
+            std::vector<std::uint32_t> fine(static_cast<std::size_t>(stride) * height * factor);
+            for (std::uint32_t& p : fine) {
+                seed = seed * 1664525u + 1013904223u;
+                const std::uint32_t kind = seed >> 29; // not drawn, white, black, or any colour
+                p = kind == 0   ? kUndrawnMark | (seed & 0xFFFFFF)
+                    : kind == 1 ? 0x00FFFFFFu
+                    : kind == 2 ? 0u
+                                : (seed >> 5) & 0xFFFFFFu;
+            }
+            const FrameView fineView{fine.data(), width * factor, height * factor, stride};
+            std::vector<std::uint32_t> out(static_cast<std::size_t>(width) * height);
+            averageBlocks(fineView, factor, alphaChannel, {out.data(), width, height, width});
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x)
+                    ASSERT_EQ(out[y * width + x], literal(fineView, factor, alphaChannel, x, y))
+                        << x << "," << y;
+        }
+    }
+}
+
 // Supersampling keeps the size and gives the flag's edge in-between colours and opacities.
 TEST(SceneFrames, SupersampledEdgesAreBlended) {
     auto scene = startedScene();

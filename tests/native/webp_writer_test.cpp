@@ -124,6 +124,12 @@ WebpSettings settingsOf(int quality, bool transparent, int fps = 25) {
     return settings;
 }
 
+WebpSettings withEffort(int quality, int effort) {
+    WebpSettings settings = settingsOf(quality, false);
+    settings.effort = effort;
+    return settings;
+}
+
 Bytes encodeOrFail(FrameSequence& frames, const WebpSettings& settings) {
     return encodedOrFail([&](ByteSink& out) { return encodeWebpAnimation(frames, settings, out); });
 }
@@ -152,6 +158,40 @@ TEST(WebpWriter, LosslessKeepsEveryPixelAndMakesThemOpaque) {
                 ASSERT_EQ(decoded.frames[k].pixels[row * 9 + column],
                           patternPixel(k, column, row) | 0xFF000000u)
                     << "frame " << k << " column " << column << " row " << row;
+}
+
+TEST(WebpWriter, EffortBuysASmallerLosslessFileAndLossyStopsAtMethodSix) {
+    // Smooth frames that the stronger transforms of the higher levels pack better.
+    StoredFrames frames(64, 48);
+    for (int k = 0; k < 2; ++k) {
+        frames.addFrame(0);
+        for (int row = 0; row < 48; ++row)
+            for (int column = 0; column < 64; ++column)
+                frames.at(k, column, row) = 0xFF000000u |
+                                            static_cast<std::uint32_t>(column * 4 + k) << 16 |
+                                            static_cast<std::uint32_t>(row * 5) << 8 |
+                                            static_cast<std::uint32_t>((column + row) * 2);
+    }
+    std::vector<std::size_t> sizes;
+    for (int effort : {0, kWebpEffortDefault, 9}) {
+        SCOPED_TRACE(effort);
+        const Bytes file = encodeOrFail(frames, withEffort(kWebpLossless, effort));
+        sizes.push_back(file.size());
+        DecodedAnimation decoded;
+        ASSERT_TRUE(decodeWebp(file, decoded));
+        ASSERT_EQ(decoded.frames.size(), 2u);
+        for (int k = 0; k < 2; ++k)
+            for (int row = 0; row < 48; ++row)
+                for (int column = 0; column < 64; ++column)
+                    ASSERT_EQ(decoded.frames[k].pixels[row * 64 + column],
+                              frames.at(k, column, row));
+    }
+    EXPECT_GT(sizes[0], sizes[1]);
+    EXPECT_GE(sizes[1], sizes[2]);
+    // Lossy files have methods 0 to 6: efforts 6 to 9 are the same file, lower ones another.
+    const Bytes six = encodeOrFail(frames, withEffort(80, 6));
+    EXPECT_EQ(encodeOrFail(frames, withEffort(80, 9)), six);
+    EXPECT_NE(encodeOrFail(frames, withEffort(80, 0)), six);
 }
 
 TEST(WebpWriter, LargestSidesAreAccepted) {
@@ -452,6 +492,10 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"QualityAbove100", 4, 4, 2, Fault::None, settingsOf(101, false),
                   EncodeError::UnusableFrame},
         ErrorCase{"QualityBelow0", 4, 4, 2, Fault::None, settingsOf(-2, false),
+                  EncodeError::UnusableFrame},
+        ErrorCase{"EffortAbove9", 4, 4, 2, Fault::None, withEffort(kWebpLossless, 10),
+                  EncodeError::UnusableFrame},
+        ErrorCase{"LossyEffortBelow0", 4, 4, 2, Fault::None, withEffort(80, -1),
                   EncodeError::UnusableFrame}),
     [](const testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
 

@@ -64,6 +64,17 @@ std::vector<std::wstring> typeBoxEntries(HWND dialog) {
 bool isChecked(HWND dialog, int id) {
     return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
 }
+// Moves a settings dialog's slider `pages` pages to the right, as its arrow area does, and
+// returns what its value label then shows.
+std::wstring pageSliderRight(HWND dialog, int bar, int label, int pages) {
+    for (int k = 0; k < pages; ++k)
+        SendMessageW(dialog, WM_HSCROLL, MAKEWPARAM(SB_PAGERIGHT, 0),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, bar)));
+    wchar_t text[16] = {};
+    GetDlgItemTextW(dialog, label, text, 16);
+    return text;
+}
+
 // As a click does: the box changes, then its dialog hears of it.
 void click(HWND dialog, int id) {
     SendDlgItemMessageW(dialog, id, BM_CLICK, 0, 0);
@@ -153,12 +164,7 @@ TEST_F(SaveCaptureTest, SavedJpegIsTheShownFrameAtTheChosenQuality) {
              {kJpegTitle, [&](HWND d) {
                   progressiveUnticked =
                       IsDlgButtonChecked(d, IDC_JPEG_PROGRESSIVE) == BST_UNCHECKED;
-                  HWND bar = GetDlgItem(d, IDC_JPEG_QUALITY);
-                  SendMessageW(d, WM_HSCROLL, MAKEWPARAM(SB_PAGERIGHT, 0),
-                               reinterpret_cast<LPARAM>(bar));
-                  wchar_t text[16] = {};
-                  GetDlgItemTextW(d, IDC_JPEG_QUALITY_LABEL, text, 16);
-                  label = text;
+                  label = pageSliderRight(d, IDC_JPEG_QUALITY, IDC_JPEG_QUALITY_LABEL, 1);
                   press(d, IDOK);
               }}};
     run(IDM_SAVE_PICTURE);
@@ -575,12 +581,8 @@ TEST_F(SaveCaptureTest, AnimationExportWritesTheRenderersFile) {
                           qualityHeld = isChecked(d, IDC_WEBP_LOSSLESS) && !IsWindowEnabled(bar);
                       for (int id : c.clicks)
                           click(d, id);
-                      for (int k = 0; k < c.qualitySteps; ++k)
-                          SendMessageW(d, WM_HSCROLL, MAKEWPARAM(SB_PAGERIGHT, 0),
-                                       reinterpret_cast<LPARAM>(bar));
-                      wchar_t text[16] = {};
-                      GetDlgItemTextW(d, IDC_WEBP_QUALITY_LABEL, text, 16);
-                      qualityLabel = text;
+                      qualityLabel = pageSliderRight(d, IDC_WEBP_QUALITY, IDC_WEBP_QUALITY_LABEL,
+                                                     c.qualitySteps);
                       press(d, IDOK);
                   }}};
         run(IDM_CAPTURE_SERIES);
