@@ -115,6 +115,16 @@ class SaveCaptureTest : public MainWindowTest {
         fs::remove_all(folder, ignored);
     }
     void run(int id) { runWithAnswers(id); }
+    // The picture read back from a saved file is the frame on the screen, every pixel of it.
+    void expectShownFrame(const TextureImage& picture) {
+        const std::vector<std::uint32_t> shown = shownFrame();
+        for (int row = 0; row < 481; ++row)
+            for (int column = 0; column < 641; ++column) {
+                const std::uint8_t* p = picture.pixel(column, 480 - row);
+                ASSERT_EQ(packPixel({p[2], p[1], p[0]}), shown[row * 641 + column])
+                    << column << "," << row;
+            }
+    }
     std::vector<fs::path> files() {
         std::vector<fs::path> names;
         for (const auto& entry : fs::directory_iterator(folder))
@@ -147,13 +157,7 @@ TEST_F(SaveCaptureTest, SavedBmpHoldsTheShownFrameExactly) {
     ASSERT_TRUE(read.ok()) << read.message;
     ASSERT_EQ(read.picture.width, 641);
     ASSERT_EQ(read.picture.height, 481);
-    const std::vector<std::uint32_t> shown = shownFrame();
-    for (int row = 0; row < 481; ++row)
-        for (int column = 0; column < 641; ++column) {
-            const std::uint8_t* p = read.picture.pixel(column, 480 - row);
-            ASSERT_EQ(packPixel({p[2], p[1], p[0]}), shown[row * 641 + column])
-                << column << "," << row;
-        }
+    expectShownFrame(read.picture);
 }
 
 TEST_F(SaveCaptureTest, SavedJpegIsTheShownFrameAtTheChosenQuality) {
@@ -493,13 +497,7 @@ TEST_F(SaveCaptureTest, SavedPngHoldsTheShownFrameExactly) {
     ASSERT_EQ(read.picture.width, 641);
     ASSERT_EQ(read.picture.height, 481);
     EXPECT_FALSE(read.picture.hasAlpha);
-    const std::vector<std::uint32_t> shown = shownFrame();
-    for (int row = 0; row < 481; ++row)
-        for (int column = 0; column < 641; ++column) {
-            const std::uint8_t* p = read.picture.pixel(column, 480 - row);
-            ASSERT_EQ(packPixel({p[2], p[1], p[0]}), shown[row * 641 + column])
-                << column << "," << row;
-        }
+    expectShownFrame(read.picture);
 }
 
 namespace {
